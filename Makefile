@@ -1,0 +1,37 @@
+# The two entry points of the README: `make demo` and `make test`.
+# Both install what they need first (scripts/install-deps.sh is quick when nothing is missing).
+
+BUILD      ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_ARGS ?=
+
+.PHONY: all deps configure build test demo bench clean sanitize
+
+all: build
+
+deps:
+	bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(CMAKE_ARGS)
+
+configure: $(BUILD)/CMakeCache.txt
+
+build: deps configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+demo: build
+	bash scripts/demo.sh $(BUILD)/bin
+
+bench: build
+	bash bench/run.sh $(BUILD)/bin
+
+sanitize:
+	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEX_SANITIZE=ON
+
+clean:
+	rm -rf $(BUILD)

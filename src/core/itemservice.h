@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+
+namespace Core {
+
+class HttpClient;
+struct Config;
+
+// What a field query returns when every value is empty: 45 TABs, never the empty text.
+QString blankFieldResult();
+
+// The item service's address for one item, built by plain concatenation.
+QString itemServiceAddress(const Config &config, const QString &itemCode);
+
+// Extracts the named elements from an item document: values joined by TAB, raw
+// (no entity decoding, no CDATA unwrapping). Each name is searched from the start
+// of the document; the first occurrence wins, wherever it stands.
+QString ExtractItemFields(const QString &source, const QString &fieldList);
+
+// One fetched item document, from which any number of fields can be extracted
+// without asking the service again.
+class ItemDocument
+{
+public:
+    ItemDocument() = default;
+    explicit ItemDocument(QString source) : m_source(std::move(source)) {}
+
+    static ItemDocument fetch(HttpClient &client, const Config &config, const QString &itemCode);
+
+    // The field result for a comma-separated list of element names.
+    QString fields(const QString &fieldList) const;
+    // One element's value, with the blank result turned back into the empty text.
+    QString field(const QString &name) const;
+
+    const QString &source() const { return m_source; }
+    bool isEmpty() const { return m_source.isEmpty(); }
+    // True when the document holds at least one element of an item record.
+    bool hasItem() const;
+
+private:
+    QString m_source;
+};
+
+// Fetches the item's document and extracts the fields: one request per call.
+QString QueryItemFields(HttpClient &client, const Config &config, const QString &itemCode,
+                        const QString &fieldList);
+
+} // namespace Core

@@ -1,0 +1,226 @@
+#include "text.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Core {
+
+QString trimSpaces(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text.at(begin) == u' ')
+        ++begin;
+    while (end > begin && text.at(end - 1) == u' ')
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+bool isBlank(const QString &text)
+{
+    return trimSpaces(text).isEmpty();
+}
+
+bool isNumeric(const QString &text)
+{
+    static const QRegularExpression pattern(uR"(^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$)"_s);
+    return pattern.match(trimSpaces(text)).hasMatch();
+}
+
+QString DecodeHtmlEntities(const QString &text)
+{
+    QString result = text;
+    // "&amp;" goes second, so an escaped ampersand before lt;, gt;, nbsp; or middot; is decoded twice.
+    result.replace(u"&quot;"_s, u"\""_s);
+    result.replace(u"&amp;"_s, u"&"_s);
+    result.replace(u"&lt;"_s, u"<"_s);
+    result.replace(u"&gt;"_s, u">"_s);
+    result.replace(u"&nbsp;"_s, u" "_s);
+    result.replace(u"&middot;"_s, u"."_s);
+    return result;
+}
+
+namespace {
+
+// One UTF-16 code unit as the bytes of its UTF-8 form; a surrogate is taken on its own.
+void appendUtf8Unit(QByteArray &out, char16_t code)
+{
+    if (code < 128) {
+        out.append(char(code));
+    } else if (code < 2048) {
+        out.append(char(0xC0 | (code >> 6)));
+        out.append(char(0x80 | (code & 0x3F)));
+    } else {
+        out.append(char(0xE0 | (code >> 12)));
+        out.append(char(0x80 | ((code >> 6) & 0x3F)));
+        out.append(char(0x80 | (code & 0x3F)));
+    }
+}
+
+} // namespace
+
+QString PercentEncodeUtf8(const QString &text)
+{
+    QString result;
+    result.reserve(text.size() * 3);
+    QByteArray bytes;
+    for (const QChar ch : text) {
+        const char16_t code = ch.unicode();
+        if (code < 128) {
+            result.append(ch);
+            continue;
+        }
+        bytes.clear();
+        appendUtf8Unit(bytes, code);
+        for (const char b : std::as_const(bytes)) {
+            result.append(u'%');
+            result.append(QString::number(uchar(b), 16).toUpper());
+        }
+    }
+    return result;
+}
+
+QByteArray DigestBytes(const QString &text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size() * 3);
+    for (const QChar ch : text) {
+        if (ch == u'+')
+            bytes.append(' ');
+        else
+            appendUtf8Unit(bytes, ch.unicode());
+    }
+    return bytes;
+}
+
+QString Md5Hex(const QString &text)
+{
+    const QByteArray digest = QCryptographicHash::hash(DigestBytes(text), QCryptographicHash::Md5);
+    return QString::fromLatin1(digest.toHex().toUpper());
+}
+
+QString Md5HexLower(const QString &text)
+{
+    return Md5Hex(text).toLower();
+}
+
+QString DecodeCharset(const QByteArray &bytes, const char *charset)
+{
+    QStringDecoder decoder(charset);
+    if (!decoder.isValid())
+        return {};
+    return decoder.decode(bytes);
+}
+
+QString decodeAnsi(const QByteArray &bytes)
+{
+    return DecodeCharset(bytes, "GBK");
+}
+
+QByteArray encodeAnsi(const QString &text)
+{
+    QStringEncoder encoder("GBK");
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    // Encode piece by piece so that a character the code page lacks becomes "?" and
+    // the rest of the text is kept (ICU's own substitute differs between builds).
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch.unicode() < 128) {
+            out.append(char(ch.unicode()));
+            continue;
+        }
+        qsizetype len = 1;
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            len = 2;
+        const QString piece = text.mid(i, len);
+        encoder.resetState();
+        const QByteArray encoded = encoder.encode(piece);
+        if (encoder.hasError() || encoded.isEmpty() || encoded == "?" || encoded.contains('\x1a'))
+            out.append('?');
+        else
+            out.append(encoded);
+        i += len - 1;
+    }
+    return out;
+}
+
+QString CleanField(const QString &text)
+{
+    QString result = trimSpaces(text);
+    if (result.isEmpty())
+        return result;
+    result.remove(u'\t');
+    result.remove(u'\n');
+    result.remove(u'\r');
+    result.remove(u'"');
+    result.remove(u'\'');
+    return result;
+}
+
+QString CutAfterMarkers(const QString &text, const QString &marker1, const QString &marker2,
+                        const QString &endMarker)
+{
+    QString rest = text;
+    for (const QString *marker : {&marker1, &marker2}) {
+        if (isBlank(*marker))
+            continue;
+        const qsizetype at = rest.indexOf(*marker);
+        if (at < 0)
+            return {};
+        rest = rest.mid(at + marker->size());
+    }
+    if (isBlank(endMarker))
+        return {};
+    const qsizetype end = rest.indexOf(endMarker);
+    if (end < 0)
+        return {};
+    return rest.left(end);
+}
+
+QString TextBetween(const QString &text, const QString &start, const QString &end)
+{
+    const qsizetype startAt = text.indexOf(start);
+    const qsizetype endAt = text.indexOf(end);
+    if (startAt < 0 || endAt < 0)
+        return {};
+    const qsizetype from = startAt + start.size();
+    if (endAt < from)
+        return {};
+    return text.mid(from, endAt - from);
+}
+
+bool FileExists(const QString &path)
+{
+    if (path.isEmpty() || !QFileInfo(path).isFile())
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly);
+}
+
+QString FormatDateYmd(const QDate &date)
+{
+    return date.toString(u"yyyy-MM-dd"_s);
+}
+
+QString FormatTimeHms(const QTime &time)
+{
+    return time.toString(u"hh:mm:ss"_s);
+}
+
+QString programFilePath(const QString &folder, const QString &name)
+{
+    if (folder.isEmpty())
+        return name;
+    if (folder.endsWith(u'/') || folder.endsWith(u'\\'))
+        return folder + name;
+    return folder + u'/' + name;
+}
+
+} // namespace Core

@@ -1,0 +1,259 @@
+#include "core/text.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace Core;
+
+class TestText : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decodeHtmlEntities_data();
+    void decodeHtmlEntities();
+    void percentEncodeUtf8_data();
+    void percentEncodeUtf8();
+    void md5Hex_data();
+    void md5Hex();
+    void digestBytesIsUtf8WithPlusAsSpace();
+    void numeric_data();
+    void numeric();
+    void cleanField_data();
+    void cleanField();
+    void cutAfterMarkers_data();
+    void cutAfterMarkers();
+    void textBetween_data();
+    void textBetween();
+    void ansiRoundTrip();
+    void fileExists();
+    void dateAndTime();
+    void programFilePath_data();
+    void programFilePath();
+};
+
+void TestText::decodeHtmlEntities_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("all six") << u"&quot;a&quot; &amp; &lt;b&gt;&nbsp;c&middot;d"_s << u"\"a\" & <b> c.d"_s;
+    QTest::newRow("amp before lt decodes twice") << u"&amp;lt;"_s << u"<"_s;
+    QTest::newRow("amp before quot stays once") << u"&amp;quot;"_s << u"&quot;"_s;
+    QTest::newRow("middot is a full stop") << u"&middot;"_s << u"."_s;
+    QTest::newRow("case-sensitive") << u"&AMP;&Lt;"_s << u"&AMP;&Lt;"_s;
+    QTest::newRow("numeric references stay") << u"&#39;&#x4e2d;&apos;"_s << u"&#39;&#x4e2d;&apos;"_s;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestText::decodeHtmlEntities()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(DecodeHtmlEntities(input), expected);
+}
+
+void TestText::percentEncodeUtf8_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("ascii unchanged") << u"Red cup & a=b+c %20"_s << u"Red cup & a=b+c %20"_s;
+    QTest::newRow("three bytes") << u"中"_s << u"%E4%B8%AD"_s;
+    QTest::newRow("two bytes") << u"é"_s << u"%C3%A9"_s;
+    QTest::newRow("mixed") << u"a中b"_s << u"a%E4%B8%ADb"_s;
+    QTest::newRow("highest BMP unit") << QString(QChar(0xFFFF)) << u"%EF%BF%BF"_s;
+    // A character outside the basic plane becomes two three-byte groups, one per surrogate.
+    QTest::newRow("surrogate pair") << QString::fromUcs4(U"\U0001F600") << u"%ED%A0%BD%ED%B8%80"_s;
+    QTest::newRow("empty") << QString() << QString();
+}
+
+void TestText::percentEncodeUtf8()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(PercentEncodeUtf8(input), expected);
+}
+
+void TestText::md5Hex_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("abc") << u"abc"_s << u"900150983CD24FB0D6963F7D28E17F72"_s;
+    QTest::newRow("empty is md5 of no bytes") << QString() << u"D41D8CD98F00B204E9800998ECF8427E"_s;
+    QTest::newRow("plus counts as space") << u"a+b"_s << u"0CC9CD4DD26C5137B675A0D819CB9AB0"_s;
+    QTest::newRow("space itself") << u"a b"_s << u"0CC9CD4DD26C5137B675A0D819CB9AB0"_s;
+    QTest::newRow("chinese as utf-8") << u"中文"_s << u"A7BAC2239FCDCB3A067903D8077C4A07"_s;
+}
+
+void TestText::md5Hex()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(Md5Hex(input), expected);
+    QCOMPARE(Md5HexLower(input), expected.toLower());
+}
+
+void TestText::digestBytesIsUtf8WithPlusAsSpace()
+{
+    const QString text = u"Tom's 杯子 + é ~"_s;
+    QByteArray expected = text.toUtf8();
+    expected.replace('+', ' ');
+    QCOMPARE(DigestBytes(text), expected);
+}
+
+void TestText::numeric_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("whole") << u"12345"_s << true;
+    QTest::newRow("spaces around") << u"  42 "_s << true;
+    QTest::newRow("signed") << u"-3"_s << true;
+    QTest::newRow("plus sign") << u"+3.5"_s << true;
+    QTest::newRow("decimal") << u"0.5"_s << true;
+    QTest::newRow("leading point") << u".5"_s << true;
+    QTest::newRow("trailing point") << u"5."_s << true;
+    QTest::newRow("exponent") << u"1e3"_s << true;
+    QTest::newRow("signed exponent") << u"2.5E-2"_s << true;
+    QTest::newRow("empty") << QString() << false;
+    QTest::newRow("blank") << u"   "_s << false;
+    QTest::newRow("point alone") << u"."_s << false;
+    QTest::newRow("sign alone") << u"-"_s << false;
+    QTest::newRow("two points") << u"1.2.3"_s << false;
+    QTest::newRow("thousands separator") << u"1,000"_s << false;
+    QTest::newRow("hex") << u"&H10"_s << false;
+    QTest::newRow("hex 0x") << u"0x10"_s << false;
+    QTest::newRow("exponent without digits") << u"1e"_s << false;
+    QTest::newRow("tab is not a space") << u"\t1"_s << false;
+    QTest::newRow("text") << u"abc"_s << false;
+    QTest::newRow("full-width digits") << u"１２"_s << false;
+}
+
+void TestText::numeric()
+{
+    QFETCH(QString, input);
+    QFETCH(bool, expected);
+    QCOMPARE(isNumeric(input), expected);
+}
+
+void TestText::cleanField_data()
+{
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("trim spaces") << u"  Red cup  "_s << u"Red cup"_s;
+    QTest::newRow("removes tab lf cr quotes") << u"a\tb\nc\rd\"e'f"_s << u"abcdef"_s;
+    QTest::newRow("blank result is empty") << u"   "_s << QString();
+    QTest::newRow("no second trim") << u" \t x \t "_s << u" x "_s;
+    QTest::newRow("45 tabs become empty") << QString(45, u'\t') << QString();
+}
+
+void TestText::cleanField()
+{
+    QFETCH(QString, input);
+    QFETCH(QString, expected);
+    QCOMPARE(CleanField(input), expected);
+}
+
+void TestText::cutAfterMarkers_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("m1");
+    QTest::addColumn<QString>("m2");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("both markers") << u"a[x]b(y)c;d"_s << u"[x]"_s << u"(y)"_s << u";"_s << u"c"_s;
+    QTest::newRow("blank first marker") << u"a(y)c;d"_s << u" "_s << u"(y)"_s << u";"_s << u"c"_s;
+    QTest::newRow("blank both") << u"abc;d"_s << QString() << QString() << u";"_s << u"abc"_s;
+    QTest::newRow("first marker missing") << u"abc;d"_s << u"[x]"_s << QString() << u";"_s << QString();
+    QTest::newRow("second marker missing") << u"[x]abc;d"_s << u"[x]"_s << u"(y)"_s << u";"_s << QString();
+    QTest::newRow("end missing") << u"[x]abc"_s << u"[x]"_s << QString() << u";"_s << QString();
+    QTest::newRow("end blank") << u"[x]abc;"_s << u"[x]"_s << QString() << QString() << QString();
+    QTest::newRow("case-sensitive") << u"[X]abc;"_s << u"[x]"_s << QString() << u";"_s << QString();
+    QTest::newRow("first occurrences") << u"<b>1</b><b>2</b>"_s << u"<b>"_s << QString() << u"</b>"_s
+                                       << u"1"_s;
+}
+
+void TestText::cutAfterMarkers()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, m1);
+    QFETCH(QString, m2);
+    QFETCH(QString, end);
+    QFETCH(QString, expected);
+    QCOMPARE(CutAfterMarkers(text, m1, m2, end), expected);
+}
+
+void TestText::textBetween_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("plain") << u"x<a>mid</a>y"_s << u"<a>"_s << u"</a>"_s << u"mid"_s;
+    QTest::newRow("adjacent") << u"<a></a>"_s << u"<a>"_s << u"</a>"_s << QString();
+    QTest::newRow("end before start") << u"</a>x<a>y"_s << u"<a>"_s << u"</a>"_s << QString();
+    QTest::newRow("start missing") << u"mid</a>"_s << u"<a>"_s << u"</a>"_s << QString();
+    QTest::newRow("end missing") << u"<a>mid"_s << u"<a>"_s << u"</a>"_s << QString();
+    QTest::newRow("end inside start") << u"ab"_s << u"ab"_s << u"b"_s << QString();
+}
+
+void TestText::textBetween()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QString, expected);
+    QCOMPARE(TextBetween(text, start, end), expected);
+}
+
+void TestText::ansiRoundTrip()
+{
+    const QString text = u"红色杯子 Red cup，价格￥12"_s;
+    const QByteArray bytes = encodeAnsi(text);
+    QCOMPARE(bytes.left(4), QByteArray("\xba\xec\xc9\xab"));
+    QCOMPARE(decodeAnsi(bytes), text);
+    // Characters the code page lacks become "?"; the rest of the text stays.
+    QCOMPARE(encodeAnsi(u"a😀b"_s), QByteArray("a?b"));
+    QCOMPARE(DecodeCharset("\xe4\xb8\xad", "utf-8"), u"中"_s);
+    QCOMPARE(DecodeCharset("abc", "no-such-charset"), QString());
+}
+
+void TestText::fileExists()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(u"a.txt"_s);
+    QVERIFY(!FileExists(path));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(FileExists(path));
+    QVERIFY(!FileExists(dir.path()));
+    QVERIFY(!FileExists(QString()));
+}
+
+void TestText::dateAndTime()
+{
+    QCOMPARE(FormatDateYmd(QDate(2009, 3, 7)), u"2009-03-07"_s);
+    QCOMPARE(FormatTimeHms(QTime(7, 5, 9)), u"07:05:09"_s);
+    QCOMPARE(FormatTimeHms(QTime(23, 59, 0)), u"23:59:00"_s);
+}
+
+void TestText::programFilePath_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("folder") << u"/opt/quorvex"_s << u"/opt/quorvex/re.txt"_s;
+    QTest::newRow("drive root") << u"C:\\"_s << u"C:\\re.txt"_s;
+    QTest::newRow("unix root") << u"/"_s << u"/re.txt"_s;
+    QTest::newRow("short folder still gets a separator") << u"/ab"_s << u"/ab/re.txt"_s;
+}
+
+void TestText::programFilePath()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, expected);
+    QCOMPARE(Core::programFilePath(folder, u"re.txt"_s), expected);
+}
+
+QTEST_GUILESS_MAIN(TestText)
+#include "tst_text.moc"
