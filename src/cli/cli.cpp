@@ -2,13 +2,20 @@
 
 #include "core/config.h"
 #include "core/httpclient.h"
+#include "core/itemlist.h"
 #include "core/itemservice.h"
+#include "export/exportjob.h"
 #include "core/text.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
 #include <QUrl>
 
 using namespace Qt::Literals::StringLiterals;
@@ -123,6 +130,176 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return Success;
 }
 
+
+bool readNumberOption(const QCommandLineParser &parser, const QString &name, int minimum, int &value,
+                      QTextStream &err)
+{
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    value = parser.value(name).trimmed().toInt(&ok);
+    if (!ok || value < minimum) {
+        err << "quorvex-cli export: --" << name << " takes a whole number of at least " << minimum << ", not "
+            << parser.value(name) << "\n";
+        return false;
+    }
+    return true;
+}
+
+QString statusName(Export::ItemReport::Status status)
+{
+    switch (status) {
+    case Export::ItemReport::Status::Written:
+        return u"written"_s;
+    case Export::ItemReport::Status::RecordFailed:
+        return u"record-failed"_s;
+    case Export::ItemReport::Status::PicturesFailed:
+        return u"pictures-failed"_s;
+    case Export::ItemReport::Status::NotReached:
+        break;
+    }
+    return u"not-reached"_s;
+}
+
+bool writeReport(const QString &path, const Export::ExportSummary &summary, QTextStream &err)
+{
+    QJsonArray items;
+    for (const Export::ItemReport &item : summary.items) {
+        QJsonObject entry{{u"code"_s, item.code},
+                          {u"title"_s, item.title},
+                          {u"status"_s, statusName(item.status)},
+                          {u"failedPictures"_s, QJsonArray::fromStringList(item.failedPictures)}};
+        if (!item.problems.isEmpty())
+            entry.insert(u"problems"_s, QJsonArray::fromStringList(item.problems));
+        items.append(entry);
+    }
+    const QJsonObject report{{u"file"_s, summary.paths.csvFile},
+                             {u"pictureFolder"_s, summary.paths.pictureFolder},
+                             {u"items"_s, summary.itemCount},
+                             {u"written"_s, summary.written},
+                             {u"recordFailures"_s, summary.recordFailures},
+                             {u"pictureFailures"_s, summary.pictureFailures},
+                             {u"cancelled"_s, summary.cancelled},
+                             {u"error"_s, summary.error},
+                             {u"summary"_s, summary.text()},
+                             {u"itemReports"_s, items}};
+    QString error;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(report).toJson()) < 0) {
+        err << "quorvex-cli export: cannot write the report " << path << ": " << file.errorString() << "\n";
+        return false;
+    }
+    return true;
+}
+
+int runExport(const QStringList &arguments, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.addOption({u"list"_s, u"The item list or item address file."_s, u"FILE"_s});
+    parser.addOption({u"out"_s, u"The import file to write (.csv)."_s, u"FILE"_s});
+    parser.addOption({u"format"_s, u"tb4, tb5 or paipai."_s, u"FORMAT"_s});
+    parser.addOption({u"rules"_s, u"Apply the replacement rules of re.txt."_s});
+    parser.addOption({u"watermark"_s, u"Watermark the description pictures."_s});
+    parser.addOption({u"no-desc-pictures"_s, u"Do not download description pictures."_s});
+    parser.addOption({u"strip-links"_s, u"Strip links to the source marketplace."_s});
+    parser.addOption({u"seller"_s, u"The seller account name (5.x)."_s, u"NICK"_s});
+    parser.addOption({u"price-percent"_s, u"Price adjustment in per cent."_s, u"P"_s});
+    parser.addOption({u"price-decimals"_s, u"Decimals of the adjusted price."_s, u"D"_s});
+    parser.addOption({u"stock"_s, u"Set every quantity to N."_s, u"N"_s});
+    parser.addOption({u"jobs"_s, u"Items in flight at once."_s, u"N"_s});
+    parser.addOption({u"report"_s, u"Write a JSON report."_s, u"FILE"_s});
+    addCommonOptions(parser);
+    if (!parse(parser, arguments, err))
+        return NothingDone;
+    if (!parser.isSet(u"list"_s) || !parser.isSet(u"out"_s) || !parser.isSet(u"format"_s)) {
+        err << "quorvex-cli export: --list, --out and --format are required\n" << usage;
+        return NothingDone;
+    }
+    Export::ExportOptions options;
+    const QString format = parser.value(u"format"_s);
+    if (format == u"tb4"_s) {
+        options.type = Export::OutputType::Taobao4;
+    } else if (format == u"tb5"_s) {
+        options.type = Export::OutputType::Taobao5;
+    } else if (format == u"paipai"_s) {
+        options.type = Export::OutputType::Paipai;
+    } else {
+        err << "quorvex-cli export: --format is tb4, tb5 or paipai, not " << format << "\n";
+        return NothingDone;
+    }
+    if (parser.isSet(u"price-percent"_s) != parser.isSet(u"price-decimals"_s)) {
+        err << "quorvex-cli export: --price-percent and --price-decimals go together\n";
+        return NothingDone;
+    }
+    if (parser.isSet(u"watermark"_s)) {
+        err << "quorvex-cli export: --watermark is not available in this build\n";
+        return NothingDone;
+    }
+    if (!readNumberOption(parser, u"jobs"_s, 1, options.jobs, err))
+        return NothingDone;
+    Common common;
+    if (!loadCommon(parser, common, err))
+        return NothingDone;
+
+    const QString out = parser.value(u"out"_s);
+    const QString csvError = Export::checkCsvPath(out);
+    if (!csvError.isEmpty()) {
+        err << csvError << "\n";
+        return NothingDone;
+    }
+    // A relative path means the working folder here, as on any command line.
+    options.csvPath = QFileInfo(out).absoluteFilePath();
+    options.programDir = common.programDir;
+
+    QFile listFile(parser.value(u"list"_s));
+    if (!listFile.open(QIODevice::ReadOnly)) {
+        err << "quorvex-cli export: cannot read the list " << listFile.fileName() << ": " << listFile.errorString()
+            << "\n";
+        return NothingDone;
+    }
+    const QStringList entries = Core::readItemListFile(listFile.readAll());
+
+    options.useRules = parser.isSet(u"rules"_s);
+    if (options.useRules)
+        options.rules = Export::loadReplacementRules(common.programDir);
+    options.skipDescriptionPictures = parser.isSet(u"no-desc-pictures"_s);
+    options.stripLinks = parser.isSet(u"strip-links"_s);
+    options.sellerName = parser.value(u"seller"_s);
+    if (parser.isSet(u"price-percent"_s)) {
+        options.adjustments.adjustPrice = true;
+        options.adjustments.pricePercent = parser.value(u"price-percent"_s);
+        options.adjustments.priceDecimals = parser.value(u"price-decimals"_s);
+    }
+    if (parser.isSet(u"stock"_s)) {
+        options.adjustments.adjustStock = true;
+        options.adjustments.stockValue = parser.value(u"stock"_s);
+    }
+
+    Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
+    Export::ExportJob job(client, common.config, options, entries);
+    QMutex printing;
+    QObject::connect(
+        &job, &Export::ExportJob::progress, &job,
+        [&err, &printing](const QString &text) {
+            QMutexLocker locker(&printing);
+            err << text << "\n";
+            err.flush();
+        },
+        Qt::DirectConnection);
+    const Export::ExportSummary summary = job.run();
+
+    if (!summary.started) {
+        err << summary.error << "\n";
+        return NothingDone;
+    }
+    bool reportWritten = true;
+    if (parser.isSet(u"report"_s))
+        reportWritten = writeReport(parser.value(u"report"_s), summary, err);
+    err << summary.details() << "\n";
+    err.flush();
+    return summary.hasFailures() || !reportWritten ? Failures : Success;
+}
+
 } // namespace
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -135,6 +312,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QStringList rest = arguments.mid(1);
     if (command == u"item"_s)
         return runItem(rest, out, err);
+    if (command == u"export"_s)
+        return runExport(rest, err);
     err << "quorvex-cli: unknown command: " << command << "\n" << usage;
     return NothingDone;
 }

@@ -1,0 +1,117 @@
+#include "itemlist.h"
+
+#include "config.h"
+#include "text.h"
+
+#include <QRegularExpression>
+#include <QStringDecoder>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Core {
+
+QString makeItemEntry(const QString &itemCode, const QString &itemName)
+{
+    return u"网址ID:"_s + itemCode + u"："_s + itemName;
+}
+
+QString itemCodeFromEntry(const QString &entry)
+{
+    const qsizetype colon = entry.indexOf(u':');
+    const qsizetype wide = entry.indexOf(u'：');
+    if (colon < 0)
+        return {};
+    // An entry without its name separator still names its code.
+    const qsizetype end = wide > colon ? wide : entry.size();
+    return trimSpaces(entry.mid(colon + 1, end - colon - 1));
+}
+
+QString itemCodeFromAddress(const QString &address)
+{
+    if (!address.contains(u"http://"_s))
+        return u"0"_s;
+    if (!address.contains(u"search"_s)) {
+        const qsizetype com = address.indexOf(u"com/"_s);
+        if (com < 0)
+            return u"0"_s;
+        const QString rest = address.mid(com + 4);
+        const qsizetype hash = rest.indexOf(u'#');
+        return hash < 0 ? rest : rest.left(hash);
+    }
+    const qsizetype slash = address.lastIndexOf(u'/');
+    const qsizetype dash = address.lastIndexOf(u'-');
+    if (dash > slash)
+        return address.mid(slash + 1, dash - slash - 1);
+    return {};
+}
+
+QString itemPageAddress(const Config &config, const QString &itemCode)
+{
+    return Config::address(config.itemPage, u"/"_s + itemCode);
+}
+
+QStringList readItemAddresses(const QString &text)
+{
+    QStringList addresses;
+    QString field;
+    bool quoted = false;
+    auto takeField = [&] {
+        if (field.left(7) == u"http://"_s)
+            addresses.append(field);
+        field.clear();
+    };
+    for (qsizetype i = 0; i < text.size() && addresses.size() < maxImportedAddresses; ++i) {
+        const QChar c = text.at(i);
+        if (c == u'"') {
+            quoted = !quoted;  // the quotes themselves are dropped
+        } else if (!quoted && (c == u',' || c == u'\n' || c == u'\r')) {
+            takeField();
+        } else {
+            field.append(c);
+        }
+    }
+    if (addresses.size() < maxImportedAddresses)
+        takeField();
+    return addresses;
+}
+
+QByteArray writeItemAddresses(const Config &config, const QStringList &itemCodes)
+{
+    QByteArray bytes;
+    for (const QString &code : itemCodes)
+        bytes += encodeAnsi(itemPageAddress(config, code)) + "\r\n";
+    return bytes;
+}
+
+} // namespace Core
+
+namespace Core {
+
+QString decodeTextFile(const QByteArray &bytes)
+{
+    if (bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes.mid(3));
+    QStringDecoder utf8(QStringConverter::Utf8);
+    const QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return text;
+    return decodeAnsi(bytes);
+}
+
+QStringList readItemListFile(const QByteArray &bytes)
+{
+    const QString text = decodeTextFile(bytes);
+    QStringList entries;
+    const QStringList lines = text.split(QRegularExpression(u"\r\n|\n|\r"_s));
+    for (const QString &line : lines) {
+        if (trimSpaces(line).startsWith(u"网址ID:"_s))
+            entries << trimSpaces(line);
+    }
+    if (!entries.isEmpty())
+        return entries;
+    for (const QString &address : readItemAddresses(text))
+        entries << makeItemEntry(trimSpaces(itemCodeFromAddress(address)), QString());
+    return entries;
+}
+
+} // namespace Core

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace Core {
+
+struct Config;
+
+// The most addresses one item address file gives.
+constexpr int maxImportedAddresses = 10000;
+
+// "网址ID:" + code + "：" + name.
+QString makeItemEntry(const QString &itemCode, const QString &itemName);
+// The text between the entry's first ":" and its first "：", trimmed.
+QString itemCodeFromEntry(const QString &entry);
+// The item code of a Paipai item address ("0" when there is none to take).
+QString itemCodeFromAddress(const QString &address);
+// "http://" + item page host + "/" + code.
+QString itemPageAddress(const Config &config, const QString &itemCode);
+
+// Reads an item address file (GBK): fields separated by commas or line ends, a
+// quoted field losing its quotes and keeping its commas; fields beginning with
+// "http://" are addresses; at most maxImportedAddresses of them.
+QStringList readItemAddresses(const QString &text);
+
+// A text file as the user may hand it in: UTF-8 when it says so (byte-order mark) or
+// is valid UTF-8, otherwise the ANSI code page.
+QString decodeTextFile(const QByteArray &bytes);
+
+// The entries of a list file: lines that are item list entries are taken as they
+// stand; otherwise the file is read as an item address file, each address becoming
+// an entry without a name.
+QStringList readItemListFile(const QByteArray &bytes);
+// The address file of a list of codes: GBK, one address per line, CR LF after each.
+QByteArray writeItemAddresses(const Config &config, const QStringList &itemCodes);
+
+} // namespace Core

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace Export {
+
+// One find/replace pair of the rules window; inactive when its find text is blank.
+struct ReplacementRule
+{
+    QString find;
+    QString replace;
+};
+
+constexpr int replacementRuleCount = 5;
+
+// re.txt: one GBK line "find1^replace1^...^find5^replace5^" + CR LF.
+QList<ReplacementRule> parseReplacementRules(const QByteArray &fileBytes);
+QByteArray serializeReplacementRules(const QList<ReplacementRule> &rules);
+// The rules of re.txt in the folder; five empty rules when it is missing.
+QList<ReplacementRule> loadReplacementRules(const QString &programDir);
+bool saveReplacementRules(const QString &programDir, const QList<ReplacementRule> &rules, QString *error);
+
+QString applyReplacementRules(const QString &text, const QList<ReplacementRule> &rules);
+
+// The description as the import files carry it: entities decoded, CDATA markers
+// gone, commas full-width, no line breaks or TABs, empty alt/title attributes
+// removed, then the rules when asked for.
+QString processDescription(const QString &detailInfo, const QList<ReplacementRule> *rules);
+
+// Removes every opening tag that holds the marker, keeping the link text.
+QString stripLinks(const QString &text, const QString &marker);
+
+} // namespace Export

@@ -1,0 +1,394 @@
+#include "exportjob.h"
+
+#include "location.h"
+#include "pictures.h"
+
+#include "core/config.h"
+#include "core/httpclient.h"
+#include "core/itemlist.h"
+#include "core/itemservice.h"
+#include "core/parampages.h"
+#include "core/text.h"
+
+#include <QDir>
+#include <QMutex>
+#include <QSaveFile>
+#include <QSet>
+#include <QStringEncoder>
+#include <QThreadPool>
+#include <QWaitCondition>
+
+#include <algorithm>
+#include <map>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Export {
+
+ExportPaths deriveExportPaths(const QString &csvPath, const QString &programDir)
+{
+    ExportPaths paths;
+    const qsizetype separator = std::max(csvPath.lastIndexOf(u'/'), csvPath.lastIndexOf(u'\\'));
+    QString fileName;
+    if (separator >= 0) {
+        paths.csvFolder = csvPath.left(separator);
+        if (paths.csvFolder.isEmpty())
+            paths.csvFolder = csvPath.left(1);  // a file in the root folder
+        fileName = csvPath.mid(separator + 1);
+        paths.csvFile = csvPath;
+    } else {
+        // Without a folder the import file and its pictures both go to the program folder,
+        // so the listing tool finds the pictures beside the file.
+        paths.csvFolder = programDir;
+        const qsizetype colon = csvPath.lastIndexOf(u':');
+        fileName = colon >= 0 ? csvPath.mid(colon + 1) : csvPath;
+        paths.csvFile = Core::programFilePath(programDir, fileName);
+    }
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    paths.baseName = dot >= 0 ? fileName.left(dot) : fileName;
+    paths.pictureFolder = Core::programFilePath(paths.csvFolder, paths.baseName);
+    return paths;
+}
+
+QString checkCsvPath(const QString &csvPath)
+{
+    const QString tail = csvPath.right(4);
+    if (tail != u".csv"_s && tail != u".CSV"_s)
+        return u"文件名要‘.csv’为扩展名"_s;
+    return {};
+}
+
+QString ExportSummary::text() const
+{
+    QString text = u"下载完成,共成功下载"_s + QString::number(written) + u"个"_s;
+    if (recordFailures > 0)
+        text += u"，"_s + QString::number(recordFailures) + u"个商品读取失败"_s;
+    if (pictureFailures > 0)
+        text += u"，"_s + QString::number(pictureFailures) + u"张图片下载失败"_s;
+    if (cancelled)
+        text += u"，已停止（写入"_s + QString::number(rowsWritten) + u"/"_s + QString::number(itemCount)
+            + u"件）"_s;
+    return text;
+}
+
+QString ExportSummary::details() const
+{
+    QStringList lines;
+    if (!error.isEmpty())
+        lines << error;
+    if (started)
+        lines << text();
+    for (const ItemReport &item : items) {
+        switch (item.status) {
+        case ItemReport::Status::RecordFailed:
+            lines << u"商品读取失败: "_s + item.code;
+            break;
+        case ItemReport::Status::PicturesFailed:
+            lines << u"图片下载失败: "_s + item.code + u' ' + item.title;
+            for (const QString &url : item.failedPictures)
+                lines << u"    "_s + url;
+            break;
+        default:
+            break;
+        }
+        for (const QString &problem : item.problems)
+            lines << u"    "_s + problem;
+    }
+    return lines.join(u'\n');
+}
+
+struct ExportJob::Outcome
+{
+    ItemReport report;
+    QStringList values;
+    QString folderName;
+    QString description;
+    QString stockText;
+    QStringList pictureUrls;
+};
+
+ExportJob::ExportJob(Core::HttpClient &client, const Core::Config &config, ExportOptions options,
+                     QStringList entries, QObject *parent)
+    : QObject(parent), m_client(client), m_config(config), m_options(std::move(options)),
+      m_entries(std::move(entries))
+{
+}
+
+ExportJob::~ExportJob() = default;
+
+namespace {
+
+QString itemProgress(int count, int index)
+{
+    return u"共"_s + QString::number(count) + u"件商品，正在下载第"_s + QString::number(index + 1) + u"件商品"_s;
+}
+
+QString localPictureReference(OutputType type, const QString &path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    if (type != OutputType::Taobao5)
+        return native;
+    return native.startsWith(u'/') ? u"FILE://"_s + native : u"FILE:///"_s + native;
+}
+
+struct PendingPicture
+{
+    QString url;
+    QString target;
+    bool description = false;
+    bool requested = false;
+    QFuture<Core::HttpResult> reply;
+};
+
+} // namespace
+
+ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
+{
+    Outcome outcome;
+    ItemReport &report = outcome.report;
+    report.code = Core::itemCodeFromEntry(entry);
+    const int count = int(m_entries.size());
+    emit itemStarted(index);
+    emit progress(itemProgress(count, index));
+
+    const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code);
+    const bool recordRead = document.hasItem();
+    const QString title = itemTitle(document.field(u"itemName"_s));
+    report.title = title;
+    outcome.folderName = itemFolderName(title, report.code);
+    const QString city = m_cities->cityName(document.field(u"cityId"_s));
+    const QString province = cleanProvinceName(m_cities->provinceName(document.field(u"provinceId"_s)));
+    outcome.pictureUrls = mainPictureUrls(document);
+    QString description = processDescription(document.field(u"detailInfo"_s),
+                                             m_options.useRules ? &m_options.rules : nullptr);
+    const QStringList descriptionUrls = m_options.skipDescriptionPictures
+        ? QStringList()
+        : extractDescriptionPictures(description, m_slots.mid(28, 6));
+
+    // Every picture of the item is asked for at once; the network layer keeps to the
+    // connection limit per host.
+    const QString folder = m_paths.pictureFolder;
+    const QString itemFolder = Core::programFilePath(folder, outcome.folderName);
+    QList<PendingPicture> pictures;
+    for (const QString &url : std::as_const(outcome.pictureUrls)) {
+        const QString digest = Core::Md5HexLower(url);
+        const QString name = m_options.type == OutputType::Paipai ? QString(u'{' + digest + u"}.jpg"_s)
+                                                                  : QString(digest + u".tbi"_s);
+        pictures.append({url, Core::programFilePath(folder, name), false, false, {}});
+    }
+    if (!descriptionUrls.isEmpty())
+        QDir().mkpath(itemFolder);
+    for (const QString &url : descriptionUrls)
+        pictures.append({url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, {}});
+    for (PendingPicture &picture : pictures) {
+        if (Core::trimSpaces(picture.url).startsWith(u"http://"_s) && !m_cancelled) {
+            picture.requested = true;
+            picture.reply = m_client.getAsync({requestAddressOfPicture(Core::trimSpaces(picture.url)),
+                                               Core::WaitMode::Long});
+        }
+    }
+
+    const int total = int(pictures.size());
+    QStringList suffixes;
+    QList<std::pair<QString, QString>> replacements;  // URL, local reference
+    for (int j = 0; j < total; ++j) {
+        PendingPicture &picture = pictures[j];
+        emit progress(itemProgress(count, index) + u"，共需下载"_s + QString::number(total) + u"张图片，正在下载第"_s
+                      + QString::number(j + 1) + u"张"_s);
+        QString type;
+        QString storedPath;
+        if (picture.requested) {
+            const Core::HttpResult result = picture.reply.result();
+            if (result.succeeded()) {
+                const StoredPicture stored = decideStoredPicture(picture.target, result.body);
+                QString error;
+                if (!stored.type.isEmpty() && writeFileAtomically(stored.path, result.body, &error)) {
+                    type = stored.type;
+                    storedPath = stored.path;
+                } else if (!stored.type.isEmpty()) {
+                    report.problems << u"cannot write "_s + stored.path + u": "_s + error;
+                }
+            }
+            if (type.isEmpty())
+                report.failedPictures << picture.url;
+        }
+        if (!picture.description)
+            suffixes << u'.' + type;
+        else if (!type.isEmpty())
+            replacements.append({picture.url, localPictureReference(m_options.type, storedPath)});
+    }
+
+    // Longer URLs first, so a URL that is the beginning of another never breaks the longer one.
+    std::stable_sort(replacements.begin(), replacements.end(),
+                     [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
+    for (const auto &[url, local] : std::as_const(replacements))
+        description.replace(url, local);
+
+    if (m_options.stripLinks) {
+        description = stripLinks(description, m_config.mallItemPrefix);
+        description = stripLinks(description, m_config.marketplaceMarker);
+    }
+
+    ValueInputs inputs;
+    inputs.title = title;
+    inputs.provinceName = province;
+    inputs.cityName = city;
+    inputs.pictureUrls = outcome.pictureUrls;
+    inputs.pictureSuffixes = suffixes;
+    inputs.stockFile = stockFileName(report.code);
+    outcome.values = paipaiValues(document, inputs, m_options.adjustments);
+    outcome.description = description;
+
+    if (!recordRead)
+        report.status = ItemReport::Status::RecordFailed;
+    else if (!report.failedPictures.isEmpty())
+        report.status = ItemReport::Status::PicturesFailed;
+    else
+        report.status = ItemReport::Status::Written;
+    return outcome;
+}
+
+ExportSummary ExportJob::run()
+{
+    ExportSummary summary;
+    summary.itemCount = int(m_entries.size());
+    summary.error = checkCsvPath(m_options.csvPath);
+    if (!summary.error.isEmpty()) {
+        emit finished(summary);
+        return summary;
+    }
+    m_paths = deriveExportPaths(m_options.csvPath, m_options.programDir);
+    summary.paths = m_paths;
+
+    // The file is written beside its target and renamed over it at the end, so a run
+    // that dies leaves the previous file as it was.
+    QSaveFile csv(m_paths.csvFile);
+    QDir().mkpath(m_paths.csvFolder);
+    if (!csv.open(QIODevice::WriteOnly)) {
+        summary.error = u"无法创建文件 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s + csv.errorString();
+        emit finished(summary);
+        return summary;
+    }
+    summary.started = true;
+    QDir().mkpath(m_paths.pictureFolder);
+    QStringEncoder utf16(QStringConverter::Utf16LE);
+    csv.write("\xFF\xFE");
+    emit progress(u"开始下载商品内容..."_s);
+
+    m_slots = m_options.parameterSlots;
+    Core::loadParamPage(m_client, m_config, Core::ParamPage::Main, m_slots);
+    while (m_slots.size() < 43)
+        m_slots.append(QString());
+    CityTable cities = CityTable::fetch(m_client, m_config);
+    m_cities = &cities;
+
+    const int count = int(m_entries.size());
+    const int jobs = std::max(1, m_options.jobs);
+    QThreadPool pool;
+    pool.setMaxThreadCount(jobs);
+    QMutex mutex;
+    QWaitCondition ready;
+    std::map<int, Outcome> finishedItems;
+    int submitted = 0;
+    // Items finish out of order; a bounded window ahead of the writer keeps memory flat.
+    const int window = jobs * 2;
+    QSet<QString> descriptionNames;
+    QString writeError;
+
+    for (int i = 0; i < count; ++i) {
+        if (m_cancelled)
+            break;
+        while (submitted < count && submitted < i + window) {
+            const int index = submitted++;
+            pool.start([this, index, &mutex, &ready, &finishedItems] {
+                Outcome outcome = processItem(index, m_entries.at(index));
+                QMutexLocker locker(&mutex);
+                finishedItems.emplace(index, std::move(outcome));
+                ready.wakeAll();
+            });
+        }
+        Outcome outcome;
+        {
+            QMutexLocker locker(&mutex);
+            while (finishedItems.find(i) == finishedItems.end())
+                ready.wait(&mutex);
+            auto node = finishedItems.extract(i);
+            outcome = std::move(node.mapped());
+        }
+        if (i == 0)
+            csv.write(utf16.encode(headerText(m_options.type)));
+
+        // Names are settled here, in list order: a later item whose description file
+        // name an earlier one already took gets a name of its own.
+        QString descriptionName = descriptionFileName(outcome.folderName);
+        if (descriptionNames.contains(descriptionName))
+            descriptionName = u'{' + Core::Md5HexLower(outcome.folderName + outcome.report.code) + u"}.htm"_s;
+        descriptionNames.insert(descriptionName);
+        outcome.values[PaipaiColumn::DescriptionFile] = descriptionName;
+        QString error;
+        const QString descriptionPath = Core::programFilePath(m_paths.pictureFolder, descriptionName);
+        if (!writeFileAtomically(descriptionPath, Core::encodeAnsi(outcome.description) + "\r\n", &error))
+            outcome.report.problems << u"cannot write "_s + descriptionPath + u": "_s + error;
+        if (!outcome.stockText.isEmpty()) {
+            const QString stockPath = Core::programFilePath(m_paths.pictureFolder, outcome.values[PaipaiColumn::StockFile]);
+            const QString stockError = writeUtf8File(outcome.stockText, stockPath, true);
+            if (!stockError.isEmpty())
+                outcome.report.problems << stockError;
+        }
+
+        QString row;
+        if (m_options.type == OutputType::Paipai) {
+            row = paipaiRow(outcome.values);
+        } else {
+            outcome.values[PaipaiColumn::Validity] = u"7"_s;
+            const QDateTime now = m_options.clock ? m_options.clock() : QDateTime::currentDateTime();
+            row = taobaoRow(m_options.type, outcome.values,
+                            {outcome.description, outcome.pictureUrls, now.toString(u"yyyy-MM-dd hh:mm:ss"_s),
+                             m_options.sellerName});
+        }
+        if (!Core::isBlank(row)) {
+            const QByteArray bytes = utf16.encode(row);
+            if (csv.write(bytes) != bytes.size()) {
+                writeError = csv.errorString();
+                m_cancelled = true;
+            }
+        }
+        ++summary.rowsWritten;
+        switch (outcome.report.status) {
+        case ItemReport::Status::RecordFailed:
+            ++summary.recordFailures;
+            summary.failedItemCodes << outcome.report.code;
+            break;
+        case ItemReport::Status::PicturesFailed:
+            summary.failedItemCodes << outcome.report.code;
+            ++summary.written;
+            break;
+        default:
+            ++summary.written;
+            break;
+        }
+        summary.pictureFailures += int(outcome.report.failedPictures.size());
+        summary.items << outcome.report;
+        emit itemDone(i, outcome.report);
+    }
+    pool.waitForDone();
+    m_cities = nullptr;
+
+    if (summary.rowsWritten < count) {
+        summary.cancelled = true;
+        for (int i = summary.rowsWritten; i < count; ++i) {
+            ItemReport report;
+            report.code = Core::itemCodeFromEntry(m_entries.at(i));
+            summary.items << report;
+        }
+    }
+    if (!writeError.isEmpty() || !csv.commit()) {
+        summary.error = u"写入文件失败 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s
+            + (writeError.isEmpty() ? csv.errorString() : writeError);
+    }
+    emit progress(summary.text());
+    emit finished(summary);
+    return summary;
+}
+
+} // namespace Export

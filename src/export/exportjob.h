@@ -1,0 +1,125 @@
+#pragma once
+
+#include "description.h"
+#include "itemvalues.h"
+#include "layouts.h"
+
+#include "core/config.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+namespace Core {
+class HttpClient;
+}
+
+namespace Export {
+
+// Everything a run reads from the window (or the command line), taken once at its start.
+struct ExportOptions
+{
+    QString csvPath;
+    QString programDir;
+    OutputType type = OutputType::Taobao5;
+    bool useRules = false;
+    QList<ReplacementRule> rules;
+    bool useWatermark = false;
+    bool skipDescriptionPictures = false;
+    bool stripLinks = false;
+    QString sellerName;
+    Adjustments adjustments;
+    // The main window's parameter slots; the run reads the main parameter page
+    // again at its start and keeps these only when that fails.
+    QStringList parameterSlots;
+    int jobs = 6;                            // items in flight at once
+    std::function<QDateTime()> clock;        // the date-time columns; the local time when empty
+};
+
+// Where the run writes: the import file and the picture folder beside it.
+struct ExportPaths
+{
+    QString csvFile;
+    QString csvFolder;
+    QString baseName;
+    QString pictureFolder;
+};
+// A path without a folder names the program folder for both the file and the pictures.
+ExportPaths deriveExportPaths(const QString &csvPath, const QString &programDir);
+
+// The message for a path the run refuses (not ending in ".csv" or ".CSV"), or empty.
+QString checkCsvPath(const QString &csvPath);
+
+struct ItemReport
+{
+    QString code;
+    QString title;
+    enum class Status { Written, RecordFailed, PicturesFailed, NotReached } status = Status::NotReached;
+    QStringList failedPictures;
+    QStringList problems;      // files that could not be written
+};
+
+struct ExportSummary
+{
+    bool started = false;      // false: refused before anything was written
+    QString error;             // why the run was refused or could not write its file
+    int itemCount = 0;
+    int written = 0;           // items whose record was read and whose row was written
+    int rowsWritten = 0;
+    int recordFailures = 0;
+    int pictureFailures = 0;
+    bool cancelled = false;
+    QStringList failedItemCodes;
+    QList<ItemReport> items;
+    ExportPaths paths;
+
+    bool hasFailures() const { return recordFailures > 0 || pictureFailures > 0 || cancelled || !error.isEmpty(); }
+    // "下载完成,共成功下载" + S + "个", with the counts of what failed.
+    QString text() const;
+    // The summary and the failed item codes, one per line, for showing or saving.
+    QString details() const;
+};
+
+// The export run: reads every item of the list, stores its pictures and files and
+// writes the import file, rows strictly in list order. run() blocks; call it on a
+// worker thread. Several items are in flight at once; the output is the same
+// whatever the number.
+class ExportJob : public QObject
+{
+    Q_OBJECT
+
+public:
+    ExportJob(Core::HttpClient &client, const Core::Config &config, ExportOptions options, QStringList entries,
+              QObject *parent = nullptr);
+    ~ExportJob() override;
+
+    ExportSummary run();
+    // Ends the run after the item being written; the file stays well-formed.
+    void cancel() { m_cancelled = true; }
+
+signals:
+    void progress(const QString &text);
+    void itemStarted(int index);
+    void itemDone(int index, const Export::ItemReport &report);
+    void finished(const Export::ExportSummary &summary);
+
+private:
+    struct Outcome;
+    Outcome processItem(int index, const QString &entry);
+
+    Core::HttpClient &m_client;
+    const Core::Config m_config;
+    ExportOptions m_options;
+    QStringList m_entries;
+    std::atomic_bool m_cancelled = false;
+
+    // Fixed for the length of a run.
+    ExportPaths m_paths;
+    QStringList m_slots;
+    class CityTable *m_cities = nullptr;
+};
+
+} // namespace Export

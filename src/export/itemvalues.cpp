@@ -1,0 +1,121 @@
+#include "itemvalues.h"
+
+#include "core/decimal.h"
+#include "core/itemservice.h"
+#include "core/text.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Export {
+
+QString Adjustments::adjustedPrice(const QString &price) const
+{
+    if (!adjustPrice)
+        return price;
+    const auto percent = Core::Decimal::parse(pricePercent);
+    const auto value = Core::Decimal::parse(price);
+    if (!percent || !value || !Core::isNumeric(priceDecimals))
+        return price;
+    const int decimals = qBound(0, int(Core::trimSpaces(priceDecimals).toDouble()), 10);
+    return value->multipliedBy(*percent).shifted(-2).toFixed(decimals);
+}
+
+QString Adjustments::adjustedQuantity(const QString &quantity) const
+{
+    if (!adjustStock)
+        return quantity;
+    return Core::isNumeric(stockValue) ? Core::trimSpaces(stockValue) : u"100"_s;
+}
+
+QString itemTitle(const QString &itemName)
+{
+    QString title = Core::CleanField(Core::DecodeHtmlEntities(itemName));
+    title.remove(u'·');
+    return title;
+}
+
+QString itemFolderName(const QString &title, const QString &itemCode)
+{
+    QString name = title.left(58);
+    if (!name.isEmpty() && name.back().isHighSurrogate())
+        name.chop(1);  // never keep half of a character
+    static const QString removed = u"\\/:|*<>$#&\" ?"_s;
+    QString safe;
+    safe.reserve(name.size());
+    for (const QChar c : std::as_const(name)) {
+        if (!removed.contains(c) && c.unicode() >= 0x20 && c.unicode() != 0x7F)
+            safe.append(c);
+    }
+    while (safe.startsWith(u'.'))
+        safe.remove(0, 1);
+    while (safe.endsWith(u'.'))
+        safe.chop(1);
+    static const QStringList reserved = [] {
+        QStringList names{u"CON"_s, u"PRN"_s, u"AUX"_s, u"NUL"_s};
+        for (int i = 1; i <= 9; ++i)
+            names << u"COM"_s + QString::number(i) << u"LPT"_s + QString::number(i);
+        return names;
+    }();
+    if (safe.isEmpty() || reserved.contains(safe, Qt::CaseInsensitive))
+        return Core::trimSpaces(itemCode);
+    return safe;
+}
+
+QString cleanProvinceName(const QString &provinceName)
+{
+    QString name = provinceName;
+    name.remove(u'\'');
+    name.remove(u'省');
+    return name;
+}
+
+QStringList mainPictureUrls(const Core::ItemDocument &document)
+{
+    QStringList kept;
+    for (const QString &field : {u"picLink"_s, u"picLink1"_s, u"picLink2"_s, u"picLink3"_s, u"picLink4"_s}) {
+        const QString url = Core::DecodeHtmlEntities(document.field(field));
+        if (!Core::CleanField(url).isEmpty())
+            kept << url;
+    }
+    if (kept.isEmpty())
+        return {};
+    return kept.join(u';').split(u';');
+}
+
+QString descriptionFileName(const QString &folderName)
+{
+    return u'{' + Core::Md5HexLower(folderName) + u"}.htm"_s;
+}
+
+QString stockFileName(const QString &itemCode)
+{
+    return u'{' + Core::Md5Hex(itemCode) + u"}.xml"_s;
+}
+
+QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &in, const Adjustments &adjust)
+{
+    const auto clean = [&document](const QString &name) { return Core::CleanField(document.field(name)); };
+    const auto fee = [&clean](const QString &name) { return Core::formatHundredths(clean(name)); };
+
+    QStringList values;
+    values.reserve(paipaiColumnCount);
+    values << u"-1"_s << in.title << (document.field(u"stateDesc"_s).contains(u"一口价"_s) ? u"b"_s : u"0"_s)
+           << clean(u"classId"_s) << clean(u"categoryId"_s)
+           << adjust.adjustedQuantity(clean(u"stockCount"_s)) << clean(u"weight"_s) << u"14"_s << QString()
+           << u"1"_s << adjust.adjustedPrice(Core::formatHundredths(document.field(u"itemPrice"_s)))
+           << QString() << in.provinceName << in.cityName << clean(u"sellerPayFreight"_s) << u"10"_s
+           << fee(u"expressPrice"_s) << fee(u"emsPrice"_s) << QString() << u"0"_s << clean(u"invoiceItem"_s)
+           << clean(u"guaranteeRepair"_s) << u"1"_s << u"1"_s << QString();
+    for (int k = 0; k < 5; ++k) {
+        if (k < in.pictureUrls.size())
+            values << u'{' + Core::Md5HexLower(in.pictureUrls.at(k)) + u'}' + in.pictureSuffixes.value(k, u"."_s);
+        else
+            values << QString();
+    }
+    values << in.descriptionFile << u"1"_s << u"0"_s << clean(u"attr"_s) << u"0"_s << u"0"_s << u"0"_s
+           << in.stockFile << u"0"_s << clean(u"itemLocalCode"_s) << u"0"_s << u"拍拍助理2012 [82]"_s << u"0"_s
+           << u"0"_s << u"0"_s;
+    return values;
+}
+
+} // namespace Export

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "description.h"
+#include "layouts.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace Core {
+class ItemDocument;
+}
+
+namespace Export {
+
+// Price and stock adjustment as the main window's options give them.
+struct Adjustments
+{
+    bool adjustPrice = false;
+    QString pricePercent = QStringLiteral("100");
+    QString priceDecimals = QStringLiteral("0");
+    bool adjustStock = false;
+    QString stockValue = QStringLiteral("100");
+
+    // price x percent / 100 with the decimals box's places, when both boxes are numbers.
+    QString adjustedPrice(const QString &price) const;
+    QString adjustedQuantity(const QString &quantity) const;
+};
+
+// The title as every layout writes it: entities decoded, cleaned, "·" removed.
+QString itemTitle(const QString &itemName);
+// The picture folder's sub-folder of an item: the title cut to 58 characters without
+// path characters or spaces, made safe as a folder name; the item code when nothing is left.
+QString itemFolderName(const QString &title, const QString &itemCode);
+// The province as the layouts write it: quotes and "省" removed.
+QString cleanProvinceName(const QString &provinceName);
+// picLink, picLink1 ... picLink4 with entities decoded, the blank ones left out, split at ";".
+QStringList mainPictureUrls(const Core::ItemDocument &document);
+
+QString descriptionFileName(const QString &folderName);
+QString stockFileName(const QString &itemCode);
+
+// What the value list is made of besides the record itself.
+struct ValueInputs
+{
+    QString title;
+    QString provinceName;
+    QString cityName;
+    QStringList pictureUrls;
+    QStringList pictureSuffixes;   // "." + the stored type, per URL
+    QString descriptionFile;
+    QString stockFile;
+};
+
+// The 45 values of the Paipai layout (validity "14"); the Taobao rows read theirs from it.
+QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &inputs,
+                         const Adjustments &adjustments);
+
+} // namespace Export

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+namespace Export {
+
+// "JPG", "GIF", "BMP", "PNG", "ICO" from the first bytes, or the empty text.
+QString detectPictureType(const QByteArray &bytes);
+
+// Targets ending in ".tbi", ".exe" or ".rar" keep their name whatever the body holds.
+bool isFixedNameTarget(const QString &targetPath);
+
+// The target path with its extension set to the type: the text before the last "."
+// that stands after the last "/" (or "\" when there is no "/"), then "." + type.
+QString pathWithType(const QString &targetPath, const QString &type);
+
+// The address actually requested: cut before the first "?".
+QString requestAddressOfPicture(const QString &url);
+
+// What a download stores and returns, decided from the received body: the type
+// ("1" for fixed-name targets, empty when nothing is to be stored) and the final path.
+struct StoredPicture
+{
+    QString type;
+    QString path;
+};
+StoredPicture decideStoredPicture(const QString &targetPath, const QByteArray &body);
+
+// Writes bytes to a temporary file beside the path and renames it over the path,
+// so a reader never sees half a file. Returns false (with the reason) on failure.
+bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
+
+// The description's picture URLs in order of first appearance without repeats,
+// found with the six markers of parameter slots 28 to 33.
+QStringList extractDescriptionPictures(const QString &description, const QStringList &markers);
+
+// The stock file: UTF-8, with EF BB BF when bom is set; nothing at all for an empty text.
+// Returns the error text, empty on success.
+QString writeUtf8File(const QString &text, const QString &path, bool bom);
+
+} // namespace Export
+
+namespace Core {
+class HttpClient;
+}
+
+namespace Export {
+
+// Downloads a picture (the query is not sent) and stores it under the target with
+// its extension set to the detected type. Returns the type ("1" for fixed-name
+// targets), or the empty text when nothing was stored: no answer, an error status,
+// a broken transfer, an empty body or a body that is not a picture.
+QString downloadPicture(Core::HttpClient &client, const QString &url, const QString &targetPath,
+                        QString *storedPath = nullptr);
+
+} // namespace Export

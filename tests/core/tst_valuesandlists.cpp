@@ -1,0 +1,127 @@
+#include "core/config.h"
+#include "core/decimal.h"
+#include "core/itemlist.h"
+#include "core/text.h"
+
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace Core;
+
+class TestValuesAndLists : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void hundredths_data();
+    void hundredths();
+    void scaled_data();
+    void scaled();
+    void itemCodes_data();
+    void itemCodes();
+    void addressFile();
+};
+
+void TestValuesAndLists::hundredths_data()
+{
+    QTest::addColumn<QString>("fen");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("price") << u"12345"_s << u"123.45"_s;
+    QTest::newRow("small") << u"5"_s << u"0.05"_s;
+    QTest::newRow("zero") << u"0"_s << u"0.00"_s;
+    QTest::newRow("half rounds away from zero") << u"0.5"_s << u"0.01"_s;
+    QTest::newRow("negative half") << u"-0.5"_s << u"-0.01"_s;
+    QTest::newRow("just below half") << u"0.4999"_s << u"0.00"_s;
+    QTest::newRow("carry through nines") << u"99999.5"_s << u"1000.00"_s;
+    QTest::newRow("exponent") << u"1.5e3"_s << u"15.00"_s;
+    QTest::newRow("spaces") << u" 100 "_s << u"1.00"_s;
+    QTest::newRow("not numeric") << u"12元"_s << u"0"_s;
+    QTest::newRow("empty") << QString() << u"0"_s;
+    QTest::newRow("huge exponent refused") << u"1e999"_s << u"0"_s;
+}
+
+void TestValuesAndLists::hundredths()
+{
+    QFETCH(QString, fen);
+    QFETCH(QString, expected);
+    QCOMPARE(formatHundredths(fen), expected);
+}
+
+void TestValuesAndLists::scaled_data()
+{
+    QTest::addColumn<QString>("price");
+    QTest::addColumn<QString>("percent");
+    QTest::addColumn<int>("decimals");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("decimal, not binary") << u"123.45"_s << u"110"_s << 2 << u"135.80"_s;
+    QTest::newRow("no decimals") << u"123.45"_s << u"110"_s << 0 << u"136"_s;
+    QTest::newRow("half away from zero") << u"0.25"_s << u"10"_s << 2 << u"0.03"_s;
+    QTest::newRow("binary trap 1.005") << u"1.005"_s << u"100"_s << 2 << u"1.01"_s;
+    QTest::newRow("fractional percent") << u"200"_s << u"33.3"_s << 3 << u"66.600"_s;
+    QTest::newRow("five places") << u"1"_s << u"3"_s << 5 << u"0.03000"_s;
+}
+
+void TestValuesAndLists::scaled()
+{
+    QFETCH(QString, price);
+    QFETCH(QString, percent);
+    QFETCH(int, decimals);
+    QFETCH(QString, expected);
+    const auto value = Decimal::parse(price);
+    const auto factor = Decimal::parse(percent);
+    QVERIFY(value && factor);
+    QCOMPARE(value->multipliedBy(*factor).shifted(-2).toFixed(decimals), expected);
+}
+
+void TestValuesAndLists::itemCodes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("fromEntry");
+    QTest::addColumn<QString>("fromAddress");
+    QTest::newRow("entry") << u"网址ID: ABC ：红色杯子: 大号"_s << u"ABC"_s << u"0"_s;
+    QTest::newRow("item address") << u"http://auction1.paipai.com/0C7D360B00000000040100000CC1B772"_s << QString()
+                                  << u"0C7D360B00000000040100000CC1B772"_s;
+    QTest::newRow("address with anchor") << u"http://auction1.paipai.com/ABC#comments"_s << QString() << u"ABC"_s;
+    QTest::newRow("no com/") << u"http://127.0.0.1:8080/ABC"_s << QString() << u"0"_s;
+    QTest::newRow("search address") << u"http://search.paipai.com/x/ABC-12"_s << QString() << u"ABC"_s;
+    QTest::newRow("search without dash") << u"http://search.paipai.com/x/ABC"_s << QString() << QString();
+}
+
+void TestValuesAndLists::itemCodes()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, fromEntry);
+    QFETCH(QString, fromAddress);
+    if (!fromEntry.isEmpty())
+        QCOMPARE(itemCodeFromEntry(text), fromEntry);
+    QCOMPARE(itemCodeFromAddress(text), fromAddress);
+}
+
+void TestValuesAndLists::addressFile()
+{
+    const QString text = u"http://a.paipai.com/A1,http://a.paipai.com/A2\r\n"
+                         u"\"http://a.paipai.com/A3,x\"\r\nnot an address\nhttps://a.paipai.com/A4\n"
+                         u"http://a.paipai.com/A5"_s;
+    QCOMPARE(readItemAddresses(text),
+             (QStringList{u"http://a.paipai.com/A1"_s, u"http://a.paipai.com/A2"_s, u"http://a.paipai.com/A3,x"_s,
+                          u"http://a.paipai.com/A5"_s}));
+
+    QString many;
+    for (int i = 0; i <= maxImportedAddresses; ++i)
+        many += u"http://a.paipai.com/"_s + QString::number(i) + u"\r\n"_s;
+    const QStringList capped = readItemAddresses(many);
+    QCOMPARE(capped.size(), maxImportedAddresses);
+    QCOMPARE(capped.last(), u"http://a.paipai.com/9999"_s);
+
+    // The written file reads back to the same codes in the same order, in GBK or UTF-8.
+    Config config;
+    const QByteArray written = writeItemAddresses(config, {u"C1"_s, u"C2"_s});
+    QCOMPARE(written, QByteArray("http://auction1.paipai.com/C1\r\nhttp://auction1.paipai.com/C2\r\n"));
+    QCOMPARE(readItemListFile(written), (QStringList{u"网址ID:C1："_s, u"网址ID:C2："_s}));
+    const QByteArray entries = encodeAnsi(u"网址ID:C1：红色杯子\r\n网址ID:C2：蓝色\r\n"_s);
+    QCOMPARE(readItemListFile(entries), (QStringList{u"网址ID:C1：红色杯子"_s, u"网址ID:C2：蓝色"_s}));
+    QCOMPARE(readItemListFile(u"网址ID:C1：红色杯子\n"_s.toUtf8()), (QStringList{u"网址ID:C1：红色杯子"_s}));
+}
+
+QTEST_GUILESS_MAIN(TestValuesAndLists)
+#include "tst_valuesandlists.moc"

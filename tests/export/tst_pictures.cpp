@@ -1,0 +1,256 @@
+#include "export/description.h"
+#include "export/location.h"
+#include "export/pictures.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace Export;
+
+class TestPictures : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pictureType_data();
+    void pictureType();
+    void storedName_data();
+    void storedName();
+    void descriptionPictures_data();
+    void descriptionPictures();
+    void utf8File();
+    void processing_data();
+    void processing();
+    void linkStripping_data();
+    void linkStripping();
+    void rulesFile_data();
+    void rulesFile();
+    void rulesRoundTrip();
+    void cities_data();
+    void cities();
+};
+
+void TestPictures::pictureType_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("type");
+    QTest::newRow("jpg") << QByteArray("\xFF\xD8\xFF\xE0") << u"JPG"_s;
+    QTest::newRow("gif") << QByteArray("GIF89a") << u"GIF"_s;
+    QTest::newRow("bmp") << QByteArray("BM\x00\x00", 4) << u"BMP"_s;
+    QTest::newRow("png") << QByteArray("\x89PNG\r\n") << u"PNG"_s;
+    QTest::newRow("ico") << QByteArray("\x00\x00\x01\x00\x01\x00", 6) << u"ICO"_s;
+    QTest::newRow("cursor is not ico") << QByteArray("\x00\x00\x02\x00\x01\x00", 6) << QString();
+    QTest::newRow("html") << QByteArray("<html>") << QString();
+    QTest::newRow("one byte") << QByteArray("\xFF") << QString();
+    QTest::newRow("short ico") << QByteArray("\x00\x00\x01\x00", 4) << QString();
+    QTest::newRow("empty") << QByteArray() << QString();
+}
+
+void TestPictures::pictureType()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, type);
+    QCOMPARE(detectPictureType(bytes), type);
+}
+
+void TestPictures::storedName_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("path");
+    const QByteArray png("\x89PNG....");
+    QTest::newRow("png under .jpg") << u"/o/g/A.jpg"_s << png << u"PNG"_s << u"/o/g/A.PNG"_s;
+    QTest::newRow("no extension") << u"/o/g/A"_s << png << u"PNG"_s << u"/o/g/A.PNG"_s;
+    QTest::newRow("dot in the folder only") << u"/o.d/A"_s << png << u"PNG"_s << u"/o.d/A.PNG"_s;
+    QTest::newRow("backslash folder") << u"C:\\o.d\\A"_s << png << u"PNG"_s << u"C:\\o.d\\A.PNG"_s;
+    QTest::newRow("tbi keeps anything") << u"/o/a.tbi"_s << QByteArray("<html>") << u"1"_s << u"/o/a.tbi"_s;
+    QTest::newRow("exe") << u"/o/update.exe"_s << QByteArray("MZ") << u"1"_s << u"/o/update.exe"_s;
+    QTest::newRow("html page not stored") << u"/o/A.jpg"_s << QByteArray("<html>") << QString() << QString();
+    QTest::newRow("empty body") << u"/o/a.tbi"_s << QByteArray() << QString() << QString();
+}
+
+void TestPictures::storedName()
+{
+    QFETCH(QString, target);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, type);
+    QFETCH(QString, path);
+    const StoredPicture stored = decideStoredPicture(target, body);
+    QCOMPARE(stored.type, type);
+    QCOMPARE(stored.path, path);
+    QCOMPARE(requestAddressOfPicture(u"http://x/a.jpg?w=1?v=2"_s), u"http://x/a.jpg"_s);
+}
+
+void TestPictures::descriptionPictures_data()
+{
+    QTest::addColumn<QString>("description");
+    QTest::addColumn<QStringList>("urls");
+    QTest::newRow("two images") << u"<img src=\"http://a/1.jpg\"><img alt=x src=\"http://a/2.jpg\" />"_s
+                                << QStringList{u"http://a/1.jpg"_s, u"http://a/2.jpg"_s};
+    QTest::newRow("same source once") << u"<img src=\"http://a/1.jpg\"><img src=\"http://a/1.jpg\">"_s
+                                      << QStringList{u"http://a/1.jpg"_s};
+    QTest::newRow("substring of a collected URL") << u"<img src=\"http://a/1.jpg_b.jpg\"><img src=\"http://a/1.jpg\">"_s
+                                                  << QStringList{u"http://a/1.jpg_b.jpg"_s};
+    QTest::newRow("longer after shorter") << u"<img src=\"http://a/1.jpg\"><img src=\"http://a/1.jpg_b.jpg\">"_s
+                                          << QStringList{u"http://a/1.jpg"_s, u"http://a/1.jpg_b.jpg"_s};
+    QTest::newRow("background pass") << u"<td background=\"http://a/bg.gif\"><img src=\"http://a/1.jpg\">"_s
+                                     << QStringList{u"http://a/1.jpg"_s, u"http://a/bg.gif"_s};
+    QTest::newRow("unclosed tag") << u"<p>x</p><img src=\"http://a/1.jpg"_s << QStringList{};
+    QTest::newRow("first empty then found") << u"<img alt=x><img src=\"http://a/1.jpg\">"_s
+                                            << QStringList{u"http://a/1.jpg"_s};
+    QTest::newRow("none") << u"<p>plain</p>"_s << QStringList{};
+}
+
+void TestPictures::descriptionPictures()
+{
+    QFETCH(QString, description);
+    QFETCH(QStringList, urls);
+    const QStringList markers{u"<img"_s, u">"_s, u"src=\""_s, u"\""_s, u"background=\""_s, u"\""_s};
+    QCOMPARE(extractDescriptionPictures(description, markers), urls);
+    // Empty markers find nothing and never loop.
+    QCOMPARE(extractDescriptionPictures(description, QStringList(6)), QStringList());
+}
+
+void TestPictures::utf8File()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"s.xml"_s);
+    QCOMPARE(writeUtf8File(QString(), path, true), QString());
+    QVERIFY(!QFile::exists(path));
+    QCOMPARE(writeUtf8File(u"库存"_s, path, true), QString());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF") + u"库存"_s.toUtf8());
+    QVERIFY(!writeUtf8File(u"x"_s, dir.filePath(u"missing/s.xml"_s), true).isEmpty());
+}
+
+void TestPictures::processing_data()
+{
+    QTest::addColumn<QString>("detailInfo");
+    QTest::addColumn<bool>("useRules");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("entities and cdata") << u"<![CDATA[&lt;p&gt;a,b&lt;/p&gt;]]>"_s << false << u"<p>a，b</p>"_s;
+    QTest::newRow("line breaks and tabs") << u"a\r\nb\tc\nd"_s << false << u"abcd"_s;
+    QTest::newRow("empty alt and title") << u"<img alt=\"\" title=\"\" src=\"x\">"_s << false
+                                         << u"<img   src=\"x\">"_s;
+    QTest::newRow("rules in order") << u"QQ 12345 call 12345"_s << true << u"QQ 888 call 888"_s;
+    QTest::newRow("rules off") << u"QQ 12345"_s << false << u"QQ 12345"_s;
+}
+
+void TestPictures::processing()
+{
+    QFETCH(QString, detailInfo);
+    QFETCH(bool, useRules);
+    QFETCH(QString, expected);
+    // The second rule finds what the first one wrote; the blank third one does nothing.
+    const QList<ReplacementRule> rules{{u"12345"_s, u"777"_s}, {u"777"_s, u"888"_s}, {u"  "_s, u"x"_s}};
+    QCOMPARE(processDescription(detailInfo, useRules ? &rules : nullptr), expected);
+}
+
+void TestPictures::linkStripping_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("marker");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("opening tag removed") << u"x<a href=\"http://shop.paipai.com/1\">shop</a>y"_s << u"paipai.com/"_s
+                                         << u"xshop</a>y"_s;
+    QTest::newRow("item link drops its close") << u"<a href=\"http://item.htm?id=1\">t</a>z"_s << u"item.htm"_s
+                                               << u"tz"_s;
+    QTest::newRow("upper-case close") << u"<A href=\"http://item.htm\">t</A>z"_s << u"item.htm"_s << u"tz"_s;
+    QTest::newRow("two links") << u"<a href=m1>a</a><a href=m2>b</a>"_s << u"href=m"_s << u"a</a>b</a>"_s;
+    QTest::newRow("no marker") << u"<p>plain</p>"_s << u"paipai.com/"_s << u"<p>plain</p>"_s;
+    QTest::newRow("tag never closes") << u"ok<a href=\"http://shop.paipai.com/1"_s << u"paipai.com/"_s
+                                      << u"ok<a href=\"http://shop.paipai.com/1"_s;
+    QTest::newRow("blank text") << u"  "_s << u"paipai.com/"_s << QString();
+}
+
+void TestPictures::linkStripping()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, marker);
+    QFETCH(QString, expected);
+    QCOMPARE(stripLinks(text, marker), expected);
+}
+
+void TestPictures::rulesFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("texts");  // find1, replace1, ... find5, replace5
+    QTest::newRow("ten empty") << QByteArray("^^^^^^^^^^\r\n") << QStringList(10);
+    QTest::newRow("two texts, one caret") << QByteArray("a^b")
+                                          << (QStringList{u"a"_s} + QStringList(9));
+    QTest::newRow("odd count") << QByteArray("a^b^c^")
+                               << (QStringList{u"a"_s, u"b"_s, u"c"_s} + QStringList(7));
+    QTest::newRow("spaces kept") << QByteArray(" a ^x^") << (QStringList{u" a "_s, u"x"_s} + QStringList(8));
+    QTest::newRow("beyond five rows ignored") << QByteArray("1^2^3^4^5^6^7^8^9^10^11^12^")
+                                              << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s,
+                                                             u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s};
+    QTest::newRow("only the first line") << QByteArray("a^b^\r\nc^d^") << (QStringList{u"a"_s, u"b"_s} + QStringList(8));
+}
+
+void TestPictures::rulesFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, texts);
+    const QList<ReplacementRule> rules = parseReplacementRules(bytes);
+    QCOMPARE(rules.size(), replacementRuleCount);
+    QStringList got;
+    for (const ReplacementRule &rule : rules)
+        got << rule.find << rule.replace;
+    QCOMPARE(got, texts);
+}
+
+void TestPictures::rulesRoundTrip()
+{
+    QTemporaryDir dir;
+    QCOMPARE(loadReplacementRules(dir.path()).size(), replacementRuleCount);  // no file: five empty rules
+    QList<ReplacementRule> rules(replacementRuleCount);
+    rules[0] = {u"QQ:12345"_s, u"QQ:888"_s};
+    rules[4] = {u"旧店"_s, u"新店"_s};
+    QString error;
+    QVERIFY(saveReplacementRules(dir.path(), rules, &error));
+    QFile file(dir.filePath(u"re.txt"_s));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("QQ:12345^QQ:888^^^^^^^"));
+    QVERIFY(bytes.endsWith("^\r\n"));
+    const QList<ReplacementRule> back = loadReplacementRules(dir.path());
+    QCOMPARE(back.at(4).find, u"旧店"_s);
+    QCOMPARE(back.at(4).replace, u"新店"_s);
+}
+
+void TestPictures::cities_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("city");
+    QTest::addColumn<QString>("province");
+    const QString script = u"/* table */ var CityList = new Array('北京','广东省','其他');\n"
+                           u"var c = [[0,112,'朝阳'],[1,12,'深圳'],[1,7,'no end]];"_s;
+    QTest::newRow("plain") << script << u"12"_s << u"深圳"_s << u"'广东省'"_s;
+    QTest::newRow("112 holds 12") << script << u"112"_s << u"朝阳"_s << u"'北京'"_s;
+    QTest::newRow("missing closing quote") << script << u"7"_s << QString() << QString();
+    QTest::newRow("id of the last element") << script << u"2"_s << QString() << QString();
+    QTest::newRow("empty ids") << script << QString() << QString() << QString();
+    QTest::newRow("negative") << script << u"-1"_s << QString() << QString();
+    QTest::newRow("empty script") << QString() << u"12"_s << QString() << QString();
+    QTest::newRow("parenthesis before city") << u"f(1) city ) ( 'a','b'"_s << u"0"_s << QString() << QString();
+}
+
+void TestPictures::cities()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, id);
+    QFETCH(QString, city);
+    QFETCH(QString, province);
+    const CityTable table(script);
+    QCOMPARE(table.cityName(id), city);
+    // Province ids read the same script: "12" and "112" are beyond the list.
+    const QString provinceId = id == u"12"_s ? u"1"_s : id == u"112"_s ? u"0"_s : id;
+    QCOMPARE(table.provinceName(provinceId), province);
+}
+
+QTEST_GUILESS_MAIN(TestPictures)
+#include "tst_pictures.moc"
