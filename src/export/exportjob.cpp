@@ -8,6 +8,7 @@
 #include "core/itemlist.h"
 #include "core/itemservice.h"
 #include "core/parampages.h"
+#include "core/stocklist.h"
 #include "core/text.h"
 
 #include <QDir>
@@ -188,6 +189,9 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         }
     }
 
+    // The stock page is read while the pictures arrive.
+    outcome.stockText = Core::BuildStockList(m_client, *m_stock, report.code, m_options.adjustments);
+
     const int total = int(pictures.size());
     QStringList suffixes;
     QList<std::pair<QString, QString>> replacements;  // URL, local reference
@@ -281,6 +285,8 @@ ExportSummary ExportJob::run()
         m_slots.append(QString());
     CityTable cities = CityTable::fetch(m_client, m_config);
     m_cities = &cities;
+    const Core::StockParameters stock = Core::StockParameters::fetch(m_client, m_config);
+    m_stock = &stock;
 
     const int count = int(m_entries.size());
     const int jobs = std::max(1, m_options.jobs);
@@ -373,6 +379,7 @@ ExportSummary ExportJob::run()
     }
     pool.waitForDone();
     m_cities = nullptr;
+    m_stock = nullptr;
 
     if (summary.rowsWritten < count) {
         summary.cancelled = true;

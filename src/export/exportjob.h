@@ -5,6 +5,7 @@
 #include "layouts.h"
 
 #include "core/config.h"
+#include "core/stocklist.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -31,7 +32,7 @@ struct ExportOptions
     bool skipDescriptionPictures = false;
     bool stripLinks = false;
     QString sellerName;
-    Adjustments adjustments;
+    Core::Adjustments adjustments;
     // The main window's parameter slots; the run reads the main parameter page
     // again at its start and keeps these only when that fails.
     QStringList parameterSlots;
@@ -119,7 +120,8 @@ private:
     // Fixed for the length of a run.
     ExportPaths m_paths;
     QStringList m_slots;
-    class CityTable *m_cities = nullptr;
+    const class CityTable *m_cities = nullptr;
+    const Core::StockParameters *m_stock = nullptr;
 };
 
 } // namespace Export

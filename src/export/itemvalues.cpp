@@ -8,25 +8,6 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace Export {
 
-QString Adjustments::adjustedPrice(const QString &price) const
-{
-    if (!adjustPrice)
-        return price;
-    const auto percent = Core::Decimal::parse(pricePercent);
-    const auto value = Core::Decimal::parse(price);
-    if (!percent || !value || !Core::isNumeric(priceDecimals))
-        return price;
-    const int decimals = qBound(0, int(Core::trimSpaces(priceDecimals).toDouble()), 10);
-    return value->multipliedBy(*percent).shifted(-2).toFixed(decimals);
-}
-
-QString Adjustments::adjustedQuantity(const QString &quantity) const
-{
-    if (!adjustStock)
-        return quantity;
-    return Core::isNumeric(stockValue) ? Core::trimSpaces(stockValue) : u"100"_s;
-}
-
 QString itemTitle(const QString &itemName)
 {
     QString title = Core::CleanField(Core::DecodeHtmlEntities(itemName));
@@ -92,7 +73,7 @@ QString stockFileName(const QString &itemCode)
     return u'{' + Core::Md5Hex(itemCode) + u"}.xml"_s;
 }
 
-QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &in, const Adjustments &adjust)
+QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &in, const Core::Adjustments &adjust)
 {
     const auto clean = [&document](const QString &name) { return Core::CleanField(document.field(name)); };
     const auto fee = [&clean](const QString &name) { return Core::formatHundredths(clean(name)); };

@@ -3,6 +3,8 @@
 #include "description.h"
 #include "layouts.h"
 
+#include "core/adjustments.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,20 +13,6 @@ class ItemDocument;
 }
 
 namespace Export {
-
-// Price and stock adjustment as the main window's options give them.
-struct Adjustments
-{
-    bool adjustPrice = false;
-    QString pricePercent = QStringLiteral("100");
-    QString priceDecimals = QStringLiteral("0");
-    bool adjustStock = false;
-    QString stockValue = QStringLiteral("100");
-
-    // price x percent / 100 with the decimals box's places, when both boxes are numbers.
-    QString adjustedPrice(const QString &price) const;
-    QString adjustedQuantity(const QString &quantity) const;
-};
 
 // The title as every layout writes it: entities decoded, cleaned, "·" removed.
 QString itemTitle(const QString &itemName);
@@ -53,6 +41,6 @@ struct ValueInputs
 
 // The 45 values of the Paipai layout (validity "14"); the Taobao rows read theirs from it.
 QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &inputs,
-                         const Adjustments &adjustments);
+                         const Core::Adjustments &adjustments);
 
 } // namespace Export

@@ -216,7 +216,7 @@ void TestLayouts::adjustments()
     QFETCH(QString, stockValue);
     QFETCH(QString, expectedPrice);
     QFETCH(QString, expectedQuantity);
-    Adjustments adjust{price, percent, decimals, stock, stockValue};
+    Core::Adjustments adjust{price, percent, decimals, stock, stockValue};
     const QStringList values = paipaiValues(Core::ItemDocument(sampleDocument), {}, adjust);
     QCOMPARE(values.at(PaipaiColumn::Price), expectedPrice);
     QCOMPARE(values.at(PaipaiColumn::Quantity), expectedQuantity);

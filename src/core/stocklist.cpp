@@ -1,0 +1,106 @@
+#include "stocklist.h"
+
+#include "decimal.h"
+#include "httpclient.h"
+#include "parampages.h"
+#include "text.h"
+
+#include <QLocale>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Core {
+
+StockParameters StockParameters::fetch(HttpClient &client, const Config &config)
+{
+    StockParameters parameters;
+    parameters.loaded = loadParamPage(client, config, ParamPage::Stock, parameters.table);
+    return parameters;
+}
+
+QString StockParameters::pageAddress(const QString &itemCode) const
+{
+    QString address = table.value(0);
+    address.replace(u"{spid}"_s, itemCode);
+    return address;
+}
+
+namespace {
+
+QString variantPrice(const QString &text, const Adjustments &adjustments)
+{
+    if (!isNumeric(text))
+        return u"0"_s;
+    return adjustments.adjustedPrice(formatHundredths(text));
+}
+
+QString variantQuantity(const QString &text, const Adjustments &adjustments)
+{
+    QString quantity = u"0"_s;
+    if (isNumeric(text))
+        quantity = QLocale::c().toString(trimSpaces(text).toDouble(), 'f', QLocale::FloatingPointShortest);
+    return adjustments.adjustedQuantity(quantity);
+}
+
+} // namespace
+
+QString composeStockList(const QStringList &slotTexts, const QString &page, const Adjustments &adjustments)
+{
+    const auto slot = [&slotTexts](int i) { return slotTexts.value(i); };
+
+    // An empty no-variants marker is found in every page that is not empty.
+    const bool noVariants = !page.isEmpty() && page.contains(slot(30));
+    const QString section = noVariants ? QString() : TextBetween(page, slot(3), slot(4));
+
+    QString attribute = section;
+    for (int deleted : {18, 19}) {
+        if (!slot(deleted).isEmpty())
+            attribute.remove(slot(deleted));
+    }
+    for (int from : {20, 22}) {
+        if (!slot(from).isEmpty())
+            attribute.replace(slot(from), slot(from + 1));
+    }
+
+    QStringList variants;
+    const QString start = slot(7);
+    const QString end = slot(8);
+    // Without a start marker nothing would ever advance: such a page has no variants.
+    QStringView rest(section);
+    while (!start.isEmpty()) {
+        const qsizetype at = rest.indexOf(start);
+        if (at < 0)
+            break;
+        rest = rest.mid(at + start.size());
+        const qsizetype close = rest.indexOf(end);
+        if (close < 0)
+            break;  // a record without its end marker ends the list
+        const QString record = rest.left(close).toString();
+        rest = rest.mid(close + end.size());
+        const QString property = trimSpaces(CutAfterMarkers(record, slot(9), slot(10), slot(11)));
+        const QString price = variantPrice(CutAfterMarkers(record, slot(12), slot(13), slot(14)), adjustments);
+        const QString quantity =
+            variantQuantity(CutAfterMarkers(record, slot(15), slot(16), slot(17)), adjustments);
+        variants << QString::number(variants.size()) + u'#' + property + u"~,"_s + trimSpaces(price) + u','
+                + trimSpaces(quantity) + u',';
+    }
+
+    QString path = TextBetween(TextBetween(page, slot(28), slot(29)), slot(5), slot(6));
+    for (int deleted : {26, 27}) {
+        if (!slot(deleted).isEmpty())
+            path.remove(slot(deleted));
+    }
+
+    return slot(1) + slot(25) + variants.join(u';') + u'"' + slot(24) + u'"' + attribute + u'"'
+        + u" StockPicPath=\""_s + path + u"\"/>"_s;
+}
+
+QString BuildStockList(HttpClient &client, const StockParameters &parameters, const QString &itemCode,
+                       const Adjustments &adjustments)
+{
+    const QString address = parameters.pageAddress(itemCode);
+    const QString page = isFetchableAddress(address) ? HttpGetText(client, address, 1) : QString();
+    return composeStockList(parameters.table, page, adjustments);
+}
+
+} // namespace Core
