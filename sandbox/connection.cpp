@@ -1,0 +1,198 @@
+#include "connection.h"
+
+#include "httprequest.h"
+#include "server.h"
+
+#include <QTcpSocket>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <sys/socket.h>
+#endif
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Sandbox {
+
+namespace {
+
+// Requests queued up behind a slow answer; a client sending more than this is broken.
+constexpr qsizetype MaxBufferedInput = 8 * 1024 * 1024;
+// How long a refused client gets to finish sending before the connection is dropped.
+constexpr int LingerMs = 2000;
+
+} // namespace
+
+Connection::Connection(QTcpSocket *socket, Server *server) : QObject(server), m_socket(socket), m_server(server)
+{
+    m_socket->setParent(this);
+    connect(m_socket, &QTcpSocket::readyRead, this, &Connection::readIncoming);
+    connect(m_socket, &QTcpSocket::disconnected, this, &Connection::closed);
+    if (m_socket->bytesAvailable() > 0)
+        QTimer::singleShot(0, this, &Connection::readIncoming);
+}
+
+void Connection::readIncoming()
+{
+    const QByteArray data = m_socket->readAll();
+    if (m_stopped || m_closed)
+        return;
+    m_buffer += data;
+    if (m_buffer.size() > MaxBufferedInput) {
+        m_stopped = true;
+        m_socket->abort();
+        closed();
+        return;
+    }
+    processBuffer();
+}
+
+void Connection::processBuffer()
+{
+    while (!m_waiting && !m_stopped) {
+        if (m_bodyToSkip > 0) {
+            const qsizetype skip = qsizetype(std::min<qint64>(m_bodyToSkip, m_buffer.size()));
+            m_buffer.remove(0, skip);
+            m_bodyToSkip -= skip;
+            if (m_bodyToSkip > 0)
+                return;
+        }
+        if (m_buffer.isEmpty())
+            return;
+
+        HttpRequest request;
+        qsizetype consumed = 0;
+        switch (HttpRequest::parse(m_buffer, &request, &consumed)) {
+        case HttpRequest::ParseStatus::Incomplete:
+            return;
+        case HttpRequest::ParseStatus::TooLarge:
+            refuse(431);
+            return;
+        case HttpRequest::ParseStatus::Malformed:
+            refuse(400);
+            return;
+        case HttpRequest::ParseStatus::Complete:
+            break;
+        }
+        m_buffer.remove(0, consumed);
+
+        if (!request.isGet()) {
+            // Nothing here takes uploads, so there is no point reading a body to stay in step.
+            HttpResponse response = HttpResponse::htmlPage(405);
+            response.addHeader("Allow", "GET");
+            m_server->log(QString::fromLatin1(request.method()) + u' ' + request.target(), response);
+            answerAndLinger(response);
+            return;
+        }
+        if (request.hasTransferEncoding()) {
+            refuse(400);
+            return;
+        }
+        m_bodyToSkip = request.contentLength();
+
+        int delayMs = 0;
+        const HttpResponse response = m_server->respond(request, this, &delayMs);
+        const bool keepAlive = request.keepAlive() && !response.forcesClose();
+        if (delayMs > 0) {
+            // Held back by a timer, never by blocking, so other connections go on meanwhile.
+            m_waiting = true;
+            QTimer::singleShot(delayMs, this, [this, response, keepAlive] {
+                m_waiting = false;
+                deliver(response, keepAlive);
+                processBuffer();
+            });
+            return;
+        }
+        deliver(response, keepAlive);
+    }
+}
+
+void Connection::refuse(int status)
+{
+    const HttpResponse response = HttpResponse::htmlPage(status);
+    m_server->log(u"- (bad request)"_s, response);
+    answerAndLinger(response);
+}
+
+void Connection::answerAndLinger(const HttpResponse &response)
+{
+    // The client may still be sending the rest of what we refused. Closing outright with
+    // unread input makes the kernel send RST, which can destroy the answer on its way;
+    // so only our sending side is shut and the input is drained until the client closes.
+    m_stopped = true;
+    m_socket->write(response.head(false));
+    m_socket->write(response.body());
+#ifdef Q_OS_UNIX
+    m_socket->flush();
+    if (m_socket->bytesToWrite() == 0 && m_socket->socketDescriptor() >= 0) {
+        ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+        QTimer::singleShot(LingerMs, this, [this] {
+            if (!m_closed) {
+                m_socket->abort();
+                closed();
+            }
+        });
+        return;
+    }
+#endif
+    m_socket->disconnectFromHost();
+}
+
+void Connection::deliver(const HttpResponse &response, bool keepAlive)
+{
+    if (m_closed)
+        return;
+    switch (response.delivery()) {
+    case HttpResponse::Delivery::Hang:
+        // The request stays unanswered until the client gives up.
+        m_stopped = true;
+        return;
+    case HttpResponse::Delivery::Reset:
+        m_stopped = true;
+        resetConnection();
+        return;
+    case HttpResponse::Delivery::Truncate: {
+        const QByteArray &body = response.body();
+        m_socket->write(response.head(false, body.size()));
+        m_socket->write(body.first(body.size() / 2));
+        m_stopped = true;
+        m_socket->disconnectFromHost();
+        return;
+    }
+    case HttpResponse::Delivery::Normal:
+        break;
+    }
+    m_socket->write(response.head(keepAlive));
+    m_socket->write(response.body());
+    if (!keepAlive) {
+        m_stopped = true;
+        m_socket->disconnectFromHost();
+    }
+}
+
+void Connection::resetConnection()
+{
+#ifdef Q_OS_UNIX
+    // A zero linger time makes the close send RST, which is what a crashed server looks like.
+    const qintptr descriptor = m_socket->socketDescriptor();
+    if (descriptor >= 0) {
+        linger option{};
+        option.l_onoff = 1;
+        option.l_linger = 0;
+        ::setsockopt(int(descriptor), SOL_SOCKET, SO_LINGER, &option, sizeof option);
+    }
+#endif
+    m_socket->abort();
+    closed();
+}
+
+void Connection::closed()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_server->connectionClosed(this);
+    deleteLater();
+}
+
+} // namespace Sandbox

@@ -1,0 +1,110 @@
+#include "itemcatalog.h"
+
+#include "gbkcodec.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSaveFile>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Sandbox {
+
+ItemCatalog::ItemCatalog(quint32 seed, int shopItems) : m_shop(seed, shopItems)
+{
+}
+
+bool ItemCatalog::loadSamples(const QString &itemsFile, QString *error)
+{
+    QFile file(itemsFile);
+    if (!file.open(QIODevice::ReadOnly)) {
+        *error = u"cannot read "_s + itemsFile + u": "_s + file.errorString();
+        return false;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    if (!document.isObject() || !document.object().value(u"items").isArray()) {
+        *error = itemsFile + u": expected {\"items\": [...]} ("_s + parseError.errorString() + u')';
+        return false;
+    }
+    for (const QJsonValue &value : document.object().value(u"items").toArray()) {
+        const auto item = ShopItem::fromJson(value.toObject(), error);
+        if (!item) {
+            *error = itemsFile + u": "_s + *error;
+            return false;
+        }
+        bool encodable = false;
+        GbkCodec::encode(QString(item->title() + item->description() + item->value(u"attr"_s)), &encodable);
+        if (!encodable) {
+            *error = itemsFile + u": item "_s + item->code() + u" has characters GBK cannot hold"_s;
+            return false;
+        }
+        if (m_samples.contains(item->code())) {
+            *error = itemsFile + u": item "_s + item->code() + u" appears twice"_s;
+            return false;
+        }
+        m_samples.insert(item->code(), *item);
+    }
+    return true;
+}
+
+std::optional<ShopItem> ItemCatalog::find(QStringView code) const
+{
+    const QString normalised = code.trimmed().toString().toUpper();
+    const auto sample = m_samples.constFind(normalised);
+    if (sample != m_samples.constEnd())
+        return *sample;
+    const int index = m_shop.indexOf(normalised);
+    if (index >= 0)
+        return m_shop.itemAt(index);
+    return std::nullopt;
+}
+
+QString ItemCatalog::listLine(const QString &code, const QString &title)
+{
+    return u"网址ID:"_s + code + u"："_s + title + u"\r\n"_s;
+}
+
+bool ItemCatalog::writeList(const QString &file, const QString &sampleListFile, QString *error) const
+{
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        *error = u"cannot write "_s + file + u": "_s + out.errorString();
+        return false;
+    }
+    if (m_shop.count() > 0) {
+        // Written in slices so a large shop never sits in memory as one text.
+        QString chunk;
+        for (int i = 0; i < m_shop.count(); ++i) {
+            chunk += listLine(m_shop.codeAt(i), m_shop.titleAt(i));
+            if (chunk.size() > 64 * 1024 || i + 1 == m_shop.count()) {
+                out.write(GbkCodec::encode(chunk));
+                chunk.clear();
+            }
+        }
+    } else {
+        QFile sample(sampleListFile);
+        if (!sample.open(QIODevice::ReadOnly)) {
+            *error = u"cannot read "_s + sampleListFile + u": "_s + sample.errorString();
+            return false;
+        }
+        const QString text = QString::fromUtf8(sample.readAll());
+        // The repository keeps plain line ends; the shop export always had CR LF.
+        QString list;
+        for (QStringView line : QStringView(text).split(u'\n', Qt::SkipEmptyParts)) {
+            if (line.endsWith(u'\r'))
+                line.chop(1);
+            if (!line.isEmpty())
+                list += line + u"\r\n"_s;
+        }
+        out.write(GbkCodec::encode(list));
+    }
+    if (!out.commit()) {
+        *error = u"cannot write "_s + file + u": "_s + out.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace Sandbox

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "generatedshop.h"
+#include "shopitem.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace Sandbox {
+
+// Every item the item service can answer for: the hand-written samples and the generated shop.
+class ItemCatalog
+{
+public:
+    ItemCatalog(quint32 seed, int shopItems);
+
+    bool loadSamples(const QString &itemsFile, QString *error);
+
+    // code as a client sent it: surrounding spaces and letter case do not matter.
+    std::optional<ShopItem> find(QStringView code) const;
+    const GeneratedShop &shop() const { return m_shop; }
+    QList<ShopItem> samples() const { return m_samples.values(); }
+
+    // The shop's item list as the shop page export gives it: GBK, CR LF, one
+    // "网址ID:CODE：title" line per item. Without a generated shop the sample list is written.
+    bool writeList(const QString &file, const QString &sampleListFile, QString *error) const;
+
+    static QString listLine(const QString &code, const QString &title);
+
+private:
+    QHash<QString, ShopItem> m_samples;
+    GeneratedShop m_shop;
+};
+
+} // namespace Sandbox

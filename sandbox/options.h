@@ -1,0 +1,44 @@
+#pragma once
+
+#include "faultrule.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace Sandbox {
+
+class Options
+{
+public:
+    enum class Outcome { Run, ShowHelp, Invalid };
+
+    // arguments include the program name first, as QCoreApplication::arguments() gives them.
+    Outcome parse(const QStringList &arguments);
+    QString error() const { return m_error; }
+    static QString usage();
+
+    quint16 port() const { return m_port; }
+    int latencyMs() const { return m_latencyMs; }
+    const QList<FaultRule> &faults() const { return m_faults; }
+    int shopItems() const { return m_shopItems; }
+    quint32 seed() const { return m_seed; }
+    QString writeListFile() const { return m_writeListFile; }
+    QString dataDir() const { return m_dataDir; }
+    bool quiet() const { return m_quiet; }
+
+private:
+    Outcome fail(const QString &message);
+
+    quint16 m_port = 0;
+    int m_latencyMs = 0;
+    QList<FaultRule> m_faults;
+    int m_shopItems = 0;
+    quint32 m_seed = 1;
+    QString m_writeListFile;
+    QString m_dataDir;
+    bool m_quiet = false;
+    QString m_error;
+};
+
+} // namespace Sandbox

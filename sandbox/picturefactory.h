@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+#include <optional>
+
+namespace Sandbox {
+
+// Makes real, decodable picture files in the formats shops used. Qt writes JPEG, PNG
+// and BMP itself; GIF (which Qt cannot write) and ICO (whose plugin may be missing)
+// are put together by hand.
+class PictureFactory
+{
+public:
+    enum class Format { Jpeg, Png, Bmp, Gif, Ico };
+
+    static std::optional<Format> formatFromName(QStringView name);
+    static QByteArray contentType(Format format);
+
+    // Something like a product photo: a gradient, a few shapes and some grain, so that
+    // JPEG files come out about as large as real ones of the same size.
+    static QImage makeImage(int width, int height, quint32 seed, int grain = 10);
+
+    static QByteArray encode(const QImage &image, Format format, int jpegQuality = 85);
+    static QByteArray gif(const QImage &image);
+    static QByteArray ico(const QImage &image);
+};
+
+} // namespace Sandbox

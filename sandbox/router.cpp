@@ -1,0 +1,60 @@
+#include "router.h"
+
+#include "httprequest.h"
+#include "itemcatalog.h"
+#include "itemdocument.h"
+#include "picturestore.h"
+#include "staticfiles.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Sandbox {
+
+Router::Router(const ItemCatalog &items, const PictureStore &pictures, const StaticFiles &files)
+    : m_items(items), m_pictures(pictures), m_files(files)
+{
+}
+
+HttpResponse Router::route(const HttpRequest &request) const
+{
+    const QString path = request.path();
+    if (path == u"/item/getItem.xhtml")
+        return itemService(request);
+    if (auto file = m_files.find(path))
+        return *file;
+    if (auto picture = m_pictures.find(path))
+        return *picture;
+    if (auto page = itemPage(path))
+        return *page;
+    return HttpResponse::htmlPage(404, u"The requested URL "_s + path + u" was not found on this server."_s);
+}
+
+HttpResponse Router::itemService(const HttpRequest &request) const
+{
+    // The service reports its own errors inside a normal 200 answer.
+    const QString code = request.queryItem(u"itemCode").trimmed();
+    if (code.isEmpty()) {
+        return HttpResponse(200, ItemDocument::contentType(),
+                            ItemDocument::renderError(ItemDocument::MissingCodeError, u"参数错误：itemCode不能为空"_s));
+    }
+    const auto item = m_items.find(code);
+    if (!item) {
+        return HttpResponse(200, ItemDocument::contentType(),
+                            ItemDocument::renderError(ItemDocument::UnknownItemError, u"商品不存在或已下架"_s));
+    }
+    return HttpResponse(200, ItemDocument::contentType(), ItemDocument::render(*item));
+}
+
+std::optional<HttpResponse> Router::itemPage(const QString &path) const
+{
+    // http://auction1.paipai.com/CODE, the address a buyer sees.
+    const QStringView code = QStringView(path).sliced(1);
+    if (!ShopItem::isItemCode(code.toString().toUpper()))
+        return std::nullopt;
+    const auto item = m_items.find(code);
+    if (!item)
+        return std::nullopt;
+    return HttpResponse(200, "text/html; charset=GBK", ItemDocument::renderPage(*item));
+}
+
+} // namespace Sandbox

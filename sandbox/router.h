@@ -1,0 +1,30 @@
+#pragma once
+
+#include "httpresponse.h"
+
+namespace Sandbox {
+
+class HttpRequest;
+class ItemCatalog;
+class PictureStore;
+class StaticFiles;
+
+// Answers a request the way the outside services would. Routing is by path alone:
+// every host name reaches the same services, so the product may use any it likes.
+class Router
+{
+public:
+    Router(const ItemCatalog &items, const PictureStore &pictures, const StaticFiles &files);
+
+    HttpResponse route(const HttpRequest &request) const;
+
+private:
+    HttpResponse itemService(const HttpRequest &request) const;
+    std::optional<HttpResponse> itemPage(const QString &path) const;
+
+    const ItemCatalog &m_items;
+    const PictureStore &m_pictures;
+    const StaticFiles &m_files;
+};
+
+} // namespace Sandbox
