@@ -1,10 +1,12 @@
 #include "cli.h"
 
+#include "core/collection.h"
 #include "core/config.h"
 #include "core/httpclient.h"
 #include "core/itemlist.h"
 #include "core/itemservice.h"
 #include "export/exportjob.h"
+#include "export/pictures.h"
 #include "core/text.h"
 
 #include <QCommandLineParser>
@@ -300,6 +302,58 @@ int runExport(const QStringList &arguments, QTextStream &err)
     return summary.hasFailures() || !reportWritten ? Failures : Success;
 }
 
+int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.addOption({u"mode"_s, u"single, shop or list."_s, u"MODE"_s});
+    parser.addOption({u"address"_s, u"The item, shop or listing address."_s, u"URL"_s});
+    parser.addOption({u"out"_s, u"The item address file to write."_s, u"FILE"_s});
+    addCommonOptions(parser);
+    if (!parse(parser, arguments, err))
+        return NothingDone;
+    if (!parser.isSet(u"mode"_s) || !parser.isSet(u"address"_s) || !parser.isSet(u"out"_s)) {
+        err << "quorvex-cli collect: --mode, --address and --out are required\n" << usage;
+        return NothingDone;
+    }
+    const QString modeName = parser.value(u"mode"_s);
+    Core::CollectMode mode = Core::CollectMode::Single;
+    if (modeName == u"shop"_s) {
+        mode = Core::CollectMode::Shop;
+    } else if (modeName == u"list"_s) {
+        mode = Core::CollectMode::List;
+    } else if (modeName != u"single"_s) {
+        err << "quorvex-cli collect: --mode is single, shop or list, not " << modeName << "\n";
+        return NothingDone;
+    }
+    Common common;
+    if (!loadCommon(parser, common, err))
+        return NothingDone;
+
+    Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
+    Core::Collector collector(client, common.config);
+    collector.onProgress = [&err](const QString &text) { err << text << "\n"; err.flush(); };
+    const Core::CollectOutcome outcome = collector.run(mode, parser.value(u"address"_s));
+    if (!outcome.message.isEmpty()) {
+        err << outcome.message << "\n";
+        if (!outcome.openAddress.isEmpty())
+            err << outcome.openAddress << "\n";
+        return NothingDone;
+    }
+    QStringList codes;
+    for (const QString &entry : outcome.entries) {
+        out << entry << "\n";
+        codes << Core::itemCodeFromEntry(entry);
+    }
+    out.flush();
+    QString error;
+    if (!Export::writeFileAtomically(parser.value(u"out"_s), Core::writeItemAddresses(common.config, codes), &error)) {
+        err << "quorvex-cli collect: cannot write " << parser.value(u"out"_s) << ": " << error << "\n";
+        return Failures;
+    }
+    err << u"宝贝数:"_s << outcome.entries.size() << "\n";
+    return outcome.entries.isEmpty() ? Failures : Success;
+}
+
 } // namespace
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -314,6 +368,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runItem(rest, out, err);
     if (command == u"export"_s)
         return runExport(rest, err);
+    if (command == u"collect"_s)
+        return runCollect(rest, out, err);
     err << "quorvex-cli: unknown command: " << command << "\n" << usage;
     return NothingDone;
 }

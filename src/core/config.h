@@ -15,7 +15,7 @@ struct Config
     QString staticHost = QStringLiteral("static.paipaiimg.com");
     QString itemPage = QStringLiteral("auction1.paipai.com");
     QString shop = QStringLiteral("shop.paipai.com");
-    QString shop2 = QStringLiteral("shop1.paipai.com");
+    QString shop2 = QStringLiteral("shop.wanggou.com");
 
     // [domains]: the domain names the collection run tests addresses against.
     QString paipaiDomain = QStringLiteral("paipai.com");

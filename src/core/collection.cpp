@@ -1,0 +1,279 @@
+#include "collection.h"
+
+#include "config.h"
+#include "httpclient.h"
+#include "itemlist.h"
+#include "itemservice.h"
+#include "parampages.h"
+#include "text.h"
+
+#include <cmath>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Core {
+
+QString collectModeText(CollectMode mode)
+{
+    switch (mode) {
+    case CollectMode::Single:
+        return u"单件商品"_s;
+    case CollectMode::Shop:
+        return u"整个店铺"_s;
+    case CollectMode::List:
+        break;
+    }
+    return u"商品列表"_s;
+}
+
+CollectMode collectModeFromText(const QString &text)
+{
+    if (text == u"单件商品"_s)
+        return CollectMode::Single;
+    if (text == u"整个店铺"_s)
+        return CollectMode::Shop;
+    return CollectMode::List;
+}
+
+QString collectModeHint(CollectMode mode)
+{
+    switch (mode) {
+    case CollectMode::Single:
+        return u"输入商品网址，http://开头"_s;
+    case CollectMode::Shop:
+        return u"输入店铺首页网址"_s;
+    case CollectMode::List:
+        break;
+    }
+    return u"输入商品列表网址，http://开头"_s;
+}
+
+QString cleanCollectAddress(const QString &address)
+{
+    QString text = address;
+    text.remove(u' ');
+    return CleanField(text);
+}
+
+ShopAddress parseShopAddress(const Config &config, const QString &address)
+{
+    ShopAddress shop;
+    shop.rest = address;
+    if (address.contains(config.paipaiDomain)) {
+        shop.rest.remove(Config::address(config.shop, u"/"_s));
+        shop.kind = 1;
+    } else {
+        shop.rest.remove(Config::address(config.shop2, u"/"_s));
+        shop.kind = 2;
+    }
+    qsizetype end = shop.rest.indexOf(u'/');
+    if (end < 0)
+        end = shop.rest.indexOf(u'?');
+    if (end < 0)
+        end = shop.rest.indexOf(u'&');
+    shop.shopNumber = end < 0 ? shop.rest : shop.rest.left(end);
+    return shop;
+}
+
+ListAddress parseListAddress(const Config &config, const QString &address)
+{
+    ListAddress list;
+    list.shop = parseShopAddress(config, address);
+    QString s = list.shop.rest;
+    qsizetype dash = s.indexOf(u'-');
+    if (dash >= 0) {
+        s = s.mid(dash + 1);
+        dash = s.indexOf(u'-');
+        if (dash >= 0)
+            list.category = s.left(dash);
+    }
+    qsizetype slash = s.indexOf(u'/');
+    if (slash >= 0) {
+        s = s.mid(slash + 1);
+        slash = s.indexOf(u'/');
+        if (slash >= 0)
+            list.key = s.left(slash);
+    }
+    return list;
+}
+
+int listingPageCount(const QString &countText)
+{
+    const QString count = CleanField(countText);
+    if (!isNumeric(count))
+        return 0;
+    const double n = std::floor(trimSpaces(count).toDouble());
+    if (!(n > 0))
+        return 0;
+    // A shop is not larger than this; a page that claims more is not believed further.
+    constexpr double maxPages = 2500;
+    return int(std::min(std::ceil(n / 40), maxPages));
+}
+
+QStringList listingEntries(const QString &page, const QStringList &markers, int kind)
+{
+    const auto slot = [&markers](int i) { return markers.value(i); };
+    const QString start = slot(10);
+    QStringList entries;
+    if (start.isEmpty())
+        return entries;
+    QString area = TextBetween(page, slot(8), slot(9));
+    const QString codeMarker = slot(kind == 1 ? 12 : 18);
+    while (true) {
+        const qsizetype at = area.indexOf(start);
+        if (at < 0)
+            break;
+        area = area.mid(at + start.size());
+        for (const QString &skip : {slot(11), codeMarker}) {
+            const qsizetype skipAt = skip.isEmpty() ? -1 : area.indexOf(skip);
+            if (skipAt >= 0)
+                area = area.mid(skipAt + skip.size());
+        }
+        const QString codeEnd = slot(13);
+        const qsizetype e13 = codeEnd.isEmpty() ? -1 : area.indexOf(codeEnd);
+        if (e13 < 0)
+            continue;
+        QString code = area.left(e13);
+        const qsizetype cut = slot(19).isEmpty() ? -1 : code.indexOf(slot(19));
+        if (cut >= 0)
+            code.truncate(cut);
+        QString name;
+        const QString nameStart = slot(14);
+        const qsizetype e14 = nameStart.isEmpty() ? -1 : area.indexOf(nameStart);
+        const qsizetype e15 = slot(15).isEmpty() ? -1 : area.indexOf(slot(15));
+        if (e14 >= 0 && e15 >= 0) {
+            const qsizetype length = e15 - e14 - nameStart.size();
+            if (length > 0)
+                name = area.mid(e14 + nameStart.size(), length);
+        }
+        entries << makeItemEntry(trimSpaces(code), name);
+    }
+    return entries;
+}
+
+QString timeBasedCsvName(const QDateTime &when)
+{
+    const QDate date = when.date();
+    const QTime time = when.time();
+    return QString::number(date.year()) + QString::number(date.month()) + QString::number(date.day())
+        + QString::number(time.hour()) + QString::number(time.minute()) + u".csv"_s;
+}
+
+Collector::Collector(HttpClient &client, const Config &config) : m_client(client), m_config(config) {}
+
+QString Collector::resolveRedirects(const QString &address)
+{
+    if (!address.startsWith(u"http://"_s))
+        return {};
+    const HttpResult result = m_client.get({address, WaitMode::Long});
+    return result.completed ? result.finalAddress : QString();
+}
+
+QString Collector::fetchPage(const QString &address)
+{
+    QString text = HttpGetText(m_client, address, 1);
+    if (text.trimmed().isEmpty()) {
+        const QString resolved = resolveRedirects(address);
+        if (!resolved.isEmpty())
+            text = HttpGetText(m_client, resolved, 1);
+    }
+    return text;
+}
+
+void Collector::add(CollectOutcome &outcome, const QString &entry)
+{
+    outcome.entries << entry;
+    if (onEntry)
+        onEntry(entry);
+}
+
+void Collector::walkPages(const QString &pageTemplate, const QStringList &markers, int kind,
+                          CollectOutcome &outcome, const std::atomic_bool *cancelled)
+{
+    const auto pageAddress = [&pageTemplate](int page) {
+        QString address = pageTemplate;
+        return address.replace(u"{p}"_s, QString::number(page));
+    };
+    const QString first = fetchPage(pageAddress(1));
+    const int pages = first.isEmpty() ? 0 : listingPageCount(CutAfterMarkers(first, markers.value(4),
+                                                                            markers.value(5), markers.value(6)));
+    for (int page = 1; page <= pages; ++page) {
+        if (cancelled && *cancelled)
+            return;
+        // Page 1 is read again, as the count came from a page that may have changed since.
+        const QString text = fetchPage(pageAddress(page));
+        if (text.isEmpty())
+            continue;
+        for (const QString &entry : listingEntries(text, markers, kind))
+            add(outcome, entry);
+    }
+}
+
+CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const std::atomic_bool *cancelled)
+{
+    CollectOutcome outcome;
+    outcome.address = cleanCollectAddress(rawAddress);
+    const QString address = outcome.address;
+    if (address.left(7) != u"http://"_s) {
+        outcome.message = mode == CollectMode::Single ? u"输入的商品网址有误，请检查！"_s : u"输入有误，请检查！"_s;
+        return outcome;
+    }
+    if (address.contains(m_config.taobaoDomain) || address.contains(m_config.tmallDomain)) {
+        outcome.message = u"你输入的是淘宝商品,如果你需要淘宝商品复制到淘宝或拍拍,请用另一个软件"_s;
+        outcome.openAddress = Config::address(m_config.makerPrimary, u"/soft/tarsk"_s);
+        return outcome;
+    }
+    if (address.contains(m_config.alibabaDomain)) {
+        outcome.message = u"你输入的是阿里巴巴商品,如果你需要复制阿里巴巴商品,请用另一个软件"_s;
+        outcome.openAddress = Config::address(m_config.makerPrimary, u"/soft/brumel"_s);
+        return outcome;
+    }
+
+    const QStringList markers = fetchParamSlots(m_client, m_config, ParamPage::UrlFind);
+    if (onProgress)
+        onProgress(u"正在采集网址..."_s);
+
+    switch (mode) {
+    case CollectMode::Single: {
+        QString itemAddress = address;
+        const qsizetype query = itemAddress.lastIndexOf(u'?');
+        if (query >= 0)
+            itemAddress.truncate(query);
+        const QString code = itemCodeFromAddress(itemAddress);
+        const QString name = DecodeHtmlEntities(ItemDocument::fetch(m_client, m_config, code).field(u"itemName"_s));
+        add(outcome, makeItemEntry(trimSpaces(code), name));
+        break;
+    }
+    case CollectMode::Shop: {
+        const ShopAddress shop = parseShopAddress(m_config, address);
+        if (!isNumeric(shop.shopNumber)) {
+            outcome.message = u"输入的首页网址有误，请检查！"_s;
+            return outcome;
+        }
+        QString pageTemplate = markers.value(shop.kind == 1 ? 0 : 17);
+        pageTemplate.replace(u"{qqid}"_s, shop.shopNumber);
+        pageTemplate.replace(u"{lm}"_s, u"0000000000"_s);
+        walkPages(pageTemplate, markers, shop.kind, outcome, cancelled);
+        break;
+    }
+    case CollectMode::List: {
+        const ListAddress list = parseListAddress(m_config, address);
+        if (!isNumeric(list.shop.shopNumber) && (isNumeric(list.category) || list.category.isEmpty())) {
+            outcome.message = u"输入的网址有误，请检查！"_s;
+            return outcome;
+        }
+        QString pageTemplate = markers.value(16);
+        pageTemplate.replace(u"{qqid}"_s, list.shop.shopNumber);
+        pageTemplate.replace(u"{lm}"_s, list.category);
+        pageTemplate.replace(u"{key}"_s, list.key);
+        walkPages(pageTemplate, markers, list.shop.kind, outcome, cancelled);
+        break;
+    }
+    }
+    outcome.finished = true;
+    if (onProgress)
+        onProgress(u"网址采集完成"_s);
+    return outcome;
+}
+
+} // namespace Core
