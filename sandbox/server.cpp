@@ -40,6 +40,12 @@ Server::Server(const Router &router, int latencyMs, const QList<FaultRule> &faul
     connect(&m_listener, &QTcpServer::newConnection, this, &Server::acceptConnections);
 }
 
+Server::~Server()
+{
+    // Connections report their end to this object, so they have to go while it is whole.
+    qDeleteAll(findChildren<Connection *>(Qt::FindDirectChildrenOnly));
+}
+
 bool Server::listen(quint16 port, QString *error)
 {
     if (!m_listener.listen(QHostAddress::LocalHost, port)) {

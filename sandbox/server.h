@@ -24,6 +24,7 @@ class Server : public QObject
 public:
     Server(const Router &router, int latencyMs, const QList<FaultRule> &faults, bool quiet,
            QObject *parent = nullptr);
+    ~Server() override;
 
     bool listen(quint16 port, QString *error);
     quint16 port() const { return m_listener.serverPort(); }

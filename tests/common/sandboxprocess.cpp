@@ -22,6 +22,9 @@ SandboxProcess::SandboxProcess(QStringList extraArgs)
 {
     QStringList arguments = {u"--port"_s, u"0"_s, u"--quiet"_s};
     arguments += extraArgs;
+    // With --quiet the sandbox is silent unless something goes wrong, and then (a failed
+    // start, a sanitizer report) it belongs in the test's output.
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.setProgram(executable());
     m_process.setArguments(arguments);
     m_process.start();
@@ -43,7 +46,7 @@ SandboxProcess::SandboxProcess(QStringList extraArgs)
             break;
         m_process.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime())));
     }
-    qWarning("quorvex-sandbox did not report its port: %s", m_process.readAllStandardError().constData());
+    qWarning("quorvex-sandbox did not report its port");
     m_process.kill();
     m_process.waitForFinished(StartTimeoutMs);
 }
@@ -99,11 +102,6 @@ void SandboxProcess::addFault(const QString &pattern, const QString &kind)
 void SandboxProcess::setLatency(int ms)
 {
     control("/__sandbox/latency?ms=" + QByteArray::number(ms));
-}
-
-QByteArray SandboxProcess::errorOutput() const
-{
-    return m_process.readAllStandardError();
 }
 
 QString SandboxProcess::executable()

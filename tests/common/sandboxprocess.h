@@ -38,9 +38,6 @@ public:
     void addFault(const QString &pattern, const QString &kind);
     void setLatency(int ms);
 
-    // What the sandbox printed on stderr so far (empty with --quiet unless it failed).
-    QByteArray errorOutput() const;
-
     static QString executable();
     static QString dataDir();
 
