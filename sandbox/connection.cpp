@@ -26,6 +26,9 @@ constexpr int LingerMs = 2000;
 Connection::Connection(QTcpSocket *socket, Server *server) : QObject(server), m_socket(socket), m_server(server)
 {
     m_socket->setParent(this);
+    // Head and body go out as two writes: without this, Nagle's rule holds the body back
+    // until the client's delayed acknowledgement, adding tens of milliseconds to every answer.
+    m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(m_socket, &QTcpSocket::readyRead, this, &Connection::readIncoming);
     connect(m_socket, &QTcpSocket::disconnected, this, &Connection::closed);
     if (m_socket->bytesAvailable() > 0)
