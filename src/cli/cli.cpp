@@ -297,7 +297,10 @@ int runExport(const QStringList &arguments, QTextStream &err)
     bool reportWritten = true;
     if (parser.isSet(u"report"_s))
         reportWritten = writeReport(parser.value(u"report"_s), summary, err);
-    err << summary.details() << "\n";
+    // The summary line itself came last among the progress texts.
+    const QString details = summary.details(false);
+    if (!details.isEmpty())
+        err << details << "\n";
     err.flush();
     return summary.hasFailures() || !reportWritten ? Failures : Success;
 }

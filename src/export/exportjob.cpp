@@ -72,12 +72,12 @@ QString ExportSummary::text() const
     return text;
 }
 
-QString ExportSummary::details() const
+QString ExportSummary::details(bool withSummary) const
 {
     QStringList lines;
     if (!error.isEmpty())
         lines << error;
-    if (started)
+    if (started && withSummary)
         lines << text();
     for (const ItemReport &item : items) {
         switch (item.status) {

@@ -81,7 +81,7 @@ struct ExportSummary
     // "下载完成,共成功下载" + S + "个", with the counts of what failed.
     QString text() const;
     // The summary and the failed item codes, one per line, for showing or saving.
-    QString details() const;
+    QString details(bool withSummary = true) const;
 };
 
 // The export run: reads every item of the list, stores its pictures and files and

@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Export speed and memory against quorvex-sandbox.
+set -euo pipefail
+bin=${1:-build/bin}
+
+echo "== 60 items, about 10 pictures each, 30 ms per request"
+"$bin/exportbench" --items 60 --latency 30 --jobs 8
+echo
+echo "== memory: 1,000 and 10,000 items, no latency"
+"$bin/exportbench" --items 1000 --latency 0 --jobs 8 | grep -E 'items |time|peak'
+"$bin/exportbench" --items 10000 --latency 0 --jobs 8 | grep -E 'items |time|peak'

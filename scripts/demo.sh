@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# The main job on the built-in sandbox: start quorvex-sandbox on a free loopback port,
+# read one item through it, then export the sample item list to a Taobao Assistant 5.x
+# file with its picture folder.
+set -euo pipefail
+
+bin=${1:-build/bin}
+root=$(cd "$(dirname "$0")/.." && pwd)
+out="$root/out/demo"
+rm -rf "$out"
+mkdir -p "$out/program"
+
+log="$out/sandbox.log"
+"$bin/quorvex-sandbox" --port 0 --quiet >"$log" 2>&1 &
+sandbox=$!
+trap 'kill $sandbox 2>/dev/null || true' EXIT
+
+port=""
+for _ in $(seq 1 100); do
+  port=$(sed -n 's/^quorvex-sandbox listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log")
+  [ -n "$port" ] && break
+  sleep 0.1
+done
+if [ -z "$port" ]; then
+  echo "quorvex-sandbox did not start:" >&2
+  cat "$log" >&2
+  exit 1
+fi
+proxy="http://127.0.0.1:$port"
+echo "quorvex-sandbox answers on $proxy"
+echo
+
+code=0C7D360B00000000040100000CC1B772
+fields=itemName,itemPrice,stockCount,provinceId,cityId,picLink
+echo "== quorvex-cli item --code $code --fields $fields"
+"$bin/quorvex-cli" item --code "$code" --fields "$fields" --proxy "$proxy" --program-dir "$out/program" \
+  | tr '\t' '\n' | paste -d' ' <(tr ',' '\n' <<<"$fields" | sed 's/$/:/') -
+echo
+
+echo "== quorvex-cli export --format tb5 (the sample shop's item list)"
+status=0
+"$bin/quorvex-cli" export --list "$root/sandbox/data/sample-list.txt" --out "$out/goods.csv" --format tb5 \
+  --proxy "$proxy" --program-dir "$out/program" --report "$out/report.json" 2>"$out/export.log" || status=$?
+grep -v '正在下载' "$out/export.log" || true
+echo
+echo "import file:    $out/goods.csv ($(stat -c %s "$out/goods.csv") bytes)"
+echo "picture folder: $out/goods ($(find "$out/goods" -type f | wc -l) files)"
+echo "report:         $out/report.json"
+echo "exit status:    $status (1: some items or pictures failed, as the sample shop is made to)"
