@@ -209,25 +209,29 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
     }
 }
 
-CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const std::atomic_bool *cancelled)
+CollectOutcome Collector::checkAddress(const Config &config, CollectMode mode, const QString &rawAddress)
 {
     CollectOutcome outcome;
     outcome.address = cleanCollectAddress(rawAddress);
-    const QString address = outcome.address;
+    const QString &address = outcome.address;
     if (address.left(7) != u"http://"_s) {
         outcome.message = mode == CollectMode::Single ? u"输入的商品网址有误，请检查！"_s : u"输入有误，请检查！"_s;
-        return outcome;
-    }
-    if (address.contains(m_config.taobaoDomain) || address.contains(m_config.tmallDomain)) {
+    } else if (address.contains(config.taobaoDomain) || address.contains(config.tmallDomain)) {
         outcome.message = u"你输入的是淘宝商品,如果你需要淘宝商品复制到淘宝或拍拍,请用另一个软件"_s;
-        outcome.openAddress = Config::address(m_config.makerPrimary, u"/soft/tarsk"_s);
-        return outcome;
-    }
-    if (address.contains(m_config.alibabaDomain)) {
+        outcome.openAddress = Config::address(config.makerPrimary, u"/soft/tarsk"_s);
+    } else if (address.contains(config.alibabaDomain)) {
         outcome.message = u"你输入的是阿里巴巴商品,如果你需要复制阿里巴巴商品,请用另一个软件"_s;
-        outcome.openAddress = Config::address(m_config.makerPrimary, u"/soft/brumel"_s);
-        return outcome;
+        outcome.openAddress = Config::address(config.makerPrimary, u"/soft/brumel"_s);
     }
+    return outcome;
+}
+
+CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const std::atomic_bool *cancelled)
+{
+    CollectOutcome outcome = checkAddress(m_config, mode, rawAddress);
+    if (!outcome.message.isEmpty())
+        return outcome;
+    const QString address = outcome.address;
 
     const QStringList markers = fetchParamSlots(m_client, m_config, ParamPage::UrlFind);
     if (onProgress)

@@ -69,6 +69,10 @@ public:
 
     CollectOutcome run(CollectMode mode, const QString &address, const std::atomic_bool *cancelled = nullptr);
 
+    // The checks made before anything is fetched: the cleaned address, and the message
+    // when it is refused (not "http://", an address of another marketplace).
+    static CollectOutcome checkAddress(const Config &config, CollectMode mode, const QString &address);
+
     // The address after redirects, empty when it can't be reached.
     QString resolveRedirects(const QString &address);
 

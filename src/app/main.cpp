@@ -1,0 +1,25 @@
+#include "mainwindow.h"
+
+#include "core/httpclient.h"
+#include "core/text.h"
+
+#include <QApplication>
+
+using namespace Qt::Literals::StringLiterals;
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"Quorvex"_s);
+    const QString programDir = QCoreApplication::applicationDirPath();
+    const Core::Config config = Core::Config::load(Core::programFilePath(programDir, u"quorvex.ini"_s));
+    Core::HttpClient client(Core::HttpOptions::fromConfig(config));
+
+    App::MainWindowContext context;
+    context.programDir = programDir;
+    context.config = config;
+    context.client = &client;
+    App::MainWindow window(std::move(context));
+    window.show();
+    return QApplication::exec();
+}
