@@ -1,0 +1,93 @@
+#pragma once
+
+#include "imaging/watermarksettings.h"
+
+#include <QColor>
+#include <QImage>
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+
+namespace App {
+
+class Prompter;
+
+// "图片水印设置": the watermark's look, tried on a sample picture and kept in setsy.txt.
+// The fields hold the settings as typed; checks only warn, they never block.
+class WatermarkWindow : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // The platform dialogs, replaceable so that a test never waits on a modal dialog.
+    // The colour chooser gets the current colour and returns an invalid colour when cancelled;
+    // the picture chooser gets the filter and returns the empty text when cancelled.
+    using ColourChooser = std::function<QColor(QWidget *parent, const QColor &current)>;
+    using PictureChooser = std::function<QString(QWidget *parent, const QString &filter)>;
+
+    WatermarkWindow(const QString &programDir, Prompter &prompter, QWidget *parent = nullptr);
+    explicit WatermarkWindow(const QString &programDir, QWidget *parent = nullptr);
+
+    // The settings as the fields stand, unsaved edits included.
+    Imaging::WatermarkSettings settings() const;
+    void setSettings(const Imaging::WatermarkSettings &settings);
+    // The sample main picture as drawn on so far, and the watermark picture in its box.
+    QImage samplePicture() const { return m_sample; }
+    QImage watermarkPicture() const { return m_picture; }
+
+    void setColourChooser(ColourChooser chooser);
+    void setPictureChooser(PictureChooser chooser);
+    // The picture dialog's filter: JPEG, GIF and BMP files.
+    static QString pictureFilter();
+
+    // The buttons.
+    void chooseColour();       // "取色"
+    void choosePicture();      // "取水印图"
+    void testWatermark();      // "测试水印"
+    void blendCornerPicture(); // "图片水印"
+    void restoreSample();      // "主图复原"
+    void saveSample();         // "保存": "P1.jpg", then "c.jpg"
+    void saveSettings();       // "保存设置"
+
+private:
+    void buildLayout();
+    void setPictureMode(bool pictureMode);
+    void checkText(const QString &typed);
+    void checkNumber(QLineEdit *field, int lowest, int highest, const QString &message);
+    void updateSwatch();
+    void showSample();
+    void showWatermarkPicture();
+    bool loadWatermarkPicture(const QString &path);
+
+    QString m_programDir;
+    Prompter &m_prompter;
+    ColourChooser m_colourChooser;
+    PictureChooser m_pictureChooser;
+
+    QImage m_sample;
+    QImage m_picture;
+
+    QRadioButton *m_textMode = nullptr;
+    QRadioButton *m_pictureMode = nullptr;
+    QLineEdit *m_text = nullptr;
+    QLineEdit *m_fontSize = nullptr;
+    QLineEdit *m_transparency = nullptr;
+    QLineEdit *m_red = nullptr;
+    QLineEdit *m_green = nullptr;
+    QLineEdit *m_blue = nullptr;
+    QLineEdit *m_left = nullptr;
+    QLineEdit *m_top = nullptr;
+    QLineEdit *m_picturePath = nullptr;
+    QLabel *m_swatch = nullptr;
+    QLabel *m_sampleView = nullptr;
+    QLabel *m_pictureView = nullptr;
+    QPushButton *m_chooseColour = nullptr;
+    QPushButton *m_choosePicture = nullptr;
+};
+
+} // namespace App
