@@ -171,6 +171,8 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                           {u"title"_s, item.title},
                           {u"status"_s, statusName(item.status)},
                           {u"failedPictures"_s, QJsonArray::fromStringList(item.failedPictures)}};
+        if (!item.unstampedPictures.isEmpty())
+            entry.insert(u"unstampedPictures"_s, QJsonArray::fromStringList(item.unstampedPictures));
         if (!item.problems.isEmpty())
             entry.insert(u"problems"_s, QJsonArray::fromStringList(item.problems));
         items.append(entry);
@@ -181,6 +183,8 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                              {u"written"_s, summary.written},
                              {u"recordFailures"_s, summary.recordFailures},
                              {u"pictureFailures"_s, summary.pictureFailures},
+                             {u"unstampedPictures"_s, summary.unstampedPictures},
+                             {u"notes"_s, QJsonArray::fromStringList(summary.notes)},
                              {u"cancelled"_s, summary.cancelled},
                              {u"error"_s, summary.error},
                              {u"summary"_s, summary.text()},
@@ -233,10 +237,6 @@ int runExport(const QStringList &arguments, QTextStream &err)
         err << "quorvex-cli export: --price-percent and --price-decimals go together\n";
         return NothingDone;
     }
-    if (parser.isSet(u"watermark"_s)) {
-        err << "quorvex-cli export: --watermark is not available in this build\n";
-        return NothingDone;
-    }
     if (!readNumberOption(parser, u"jobs"_s, 1, options.jobs, err))
         return NothingDone;
     Common common;
@@ -264,6 +264,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
     options.useRules = parser.isSet(u"rules"_s);
     if (options.useRules)
         options.rules = Export::loadReplacementRules(common.programDir);
+    options.useWatermark = parser.isSet(u"watermark"_s);
     options.skipDescriptionPictures = parser.isSet(u"no-desc-pictures"_s);
     options.stripLinks = parser.isSet(u"strip-links"_s);
     options.sellerName = parser.value(u"seller"_s);

@@ -1,15 +1,28 @@
 #include "cli.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
-#include <cstdio>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
-    QCoreApplication app(argc, argv);
+    // Drawing a watermark's text needs the GUI side of Qt; without a display the
+    // offscreen platform serves, so the command line never needs one.
+    bool watermark = false;
+    for (int i = 1; i < argc; ++i)
+        watermark = watermark || qstrcmp(argv[i], "--watermark") == 0;
+    if (watermark && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    std::unique_ptr<QCoreApplication> app;
+    if (watermark)
+        app = std::make_unique<QGuiApplication>(argc, argv);
+    else
+        app = std::make_unique<QCoreApplication>(argc, argv);
+
     QTextStream out(stdout);
     QTextStream err(stderr);
-    const int status = Cli::run(app.arguments().mid(1), out, err);
+    const int status = Cli::run(QCoreApplication::arguments().mid(1), out, err);
     out.flush();
     err.flush();
     return status;

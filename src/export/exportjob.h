@@ -7,6 +7,10 @@
 #include "core/config.h"
 #include "core/stocklist.h"
 
+namespace Imaging {
+class Watermarker;
+}
+
 #include <QDateTime>
 #include <QObject>
 #include <QStringList>
@@ -60,7 +64,8 @@ struct ItemReport
     QString title;
     enum class Status { Written, RecordFailed, PicturesFailed, NotReached } status = Status::NotReached;
     QStringList failedPictures;
-    QStringList problems;      // files that could not be written
+    QStringList unstampedPictures;  // kept without watermark: too large, or not loadable
+    QStringList problems;           // files that could not be written
 };
 
 struct ExportSummary
@@ -72,12 +77,17 @@ struct ExportSummary
     int rowsWritten = 0;
     int recordFailures = 0;
     int pictureFailures = 0;
+    int unstampedPictures = 0;
     bool cancelled = false;
+    QStringList notes;         // what went wrong for the whole run, such as an unusable watermark
     QStringList failedItemCodes;
     QList<ItemReport> items;
     ExportPaths paths;
 
-    bool hasFailures() const { return recordFailures > 0 || pictureFailures > 0 || cancelled || !error.isEmpty(); }
+    bool hasFailures() const
+    {
+        return recordFailures > 0 || pictureFailures > 0 || cancelled || !error.isEmpty() || !notes.isEmpty();
+    }
     // "下载完成,共成功下载" + S + "个", with the counts of what failed.
     QString text() const;
     // The summary and the failed item codes, one per line, for showing or saving.
@@ -121,6 +131,7 @@ private:
     ExportPaths m_paths;
     QStringList m_slots;
     const class CityTable *m_cities = nullptr;
+    const Imaging::Watermarker *m_watermarker = nullptr;
     const Core::StockParameters *m_stock = nullptr;
 };
 

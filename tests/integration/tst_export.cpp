@@ -6,6 +6,7 @@
 #include "sandboxprocess.h"
 
 #include <QDirIterator>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -63,6 +64,7 @@ private slots:
     void descriptionFileNamesStayDistinct();
     void optionsChangeTheDescription();
     void cancelLeavesAWellFormedFile();
+    void watermarkStampsDescriptionPicturesOnly();
 
 private:
     ExportSummary run(OutputType type, const QStringList &codes, const QString &csvPath,
@@ -331,5 +333,28 @@ void TestExport::cancelLeavesAWellFormedFile()
     QCOMPARE(lines.last(), QString());
 }
 
-QTEST_GUILESS_MAIN(TestExport)
+void TestExport::watermarkStampsDescriptionPicturesOnly()
+{
+    const QString folder = m_dir.filePath(u"watermark"_s);
+    const ExportSummary summary = run(OutputType::Taobao5, {richItem}, folder + u"/goods.csv"_s,
+                                      [](ExportOptions &o) { o.useWatermark = true; });
+    QVERIFY2(summary.notes.isEmpty(), qPrintable(summary.notes.join(u'\n')));
+    Core::HttpClient client(Core::HttpOptions::fromConfig(m_config));
+    const auto original = [&client](const QString &url) { return client.get({url, Core::WaitMode::Long}).body; };
+
+    const QString descriptionUrl = u"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg"_s;
+    const QString stamped = folder + u"/goods/韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮/"_s
+        + Core::Md5Hex(descriptionUrl) + u".JPG"_s;
+    const QByteArray stampedBytes = readAll(stamped);
+    QVERIFY(stampedBytes.startsWith("\xFF\xD8"));
+    QVERIFY(stampedBytes != original(descriptionUrl));
+    QImage image;
+    QVERIFY(image.loadFromData(stampedBytes, "JPG"));
+
+    // Main pictures are never stamped.
+    const QString mainUrl = u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s;
+    QCOMPARE(readAll(folder + u"/goods/"_s + Core::Md5HexLower(mainUrl) + u".tbi"_s), original(mainUrl));
+}
+
+QTEST_MAIN(TestExport)
 #include "tst_export.moc"
