@@ -3,6 +3,7 @@
 #include "backgroundtask.h"
 #include "prompter.h"
 #include "ruleswindow.h"
+#include "watermarkwindow.h"
 
 #include "core/httpclient.h"
 #include "core/itemlist.h"
@@ -98,6 +99,13 @@ MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
         m_context.openUrl = [](const QString &address) { QDesktopServices::openUrl(QUrl(address)); };
     if (!m_context.clock)
         m_context.clock = [] { return QDateTime::currentDateTime(); };
+    if (!m_context.makeWatermarkWindow) {
+        m_context.makeWatermarkWindow = [this](QWidget *parent) -> QWidget * {
+            auto *window = new WatermarkWindow(m_context.programDir, m_prompter, parent);
+            window->setWindowFlag(Qt::Window);
+            return window;
+        };
+    }
 
     m_slots = QStringList(parameterSlotCount);
     m_slots[0] = u"bb1.0"_s;

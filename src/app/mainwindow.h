@@ -43,7 +43,7 @@ struct MainWindowContext
     std::function<QString(QWidget *, const QString &, const QString &)> saveFileName;
     // Opens an address in the user's browser.
     std::function<void(const QString &)> openUrl;
-    // Opens the watermark settings window; empty when there is none.
+    // Makes the watermark settings window; the real one when empty.
     std::function<QWidget *(QWidget *parent)> makeWatermarkWindow;
     std::function<QDateTime()> clock;
     int exportJobs = 6;

@@ -45,6 +45,7 @@ private slots:
     void addressFileRoundTrip();
     void deleteAndClear();
     void rulesWindowLoadsAndSaves();
+    void otherWindowsOpenAndCloseWithTheMainWindow();
     void exportFromTheButton();
     void exportRefusesAPathWithoutCsv();
     void screenshots();
@@ -307,6 +308,27 @@ void TestMainWindow::rulesWindowLoadsAndSaves()
     QCOMPARE(m_prompter.shown.last(), u"保存完成！"_s);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), Core::encodeAnsi(u"旧QQ^新QQ^a^aa^^^^^^^\r\n"_s));
+}
+
+void TestMainWindow::otherWindowsOpenAndCloseWithTheMainWindow()
+{
+    makeWindow();
+    clickButton(u"watermarkButton"_s);
+    QPointer<QWidget> watermark = m_window->watermarkWindow();
+    QVERIFY(watermark && watermark->isVisible());
+    QCOMPARE(watermark->windowTitle(), u"图片水印设置"_s);
+    watermark->close();
+    QTRY_VERIFY(!watermark);
+    QTest::mouseClick(child<QLabel>(u"officialSiteLink"_s), Qt::LeftButton);
+    QVERIFY(m_window->watermarkWindow() && m_window->watermarkWindow()->isVisible());
+
+    clickButton(u"rulesButton"_s);
+    QPointer<QWidget> rules = m_window->rulesWindow();
+    QVERIFY(rules && rules->isVisible());
+    clickButton(u"exitButton"_s);
+    QVERIFY(!m_window->isVisible());
+    QTRY_VERIFY(!rules);
+    QTRY_VERIFY(!m_window->watermarkWindow());
 }
 
 void TestMainWindow::exportFromTheButton()
