@@ -7,6 +7,8 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace Sandbox {
@@ -49,6 +51,11 @@ bool ItemCatalog::loadSamples(const QString &itemsFile, QString *error)
     return true;
 }
 
+void ItemCatalog::addShop(quint32 seed, int count)
+{
+    m_extraShops.append(GeneratedShop(seed, count));
+}
+
 std::optional<ShopItem> ItemCatalog::find(QStringView code) const
 {
     const QString normalised = code.trimmed().toString().toUpper();
@@ -58,7 +65,23 @@ std::optional<ShopItem> ItemCatalog::find(QStringView code) const
     const int index = m_shop.indexOf(normalised);
     if (index >= 0)
         return m_shop.itemAt(index);
+    for (const GeneratedShop &shop : m_extraShops) {
+        const int extraIndex = shop.indexOf(normalised);
+        if (extraIndex >= 0)
+            return shop.itemAt(extraIndex);
+    }
     return std::nullopt;
+}
+
+bool ItemCatalog::isGenerated(QStringView code) const
+{
+    const QString normalised = code.trimmed().toString().toUpper();
+    if (m_samples.contains(normalised))
+        return false;
+    if (m_shop.indexOf(normalised) >= 0)
+        return true;
+    return std::any_of(m_extraShops.cbegin(), m_extraShops.cend(),
+                       [&normalised](const GeneratedShop &shop) { return shop.indexOf(normalised) >= 0; });
 }
 
 QString ItemCatalog::listLine(const QString &code, const QString &title)

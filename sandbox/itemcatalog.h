@@ -18,9 +18,13 @@ public:
     ItemCatalog(quint32 seed, int shopItems);
 
     bool loadSamples(const QString &itemsFile, QString *error);
+    // A generated shop served besides the command line's one (the shop pages' own shops).
+    void addShop(quint32 seed, int count);
 
     // code as a client sent it: surrounding spaces and letter case do not matter.
     std::optional<ShopItem> find(QStringView code) const;
+    // True for the items of a generated shop, which are computed rather than stored.
+    bool isGenerated(QStringView code) const;
     const GeneratedShop &shop() const { return m_shop; }
     QList<ShopItem> samples() const { return m_samples.values(); }
 
@@ -33,6 +37,7 @@ public:
 private:
     QHash<QString, ShopItem> m_samples;
     GeneratedShop m_shop;
+    QList<GeneratedShop> m_extraShops;
 };
 
 } // namespace Sandbox

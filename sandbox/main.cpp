@@ -3,7 +3,9 @@
 #include "picturestore.h"
 #include "router.h"
 #include "server.h"
+#include "shoppages.h"
 #include "staticfiles.h"
+#include "stockpages.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,6 +50,15 @@ int main(int argc, char *argv[])
     ItemCatalog items(options.seed(), options.shopItems());
     if (!items.loadSamples(data.filePath(u"items.json"_s), &error))
         return failWith(error, 1);
+    ShopPages shops;
+    if (!shops.load(data.filePath(u"shops.json"_s), data.filePath(u"sample-list.txt"_s), items, &error))
+        return failWith(error, 1);
+    // The shops' generated items are served like the command line's shop.
+    for (const auto &[seed, count] : shops.generatedShops())
+        items.addShop(seed, count);
+    StockPages stock;
+    if (!stock.load(data.filePath(u"stock.json"_s), items, &error))
+        return failWith(error, 1);
     StaticFiles files;
     if (!files.load(data.filePath(u"www"_s), &error))
         return failWith(error, 1);
@@ -61,7 +72,7 @@ int main(int argc, char *argv[])
         && !items.writeList(options.writeListFile(), data.filePath(u"sample-list.txt"_s), &error))
         return failWith(error, 1);
 
-    const Router router(items, pictures, files);
+    const Router router(items, pictures, files, stock, shops);
     Server server(router, options.latencyMs(), options.faults(), options.quiet());
     if (!server.listen(options.port(), &error))
         return failWith(u"cannot listen on 127.0.0.1:"_s + QString::number(options.port()) + u": "_s + error, 1);

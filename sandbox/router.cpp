@@ -4,14 +4,17 @@
 #include "itemcatalog.h"
 #include "itemdocument.h"
 #include "picturestore.h"
+#include "shoppages.h"
 #include "staticfiles.h"
+#include "stockpages.h"
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace Sandbox {
 
-Router::Router(const ItemCatalog &items, const PictureStore &pictures, const StaticFiles &files)
-    : m_items(items), m_pictures(pictures), m_files(files)
+Router::Router(const ItemCatalog &items, const PictureStore &pictures, const StaticFiles &files,
+               const StockPages &stock, const ShopPages &shops)
+    : m_items(items), m_pictures(pictures), m_files(files), m_stock(stock), m_shops(shops)
 {
 }
 
@@ -25,6 +28,10 @@ HttpResponse Router::route(const HttpRequest &request) const
     if (auto picture = m_pictures.find(path))
         return *picture;
     if (auto page = itemPage(path))
+        return *page;
+    if (auto page = stockPage(path))
+        return *page;
+    if (auto page = m_shops.route(request, m_items))
         return *page;
     return HttpResponse::htmlPage(404, u"The requested URL "_s + path + u" was not found on this server."_s);
 }
@@ -55,6 +62,16 @@ std::optional<HttpResponse> Router::itemPage(const QString &path) const
     if (!item)
         return std::nullopt;
     return HttpResponse(200, "text/html; charset=GBK", ItemDocument::renderPage(*item));
+}
+
+std::optional<HttpResponse> Router::stockPage(const QString &path) const
+{
+    // http://auction1.paipai.com/stock/CODE.xhtml
+    static constexpr QStringView Prefix = u"/stock/";
+    static constexpr QStringView Suffix = u".xhtml";
+    if (!path.startsWith(Prefix) || !path.endsWith(Suffix))
+        return std::nullopt;
+    return m_stock.find(QStringView(path).sliced(Prefix.size()).chopped(Suffix.size()), m_items);
 }
 
 } // namespace Sandbox

@@ -7,24 +7,30 @@ namespace Sandbox {
 class HttpRequest;
 class ItemCatalog;
 class PictureStore;
+class ShopPages;
 class StaticFiles;
+class StockPages;
 
 // Answers a request the way the outside services would. Routing is by path alone:
 // every host name reaches the same services, so the product may use any it likes.
 class Router
 {
 public:
-    Router(const ItemCatalog &items, const PictureStore &pictures, const StaticFiles &files);
+    Router(const ItemCatalog &items, const PictureStore &pictures, const StaticFiles &files,
+           const StockPages &stock, const ShopPages &shops);
 
     HttpResponse route(const HttpRequest &request) const;
 
 private:
     HttpResponse itemService(const HttpRequest &request) const;
     std::optional<HttpResponse> itemPage(const QString &path) const;
+    std::optional<HttpResponse> stockPage(const QString &path) const;
 
     const ItemCatalog &m_items;
     const PictureStore &m_pictures;
     const StaticFiles &m_files;
+    const StockPages &m_stock;
+    const ShopPages &m_shops;
 };
 
 } // namespace Sandbox

@@ -152,10 +152,43 @@ QJsonArray sampleItems()
     return QJsonDocument::fromJson(file.readAll()).object().value(u"items").toArray();
 }
 
-QString generatedCode(int index)
+QString generatedCode(int index, quint32 seed = ShopSeed)
 {
-    return QString::number(ShopSeed, 16).rightJustified(8, u'0')
+    return QString::number(seed, 16).toUpper().rightJustified(8, u'0')
         + QString::number(index, 16).toUpper().rightJustified(24, u'0');
+}
+
+QStringList generatedCodes(quint32 seed, int from, int to)
+{
+    QStringList codes;
+    for (int i = from; i < to; ++i)
+        codes.append(generatedCode(i, seed));
+    return codes;
+}
+
+// The sample list's items, in its order, as (code, title).
+QList<std::pair<QString, QString>> sampleList()
+{
+    QList<std::pair<QString, QString>> entries;
+    QFile file(SandboxProcess::dataDir() + u"/sample-list.txt"_s);
+    if (!file.open(QIODevice::ReadOnly))
+        return entries;
+    const QRegularExpression lineShape(u"^网址ID:([0-9A-F]{32})：(.+)$"_s);
+    for (const QString &line : QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts)) {
+        const QRegularExpressionMatch match = lineShape.match(line.trimmed());
+        if (match.hasMatch())
+            entries.append({match.captured(1), match.captured(2)});
+    }
+    return entries;
+}
+
+QJsonObject sampleItem(const QString &code)
+{
+    for (const QJsonValue &item : sampleItems()) {
+        if (item[u"itemCode"].toString() == code)
+            return item.toObject();
+    }
+    return {};
 }
 
 QByteArray itemQuery(const QByteArray &code)
@@ -171,6 +204,113 @@ QHash<int, QString> slotValues(const QString &page)
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         byNumber.insert(parts.at(i + 1).toInt(), parts.at(i));
     return byNumber;
+}
+
+// The text between two markers. A null string unless the end marker's first appearance
+// anywhere in the text comes after the start marker: pages are read by first
+// appearances, so a marker seen earlier would cut the wrong piece.
+QString between(const QString &text, const QString &start, const QString &end)
+{
+    const qsizetype startAt = text.indexOf(start);
+    const qsizetype endAt = text.indexOf(end);
+    if (startAt < 0 || endAt < startAt + start.size())
+        return {};
+    return text.mid(startAt + start.size(), endAt - startAt - start.size());
+}
+
+// The text after marker1, then after marker2 (each only if not blank), up to endMarker.
+QString cutAfter(QString text, const QString &marker1, const QString &marker2, const QString &endMarker)
+{
+    for (const QString &marker : {marker1, marker2}) {
+        if (marker.trimmed().isEmpty())
+            continue;
+        const qsizetype at = text.indexOf(marker);
+        if (at < 0)
+            return {};
+        text = text.mid(at + marker.size());
+    }
+    const qsizetype end = text.indexOf(endMarker);
+    return end < 0 ? QString() : text.left(end);
+}
+
+struct StockRead
+{
+    bool noVariants = false;
+    QStringList variants; // "properties|price|quantity"
+    int unclosedRows = 0;
+    QString section;
+    QString picture;
+};
+
+// Reads a stock page with the markers of ks_set.htm.
+StockRead readStockPage(const QString &page, const QHash<int, QString> &params)
+{
+    StockRead read;
+    read.noVariants = page.contains(params.value(30));
+    read.section = between(page, params.value(3), params.value(4));
+    QString rest = read.section;
+    while (true) {
+        const qsizetype at = rest.indexOf(params.value(7));
+        if (at < 0)
+            break;
+        rest = rest.mid(at + params.value(7).size());
+        const qsizetype end = rest.indexOf(params.value(8));
+        if (end < 0) {
+            ++read.unclosedRows;
+            break;
+        }
+        const QString record = rest.left(end);
+        rest = rest.mid(end + params.value(8).size());
+        read.variants.append(cutAfter(record, params.value(9), params.value(10), params.value(11)) + u'|'
+                             + cutAfter(record, params.value(12), params.value(13), params.value(14)) + u'|'
+                             + cutAfter(record, params.value(15), params.value(16), params.value(17)));
+    }
+    read.picture = between(between(page, params.value(28), params.value(29)), params.value(5), params.value(6));
+    read.picture.remove(params.value(26)).remove(params.value(27));
+    return read;
+}
+
+struct Listed
+{
+    QString code;
+    QString name;
+};
+
+// Reads a shop listing page with the markers of copy_fwz33.htm; kind 1 or 2 picks the
+// item host's marker. total is -1 when the page gives none.
+QList<Listed> readListing(const QString &page, const QHash<int, QString> &params, int kind, int *total)
+{
+    bool ok = false;
+    *total = cutAfter(page, params.value(4), params.value(5), params.value(6)).toInt(&ok);
+    if (!ok)
+        *total = -1;
+    QList<Listed> items;
+    const QString codeMarker = params.value(kind == 1 ? 12 : 18);
+    const QStringList records = between(page, params.value(8), params.value(9)).split(params.value(10));
+    for (qsizetype i = 1; i < records.size(); ++i) {
+        QString record = records.at(i);
+        if (record.startsWith(params.value(11)))
+            record = record.mid(params.value(11).size());
+        const qsizetype at = record.indexOf(codeMarker);
+        if (at < 0) {
+            items.append(Listed{});
+            continue;
+        }
+        record = record.mid(at + codeMarker.size());
+        QString code = record.left(record.indexOf(params.value(13)));
+        if (const qsizetype cut = code.indexOf(params.value(19)); cut >= 0)
+            code.truncate(cut);
+        items.append({code, between(record, params.value(14), params.value(15))});
+    }
+    return items;
+}
+
+QString fillTemplate(QString address, const QString &qqid, const QString &lm, const QString &key, int page)
+{
+    return address.replace(u"{qqid}"_s, qqid)
+        .replace(u"{lm}"_s, lm)
+        .replace(u"{key}"_s, key)
+        .replace(u"{p}"_s, QString::number(page));
 }
 
 QByteArray imageFormat(const QByteArray &bytes, QSize *size = nullptr)
@@ -224,12 +364,30 @@ private slots:
     void citiesTable();
     void makerPages_data();
     void makerPages();
+    void stockParameters_data();
+    void stockParameters();
+    void stockPages_data();
+    void stockPages();
+    void generatedStockPages_data();
+    void generatedStockPages();
+    void collectionParameters_data();
+    void collectionParameters();
+    void shopListings_data();
+    void shopListings();
+    void collectionTemplates();
+    void listingRedirect_data();
+    void listingRedirect();
+    void shopFrontPages_data();
+    void shopFrontPages();
     void invalidCommandLine_data();
     void invalidCommandLine();
 
 private:
     Reply get(const QByteArray &pathAndQuery, const QByteArray &host = "api.paipai.com");
     Reply send(const QByteArray &request);
+    // Through the sandbox as a proxy, as the product asks.
+    Reply fetch(const QByteArray &url);
+    QHash<int, QString> parameterSlots(const QByteArray &path);
 
     QTemporaryDir m_tempDir;
     std::unique_ptr<SandboxProcess> m_sandbox;
@@ -262,6 +420,17 @@ Reply TestSandbox::send(const QByteArray &request)
 Reply TestSandbox::get(const QByteArray &pathAndQuery, const QByteArray &host)
 {
     return send(originRequest(pathAndQuery, host, "Connection: close\r\n"));
+}
+
+Reply TestSandbox::fetch(const QByteArray &url)
+{
+    return send(proxyRequest(url, "Connection: close\r\n"));
+}
+
+QHash<int, QString> TestSandbox::parameterSlots(const QByteArray &path)
+{
+    const Reply reply = get(path, "www.pelmora.com");
+    return reply.status == 200 ? slotValues(gbk(reply.body)) : QHash<int, QString>();
 }
 
 void TestSandbox::itemDocument_data()
@@ -885,6 +1054,382 @@ void TestSandbox::makerPages()
     QCOMPARE(size, QSize(120, 40));
     QCOMPARE(imageFormat(get("/soft/venlo/sy_pic2.jpg", host).body, &size), "jpeg");
     QCOMPARE(size, QSize(80, 80));
+}
+
+void TestSandbox::stockParameters_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QByteArray>("path");
+    // The product asks the primary host with a query and the secondary without.
+    QTest::newRow("primary") << QByteArray("www.pelmora.com") << QByteArray("/soft/venlo/ks_set.htm?21212");
+    QTest::newRow("secondary") << QByteArray("soft.pelmora.com") << QByteArray("/soft/venlo/ks_set.htm");
+}
+
+void TestSandbox::stockParameters()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, path);
+
+    const Reply reply = get(path, host);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.header("content-type"), "text/html; charset=GBK");
+    const QString page = gbk(reply.body);
+    QVERIFY(page.contains(u"找库存参数"_s));
+    QVERIFY(!page.contains(u"找网址参数"_s));
+    const QHash<int, QString> params = slotValues(page);
+    for (int slot = 0; slot <= 30; ++slot)
+        QVERIFY2(params.contains(slot), qPrintable(QString::number(slot)));
+    QCOMPARE(params.value(0), u"http://auction1.paipai.com/stock/{spid}.xhtml"_s);
+    QCOMPARE(params.value(1), u"<Stock"_s);
+    QCOMPARE(params.value(24), u" Attr="_s);
+    QCOMPARE(params.value(25), u" List=\""_s);
+    // Every marker the product cuts with is there; 10, 13 and 16 too, so both start markers are used.
+    for (int slot : {3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 28, 29, 30})
+        QVERIFY2(!params.value(slot).trimmed().isEmpty(), qPrintable(QString::number(slot)));
+}
+
+void TestSandbox::stockPages_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<bool>("noVariants");
+    QTest::addColumn<QStringList>("variants"); // "properties|price|quantity", complete rows only
+    QTest::addColumn<int>("unclosedRows");
+
+    QTest::newRow("three variants") << u"0C7D360B00000000040100000CC1B772"_s << 200 << false
+                                    << QStringList{u"颜色:驼色;尺码:S|26800|10"_s, u"颜色:驼色;尺码:M|26800|15"_s,
+                                                   u"颜色:驼色;尺码:L|27800|10"_s}
+                                    << 0;
+    QTest::newRow("code in lower case") << u"0c7d360b00000000040100000cc1b772"_s << 200 << false
+                                        << QStringList{u"颜色:驼色;尺码:S|26800|10"_s, u"颜色:驼色;尺码:M|26800|15"_s,
+                                                       u"颜色:驼色;尺码:L|27800|10"_s}
+                                        << 0;
+    QTest::newRow("one variant") << u"1A2B3C4D00000000050200000DD2C883"_s << 200 << false
+                                 << QStringList{u"颜色:蓝格;规格:1.8m|15900|120"_s} << 0;
+    QTest::newRow("price not a number") << u"2F4E6A8C00000000060300000EE3D994"_s << 200 << false
+                                        << QStringList{u"输出:12V 1A;接口:5.5x2.1mm|面议|600"_s,
+                                                       u"输出:12V 2A;接口:5.5x2.1mm|2500|399"_s}
+                                        << 0;
+    QTest::newRow("no variants") << u"5D7F91B30000000009060000111600C7"_s << 200 << true << QStringList() << 0;
+    QTest::newRow("last row unclosed") << u"6E80A2C4000000000A07000012271108"_s << 200 << false
+                                       << QStringList{u"颜色:军绿;尺码:41|23900|80"_s, u"颜色:军绿;尺码:42|23900|100"_s}
+                                       << 1;
+    QTest::newRow("sample without a stock page") << u"3B5D7F9100000000070400000FF4EAA5"_s << 404 << false
+                                                 << QStringList() << 0;
+    QTest::newRow("unknown item") << u"8A0B1C2D000000000C0900001449330E"_s << 404 << false << QStringList() << 0;
+    QTest::newRow("not an item code") << u"index"_s << 404 << false << QStringList() << 0;
+}
+
+void TestSandbox::stockPages()
+{
+    QFETCH(QString, code);
+    QFETCH(int, status);
+    QFETCH(bool, noVariants);
+    QFETCH(QStringList, variants);
+    QFETCH(int, unclosedRows);
+
+    const QHash<int, QString> params = parameterSlots("/soft/venlo/ks_set.htm?21212");
+    QVERIFY(!params.isEmpty());
+    QString address = params.value(0);
+    address.replace(u"{spid}"_s, code);
+    const Reply reply = fetch(address.toLatin1());
+    QCOMPARE(reply.status, status);
+    QVERIFY(reply.header("content-type").startsWith("text/html"));
+    if (status != 200)
+        return;
+
+    QCOMPARE(reply.header("content-type"), "text/html; charset=GBK");
+    const QString page = gbk(reply.body);
+    QVERIFY(!page.isEmpty());
+    const StockRead read = readStockPage(page, params);
+    QCOMPARE(read.noVariants, noVariants);
+    QCOMPARE(read.variants, variants);
+    QCOMPARE(read.unclosedRows, unclosedRows);
+    if (noVariants) {
+        QVERIFY(read.section.isNull());
+        QVERIFY(!page.contains(params.value(7)));
+    } else {
+        // The section goes into an attribute: after the deletions and replacements no quote or tag is left.
+        QString attribute = read.section;
+        attribute.remove(params.value(18)).remove(params.value(19));
+        attribute.replace(params.value(20), params.value(21)).replace(params.value(22), params.value(23));
+        QVERIFY(!attribute.isEmpty());
+        QVERIFY2(!attribute.contains(u'"') && !attribute.contains(u'<') && !attribute.contains(u'>'),
+                 qPrintable(attribute));
+    }
+
+    // The picture area shows the item's first picture, which the picture host serves.
+    const QString firstPicture = sampleItem(code.toUpper())[u"pictures"].toArray().at(0).toString();
+    QVERIFY(!firstPicture.isEmpty());
+    QCOMPARE(read.picture, firstPicture);
+    QVERIFY(!imageFormat(fetch(read.picture.toLatin1()).body).isEmpty());
+}
+
+void TestSandbox::generatedStockPages_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::newRow("command-line shop") << generatedCode(3);
+    QTest::newRow("shop 999") << generatedCode(84, 999);
+    QTest::newRow("shop 777") << generatedCode(0, 777);
+}
+
+void TestSandbox::generatedStockPages()
+{
+    QFETCH(QString, code);
+
+    const QHash<int, QString> params = parameterSlots("/soft/venlo/ks_set.htm");
+    const Reply reply = fetch("http://auction1.paipai.com/stock/" + code.toLatin1() + ".xhtml");
+    QCOMPARE(reply.status, 200);
+    const StockRead read = readStockPage(gbk(reply.body), params);
+    QVERIFY(!read.noVariants);
+    QCOMPARE(read.unclosedRows, 0);
+    QCOMPARE(read.variants.size(), 2);
+
+    // Made from the item's own values: its colour and size first, quantities adding up to its stock.
+    const auto item = xmlChildren(gbk(get(itemQuery(code.toLatin1())).body));
+    QCOMPARE(childText(item, u"errorCode"_s), u"0"_s);
+    const QStringList first = read.variants.at(0).split(u'|');
+    const QStringList second = read.variants.at(1).split(u'|');
+    QCOMPARE(first.at(0), QString(childText(item, u"attr"_s)).replace(u'|', u';'));
+    QCOMPARE(first.at(1), childText(item, u"itemPrice"_s));
+    QVERIFY(first.at(0) != second.at(0));
+    bool ok = false;
+    QVERIFY(second.at(1).toInt(&ok) > 0 && ok);
+    QCOMPARE(first.at(2).toInt() + second.at(2).toInt(), childText(item, u"stockCount"_s).toInt());
+    QCOMPARE(read.picture, childText(item, u"picLink"_s));
+}
+
+void TestSandbox::collectionParameters_data()
+{
+    makerPages_data();
+}
+
+void TestSandbox::collectionParameters()
+{
+    QFETCH(QByteArray, host);
+
+    const Reply reply = get("/soft/venlo/copy_fwz33.htm", host);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.header("content-type"), "text/html; charset=GBK");
+    const QString page = gbk(reply.body);
+    QVERIFY(page.contains(u"找网址参数"_s));
+    const QHash<int, QString> params = slotValues(page);
+    const QHash<int, QString> expected = {
+        {0, u"http://shop.paipai.com/{qqid}/list.xhtml?lm={lm}&p={p}"_s},
+        {4, u"class=\"total\""_s},
+        {5, u"<b>"_s},
+        {6, u"</b>"_s},
+        {8, u"<ul class=\"itemlist\">"_s},
+        {9, u"</ul>"_s},
+        {10, u"<li class=\"item\">"_s},
+        {11, u"<a "_s},
+        {12, u"href=\"http://auction1.paipai.com/"_s},
+        {13, u"\""_s},
+        {14, u"title=\""_s},
+        {15, u"\">"_s},
+        {16, u"http://shop.paipai.com/{qqid}/search.xhtml?lm={lm}&key={key}&p={p}"_s},
+        {17, u"http://shop.wanggou.com/{qqid}/list.xhtml?lm={lm}&p={p}"_s},
+        {18, u"href=\"http://auction1.wanggou.com/"_s},
+        {19, u"?"_s},
+    };
+    for (auto it = expected.begin(); it != expected.end(); ++it)
+        QCOMPARE(params.value(it.key()), it.value());
+}
+
+void TestSandbox::shopListings_data()
+{
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QStringList>("codes");
+
+    QStringList sampleCodes;
+    for (const auto &[code, title] : sampleList())
+        sampleCodes.append(code);
+    QCOMPARE(sampleCodes.size(), 9);
+    const QStringList shoes = {u"0C7D360B00000000040100000CC1B772"_s, u"3B5D7F9100000000070400000FF4EAA5"_s,
+                               u"6E80A2C4000000000A07000012271108"_s};
+
+    QTest::newRow("888 whole shop") << QByteArray("http://shop.paipai.com/888/list.xhtml?lm=0000000000&p=1") << 1
+                                    << 9 << sampleCodes;
+    QTest::newRow("888 past the last page") << QByteArray("http://shop.paipai.com/888/list.xhtml?lm=0000000000&p=2")
+                                            << 1 << 9 << QStringList();
+    QTest::newRow("999 page 1") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=1") << 1 << 85
+                                << generatedCodes(999, 0, 40);
+    QTest::newRow("999 page 3") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=3") << 1 << 85
+                                << generatedCodes(999, 80, 85);
+    QTest::newRow("999 page 4") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=4") << 1 << 85
+                                << QStringList();
+    QTest::newRow("other parameters ignored")
+        << QByteArray("http://shop.paipai.com/999/list.xhtml?ptag=20000.1&p=2&lm=0000000000&sort=price") << 1 << 85
+        << generatedCodes(999, 40, 80);
+    QTest::newRow("no page number") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000") << 1 << 85
+                                    << generatedCodes(999, 0, 40);
+    QTest::newRow("page number not a number") << QByteArray("http://shop.paipai.com/999/list.xhtml?p=x") << 1 << 85
+                                              << generatedCodes(999, 0, 40);
+    QTest::newRow("777 second shop host") << QByteArray("http://shop.wanggou.com/777/list.xhtml?lm=0000000000&p=1")
+                                          << 2 << 12 << generatedCodes(777, 0, 12);
+    QTest::newRow("888 item list")
+        << QByteArray("http://shop.paipai.com/888/search.xhtml?lm=1234567890&key=shoes&p=1") << 1 << 3 << shoes;
+    QTest::newRow("888 item list, category only")
+        << QByteArray("http://shop.paipai.com/888/search.xhtml?lm=1234567890&key=&p=1") << 1 << 3 << shoes;
+    QTest::newRow("888 item list, unknown key")
+        << QByteArray("http://shop.paipai.com/888/search.xhtml?lm=1234567890&key=socks&p=1") << 1 << 0
+        << QStringList();
+    QTest::newRow("888 item list as buyers see it") << QByteArray("http://shop.paipai.com/888/-1234567890-/shoes/")
+                                                    << 1 << 3 << shoes;
+    QTest::newRow("unknown shop") << QByteArray("http://shop.paipai.com/4321/list.xhtml?lm=0000000000&p=1") << 1 << 0
+                                  << QStringList();
+    QTest::newRow("unknown shop, item list")
+        << QByteArray("http://shop.paipai.com/4321/search.xhtml?lm=1234567890&key=shoes&p=1") << 1 << 0
+        << QStringList();
+    QTest::newRow("555 moved listing") << QByteArray("http://shop.paipai.com/555/v2/list.xhtml?lm=0000000000&p=1")
+                                       << 1 << 3
+                                       << QStringList{u"5D7F91B30000000009060000111600C7"_s,
+                                                      u"6E80A2C4000000000A07000012271108"_s,
+                                                      u"7F91B3D5000000000B080000133822DF"_s};
+}
+
+void TestSandbox::shopListings()
+{
+    QFETCH(QByteArray, url);
+    QFETCH(int, kind);
+    QFETCH(int, total);
+    QFETCH(QStringList, codes);
+
+    const QHash<int, QString> params = parameterSlots("/soft/venlo/copy_fwz33.htm");
+    QVERIFY(!params.isEmpty());
+    const Reply reply = fetch(url);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.header("content-type"), "text/html; charset=GBK");
+    const QString page = gbk(reply.body);
+    QVERIFY(!page.isEmpty());
+
+    int shownTotal = -1;
+    const QList<Listed> items = readListing(page, params, kind, &shownTotal);
+    QCOMPARE(shownTotal, total);
+    QStringList shownCodes;
+    for (const Listed &item : items)
+        shownCodes.append(item.code);
+    QCOMPARE(shownCodes, codes);
+    // The area is found even when it lists nothing.
+    QVERIFY(!between(page, params.value(8), params.value(9)).isNull());
+    // Item links are all of the shop's own kind.
+    QVERIFY(!page.contains(params.value(kind == 1 ? 18 : 12)));
+    if (kind == 2)
+        QVERIFY(!page.contains(u"auction1.paipai.com"_s));
+
+    // The name is the title as the shop shows it: HTML-escaped.
+    const QHash<QString, QString> sampleTitles = [] {
+        QHash<QString, QString> titles;
+        for (const auto &[code, title] : sampleList())
+            titles.insert(code, title);
+        return titles;
+    }();
+    for (const Listed &item : items) {
+        if (sampleTitles.contains(item.code))
+            QCOMPARE(item.name, sampleTitles.value(item.code).toHtmlEscaped());
+        else
+            QVERIFY2(item.name.contains(u"款号Q"_s), qPrintable(item.name));
+    }
+}
+
+void TestSandbox::collectionTemplates()
+{
+    // The addresses the product builds from the templates reach the right pages.
+    const QHash<int, QString> params = parameterSlots("/soft/venlo/copy_fwz33.htm");
+    const QString allCategories = u"0000000000"_s;
+    int total = -1;
+
+    const QString bigShop = fillTemplate(params.value(0), u"999"_s, allCategories, QString(), 3);
+    QCOMPARE(bigShop, u"http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=3"_s);
+    QList<Listed> items = readListing(gbk(fetch(bigShop.toLatin1()).body), params, 1, &total);
+    QCOMPARE(total, 85);
+    QCOMPARE(items.size(), 5);
+    // A big shop's items are known to the item service by the listed name, without --shop-items.
+    const auto last = xmlChildren(gbk(get(itemQuery(items.last().code.toLatin1())).body));
+    QCOMPARE(childText(last, u"errorCode"_s), u"0"_s);
+    QCOMPARE(childText(last, u"itemName"_s).toHtmlEscaped(), items.last().name);
+
+    const QString secondHost = fillTemplate(params.value(17), u"777"_s, allCategories, QString(), 1);
+    items = readListing(gbk(fetch(secondHost.toLatin1()).body), params, 2, &total);
+    QCOMPARE(total, 12);
+    QCOMPARE(items.size(), 12);
+    const auto first = xmlChildren(gbk(get(itemQuery(items.first().code.toLatin1())).body));
+    QCOMPARE(childText(first, u"itemName"_s).toHtmlEscaped(), items.first().name);
+    // The item pages behind the second host's links answer too.
+    QCOMPARE(fetch("http://auction1.wanggou.com/" + items.first().code.toLatin1()).status, 200);
+
+    const QString itemList = fillTemplate(params.value(16), u"888"_s, u"1234567890"_s, u"shoes"_s, 1);
+    items = readListing(gbk(fetch(itemList.toLatin1()).body), params, 1, &total);
+    QCOMPARE(total, 3);
+    QCOMPARE(items.size(), 3);
+}
+
+void TestSandbox::listingRedirect_data()
+{
+    QTest::addColumn<QByteArray>("query");
+    QTest::newRow("page 1") << QByteArray("lm=0000000000&p=1");
+    QTest::newRow("page 2, extra parameter") << QByteArray("lm=0000000000&p=2&ptag=1");
+}
+
+void TestSandbox::listingRedirect()
+{
+    QFETCH(QByteArray, query);
+
+    const Reply moved = fetch("http://shop.paipai.com/555/list.xhtml?" + query);
+    QCOMPARE(moved.status, 302);
+    const QByteArray location = moved.header("location");
+    QCOMPARE(location, "http://shop.paipai.com/555/v2/list.xhtml?" + query);
+    QVERIFY(moved.header("content-type").startsWith("text/html"));
+
+    const Reply target = fetch(location);
+    QCOMPARE(target.status, 200);
+    int total = -1;
+    const QList<Listed> items = readListing(gbk(target.body), parameterSlots("/soft/venlo/copy_fwz33.htm"), 1, &total);
+    QCOMPARE(total, 3);
+    QCOMPARE(items.size(), query.contains("p=1") ? 3 : 0);
+}
+
+void TestSandbox::shopFrontPages_data()
+{
+    QTest::addColumn<QByteArray>("url");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("links");
+
+    const QStringList shop888 = {u"http://shop.paipai.com/888/list.xhtml?lm=0000000000&amp;p=1"_s,
+                                 u"http://shop.paipai.com/888/-1234567890-/shoes/"_s,
+                                 u"http://auction1.paipai.com/0C7D360B00000000040100000CC1B772?ptag=list"_s};
+    QTest::newRow("888") << QByteArray("http://shop.paipai.com/888") << 200 << shop888;
+    QTest::newRow("888/") << QByteArray("http://shop.paipai.com/888/") << 200 << shop888;
+    QTest::newRow("888/index.shtml") << QByteArray("http://shop.paipai.com/888/index.shtml") << 200 << shop888;
+    QTest::newRow("777") << QByteArray("http://shop.wanggou.com/777") << 200
+                         << QStringList{u"http://shop.wanggou.com/777/list.xhtml?lm=0000000000&amp;p=1"_s,
+                                        u"http://auction1.wanggou.com/"_s + generatedCode(0, 777)};
+    QTest::newRow("unknown shop") << QByteArray("http://shop.paipai.com/4321") << 404 << QStringList();
+    QTest::newRow("moved listing of another shop") << QByteArray("http://shop.paipai.com/888/v2/list.xhtml?p=1")
+                                                   << 404 << QStringList();
+    QTest::newRow("unknown page of a shop") << QByteArray("http://shop.paipai.com/888/about.htm") << 404
+                                            << QStringList();
+}
+
+void TestSandbox::shopFrontPages()
+{
+    QFETCH(QByteArray, url);
+    QFETCH(int, status);
+    QFETCH(QStringList, links);
+
+    const Reply reply = fetch(url);
+    QCOMPARE(reply.status, status);
+    QVERIFY(reply.header("content-type").startsWith("text/html"));
+    if (status != 200)
+        return;
+    QCOMPARE(reply.header("content-type"), "text/html; charset=GBK");
+    const QString page = gbk(reply.body);
+    const QString number = QRegularExpression(u"\\.com/(\\d+)"_s).match(QString::fromLatin1(url)).captured(1);
+    QVERIFY(page.contains(u"店铺号："_s + number));
+    for (const QString &link : links)
+        QVERIFY2(page.contains(u"href=\""_s + link + u'"'), qPrintable(link));
 }
 
 void TestSandbox::invalidCommandLine_data()
