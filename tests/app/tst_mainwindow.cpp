@@ -42,6 +42,7 @@ private slots:
     void refusedAddresses_data();
     void refusedAddresses();
     void collectSingleItem();
+    void collectWholeShop();
     void addressFileRoundTrip();
     void deleteAndClear();
     void rulesWindowLoadsAndSaves();
@@ -238,6 +239,22 @@ void TestMainWindow::collectSingleItem()
              QDir::toNativeSeparators(m_dir->filePath(u"20263597.csv"_s)));
     QVERIFY(child<QPushButton>(u"Command7"_s)->isEnabled());
     QVERIFY(child<QLineEdit>(u"addressBox"_s)->isEnabled());
+}
+
+void TestMainWindow::collectWholeShop()
+{
+    makeWindow();
+    child<QComboBox>(u"modeBox"_s)->setCurrentIndex(1);
+    child<QLineEdit>(u"addressBox"_s)->setText(u"http://shop.paipai.com/999"_s);
+    QSignalSpy finished(m_window, &App::MainWindow::collectionFinished);
+    clickButton(u"Command7"_s);
+    QVERIFY(!child<QLineEdit>(u"addressBox"_s)->isEnabled());
+    QVERIFY(!child<QPushButton>(u"makeCsvButton"_s)->isEnabled());
+    QVERIFY(finished.wait(20000));
+    QCOMPARE(m_window->entries().size(), 85);
+    QCOMPARE(child<QLabel>(u"counterLabel"_s)->text(), u"宝贝数:85"_s);
+    QCOMPARE(m_sandbox->count(u"/999/list.xhtml"_s), 4);  // page 1 for the count, then pages 1 to 3
+    QVERIFY(child<QPushButton>(u"makeCsvButton"_s)->isEnabled());
 }
 
 void TestMainWindow::addressFileRoundTrip()

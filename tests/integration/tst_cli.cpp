@@ -1,0 +1,243 @@
+#include "cli.h"
+#include "core/itemlist.h"
+#include "core/text.h"
+#include "sandboxprocess.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using TestSupport::SandboxProcess;
+
+namespace {
+const QString richItem = u"0C7D360B00000000040100000CC1B772"_s;
+const QString missingItem = u"8A0B1C2D000000000C0900001449330E"_s;
+}
+
+// quorvex-cli run in-process, its output in buffers.
+class TestCli : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void item_data();
+    void item();
+    void itemAgainstAPlainServer();
+    void badArguments_data();
+    void badArguments();
+    void exportStatuses();
+    void exportReport();
+    void collectSingle();
+    void collectShops_data();
+    void collectShops();
+
+private:
+    int run(const QStringList &arguments);
+    QString writeList(const QStringList &codes);
+    std::unique_ptr<SandboxProcess> m_sandbox;
+    QTemporaryDir m_dir;
+    QString m_out;
+    QString m_err;
+};
+
+void TestCli::initTestCase()
+{
+    m_sandbox = std::make_unique<SandboxProcess>();
+    QVERIFY(m_sandbox->isRunning());
+}
+
+void TestCli::init()
+{
+    m_sandbox->reset();
+}
+
+int TestCli::run(const QStringList &arguments)
+{
+    m_out.clear();
+    m_err.clear();
+    QTextStream out(&m_out);
+    QTextStream err(&m_err);
+    QStringList all = arguments;
+    if (!arguments.contains(u"--proxy"_s))
+        all << u"--proxy"_s << m_sandbox->proxyUrl();
+    all << u"--program-dir"_s << m_dir.path();
+    const int status = Cli::run(all, out, err);
+    out.flush();
+    err.flush();
+    return status;
+}
+
+QString TestCli::writeList(const QStringList &codes)
+{
+    static int n = 0;
+    const QString path = m_dir.filePath(u"list"_s + QString::number(n++) + u".txt"_s);
+    QStringList lines;
+    for (const QString &code : codes)
+        lines << Core::makeItemEntry(code, u"x"_s);
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(Core::encodeAnsi(lines.join(u"\r\n"_s)));
+    return path;
+}
+
+void TestCli::item_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("fields");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("output");
+    QTest::newRow("two fields") << richItem << u"itemPrice,cityId"_s << 0 << u"26800\t1004\n"_s;
+    QTest::newRow("unknown item") << u"FFFF"_s << u"itemName"_s << 1 << QString(45, u'\t') + u'\n';
+}
+
+void TestCli::item()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, fields);
+    QFETCH(int, status);
+    QFETCH(QString, output);
+    QCOMPARE(run({u"item"_s, u"--code"_s, code, u"--fields"_s, fields}), status);
+    QCOMPARE(m_out, output);
+    QCOMPARE(m_err.isEmpty(), status == 0);
+}
+
+void TestCli::itemAgainstAPlainServer()
+{
+    // Any server that answers the item service's path will do, as proxy or by name.
+    const QString ini = m_dir.filePath(u"plain.ini"_s);
+    QFile file(ini);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[hosts]\nitem_api=127.0.0.1:" + QByteArray::number(m_sandbox->port()) + "\n");
+    file.close();
+    QCOMPARE(run({u"item"_s, u"--code"_s, richItem, u"--fields"_s, u"stockCount"_s, u"--config"_s, ini,
+                  u"--proxy"_s, QString()}),
+             0);
+    QCOMPARE(m_out, u"35\n"_s);
+
+    m_sandbox->addFault(u"*"_s, u"reset"_s);
+    QCOMPARE(run({u"item"_s, u"--code"_s, richItem, u"--fields"_s, u"stockCount"_s}), 1);
+    QVERIFY(m_err.contains(u"no answer"_s));
+}
+
+void TestCli::badArguments_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no command") << QStringList{};
+    QTest::newRow("unknown command") << QStringList{u"fly"_s};
+    QTest::newRow("item without fields") << QStringList{u"item"_s, u"--code"_s, u"X"_s};
+    QTest::newRow("bad format") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
+                                               u"--format"_s, u"xls"_s};
+    QTest::newRow("not .csv") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.txt"_s,
+                                             u"--format"_s, u"tb5"_s};
+    QTest::newRow("missing list") << QStringList{u"export"_s, u"--list"_s, u"/nonexistent/l.txt"_s, u"--out"_s,
+                                                 u"o.csv"_s, u"--format"_s, u"tb5"_s};
+    QTest::newRow("half a price adjustment") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s,
+                                                            u"o.csv"_s, u"--format"_s, u"tb5"_s,
+                                                            u"--price-percent"_s, u"110"_s};
+    QTest::newRow("jobs 0") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
+                                           u"--format"_s, u"tb5"_s, u"--jobs"_s, u"0"_s};
+    QTest::newRow("bad proxy") << QStringList{u"item"_s, u"--code"_s, u"X"_s, u"--fields"_s, u"a"_s,
+                                              u"--proxy"_s, u"socks://x"_s};
+    QTest::newRow("bad mode") << QStringList{u"collect"_s, u"--mode"_s, u"all"_s, u"--address"_s, u"http://x"_s,
+                                             u"--out"_s, u"o.txt"_s};
+}
+
+void TestCli::badArguments()
+{
+    QFETCH(QStringList, arguments);
+    QCOMPARE(run(arguments), 2);
+    QVERIFY(!m_err.isEmpty());
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
+}
+
+void TestCli::exportStatuses()
+{
+    const QString out = m_dir.filePath(u"ok.csv"_s);
+    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem}), u"--out"_s, out, u"--format"_s, u"tb4"_s}), 0);
+    QVERIFY(m_err.trimmed().endsWith(u"下载完成,共成功下载1个"_s));
+    QCOMPARE(m_err.count(u"下载完成,共成功下载"_s), 1);
+    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem, missingItem}), u"--out"_s, out, u"--format"_s,
+                  u"tb4"_s}),
+             1);
+    QVERIFY(m_err.contains(missingItem));
+}
+
+void TestCli::exportReport()
+{
+    const QString report = m_dir.filePath(u"report.json"_s);
+    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem, missingItem}), u"--out"_s,
+                  m_dir.filePath(u"r.csv"_s), u"--format"_s, u"paipai"_s, u"--report"_s, report}),
+             1);
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QJsonObject json = QJsonDocument::fromJson(file.readAll()).object();
+    QCOMPARE(json.value(u"written"_s).toInt(), 1);
+    QCOMPARE(json.value(u"recordFailures"_s).toInt(), 1);
+    const QJsonArray items = json.value(u"itemReports"_s).toArray();
+    QCOMPARE(items.size(), 2);
+    QCOMPARE(items.at(0).toObject().value(u"status"_s).toString(), u"written"_s);
+    QCOMPARE(items.at(1).toObject().value(u"code"_s).toString(), missingItem);
+    QCOMPARE(items.at(1).toObject().value(u"status"_s).toString(), u"record-failed"_s);
+}
+
+void TestCli::collectSingle()
+{
+    const QString out = m_dir.filePath(u"collected.txt"_s);
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"single"_s, u"--address"_s, u"http://auction1.paipai.com/"_s + richItem,
+                  u"--out"_s, out}),
+             0);
+    QVERIFY(m_out.startsWith(u"网址ID:"_s + richItem + u"：韩版秋冬新款"_s));
+    QFile file(out);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("http://auction1.paipai.com/") + richItem.toLatin1() + "\r\n");
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"single"_s, u"--address"_s, u"http://item.taobao.com/1"_s, u"--out"_s,
+                  out}),
+             2);
+    QVERIFY(m_err.contains(u"淘宝商品"_s));
+}
+
+void TestCli::collectShops_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<int>("status");
+    QTest::newRow("shop front page") << u"shop"_s << u"http://shop.paipai.com/888/index.shtml"_s << 9
+                                     << u"网址ID:0C7D360B00000000040100000CC1B772：韩版秋冬新款"_s << 0;
+    QTest::newRow("three listing pages") << u"shop"_s << u"http://shop.paipai.com/999?ptag=x"_s << 85
+                                         << u"网址ID:000003E7000000000000000000000000："_s << 0;
+    QTest::newRow("second shop host") << u"shop"_s << u"http://shop.wanggou.com/777/"_s << 12
+                                      << u"网址ID:00000309000000000000000000000000："_s << 0;
+    QTest::newRow("through a redirect") << u"shop"_s << u"http://shop.paipai.com/555"_s << 3
+                                        << u"网址ID:5D7F91B30000000009060000111600C7："_s << 0;
+    QTest::newRow("item list with category and key") << u"list"_s << u"http://shop.paipai.com/888/-1234567890-/shoes/"_s
+                                                     << 3 << u"网址ID:0C7D360B00000000040100000CC1B772："_s << 0;
+    QTest::newRow("unknown shop") << u"shop"_s << u"http://shop.paipai.com/4321"_s << 0 << QString() << 1;
+    QTest::newRow("shop number not a number") << u"shop"_s << u"http://shop.paipai.com/abc/"_s << 0 << QString() << 2;
+}
+
+void TestCli::collectShops()
+{
+    QFETCH(QString, mode);
+    QFETCH(QString, address);
+    QFETCH(int, count);
+    QFETCH(QString, first);
+    QFETCH(int, status);
+    const QString out = m_dir.filePath(u"shop.txt"_s);
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, mode, u"--address"_s, address, u"--out"_s, out}), status);
+    const QStringList entries = m_out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(entries.size(), count);
+    if (!first.isEmpty())
+        QVERIFY2(entries.constFirst().startsWith(first), qPrintable(entries.constFirst()));
+    if (status == 2)
+        QVERIFY(m_err.contains(u"输入的首页网址有误，请检查！"_s));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
