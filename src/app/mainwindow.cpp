@@ -4,6 +4,7 @@
 #include "prompter.h"
 #include "ruleswindow.h"
 #include "watermarkwindow.h"
+#include "widgets.h"
 
 #include "core/httpclient.h"
 #include "core/itemlist.h"
@@ -47,37 +48,6 @@ constexpr int parameterSlotCount = 43;
 constexpr int applicationSlotCount = 21;
 // Item lookups of an address-file import in flight at once.
 constexpr int importLookahead = 8;
-
-QPushButton *button(const QString &text, const QString &name, QWidget *parent)
-{
-    auto *b = new QPushButton(text, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-QLineEdit *box(const QString &text, const QString &name, QWidget *parent, int width = 0)
-{
-    auto *b = new QLineEdit(text, parent);
-    b->setObjectName(name);
-    if (width > 0)
-        b->setFixedWidth(width);
-    return b;
-}
-
-QCheckBox *check(const QString &text, const QString &name, QWidget *parent)
-{
-    auto *c = new QCheckBox(text, parent);
-    c->setObjectName(name);
-    return c;
-}
-
-bool numericWithin(const QString &text, double low, double high)
-{
-    if (!Core::isNumeric(text))
-        return false;
-    const double value = Core::trimSpaces(text).toDouble();
-    return value >= low && value <= high;
-}
 
 } // namespace
 
@@ -192,10 +162,10 @@ QWidget *MainWindow::buildAddressRow()
     m_modeBox = new QComboBox(row);
     m_modeBox->setObjectName(u"modeBox"_s);
     m_modeBox->addItems({u"单件商品"_s, u"整个店铺"_s, u"商品列表"_s});
-    m_addressBox = box(exampleAddress, u"addressBox"_s, row);
+    m_addressBox = makeLineEdit(row, exampleAddress, u"addressBox"_s);
     m_addressBox->installEventFilter(this);
-    m_addButton = button(u"添加网址"_s, u"Command7"_s, row);
-    m_importButton = button(u"导入网址"_s, u"importButton"_s, row);
+    m_addButton = makeButton(row, u"添加网址"_s, u"Command7"_s);
+    m_importButton = makeButton(row, u"导入网址"_s, u"importButton"_s);
     layout->addWidget(m_modeBox);
     layout->addWidget(m_addressBox, 1);
     layout->addWidget(m_addButton);
@@ -222,9 +192,9 @@ QGroupBox *MainWindow::buildListGroup()
     auto *row = new QHBoxLayout;
     m_counter = new QLabel(group);
     m_counter->setObjectName(u"counterLabel"_s);
-    m_exportListButton = button(u"导出网址"_s, u"exportListButton"_s, group);
-    m_deleteButton = button(u"删除"_s, u"deleteButton"_s, group);
-    m_clearButton = button(u"清空"_s, u"clearButton"_s, group);
+    m_exportListButton = makeButton(group, u"导出网址"_s, u"exportListButton"_s);
+    m_deleteButton = makeButton(group, u"删除"_s, u"deleteButton"_s);
+    m_clearButton = makeButton(group, u"清空"_s, u"clearButton"_s);
     row->addWidget(m_counter, 1);
     row->addWidget(m_exportListButton);
     row->addWidget(m_deleteButton);
@@ -255,12 +225,12 @@ QGroupBox *MainWindow::buildExportGroup()
     layout->addWidget(m_tb5Option, 1, 0, 1, 3);
     layout->addWidget(m_paipaiOption, 2, 0, 1, 3);
     layout->addWidget(new QLabel(u"CSV文件"_s, group), 3, 0);
-    m_csvPathBox = box({}, u"csvPathBox"_s, group);
+    m_csvPathBox = makeLineEdit(group, QString(), u"csvPathBox"_s);
     layout->addWidget(m_csvPathBox, 3, 1);
-    m_csvLocationButton = button(u"CSV文件位置"_s, u"csvLocationButton"_s, group);
+    m_csvLocationButton = makeButton(group, u"CSV文件位置"_s, u"csvLocationButton"_s);
     layout->addWidget(m_csvLocationButton, 3, 2);
-    m_makeCsvButton = button(u"制作CSV数据"_s, u"makeCsvButton"_s, group);
-    m_stopButton = button(u"停止"_s, u"stopButton"_s, group);
+    m_makeCsvButton = makeButton(group, u"制作CSV数据"_s, u"makeCsvButton"_s);
+    m_stopButton = makeButton(group, u"停止"_s, u"stopButton"_s);
     m_stopButton->setEnabled(false);
     m_progressBar = new QProgressBar(group);
     m_progressBar->setObjectName(u"progressBar"_s);
@@ -280,9 +250,9 @@ QGroupBox *MainWindow::buildOptionsGroup()
 {
     auto *group = new QGroupBox(u"参数"_s, this);
     auto *layout = new QGridLayout(group);
-    m_priceCheck = check(u"价格调整"_s, u"priceCheck"_s, group);
-    m_pricePercentBox = box(u"100"_s, u"pricePercentBox"_s, group, 60);
-    m_priceDecimalsBox = box(u"0"_s, u"priceDecimalsBox"_s, group, 40);
+    m_priceCheck = makeCheckBox(group, u"价格调整"_s, u"priceCheck"_s);
+    m_pricePercentBox = makeLineEdit(group, u"100"_s, u"pricePercentBox"_s, 60);
+    m_priceDecimalsBox = makeLineEdit(group, u"0"_s, u"priceDecimalsBox"_s, 40);
     auto *priceRow = new QHBoxLayout;
     priceRow->addWidget(m_priceCheck);
     priceRow->addWidget(m_pricePercentBox);
@@ -292,23 +262,23 @@ QGroupBox *MainWindow::buildOptionsGroup()
     priceRow->addWidget(m_priceDecimalsBox);
     priceRow->addStretch(1);
     layout->addLayout(priceRow, 0, 0, 1, 2);
-    m_stockCheck = check(u"库存调整,统一为"_s, u"stockCheck"_s, group);
-    m_stockBox = box(u"100"_s, u"stockBox"_s, group, 60);
+    m_stockCheck = makeCheckBox(group, u"库存调整,统一为"_s, u"stockCheck"_s);
+    m_stockBox = makeLineEdit(group, u"100"_s, u"stockBox"_s, 60);
     auto *stockRow = new QHBoxLayout;
     stockRow->addWidget(m_stockCheck);
     stockRow->addWidget(m_stockBox);
     stockRow->addStretch(1);
     layout->addLayout(stockRow, 1, 0, 1, 2);
-    m_taobaoSpaceCheck = check(u"只下载淘宝空间图片"_s, u"taobaoSpaceCheck"_s, group);
-    m_noDescPicturesCheck = check(u"不下载描述图片"_s, u"noDescPicturesCheck"_s, group);
-    m_stripLinksCheck = check(u"去掉原商品广告链接"_s, u"stripLinksCheck"_s, group);
+    m_taobaoSpaceCheck = makeCheckBox(group, u"只下载淘宝空间图片"_s, u"taobaoSpaceCheck"_s);
+    m_noDescPicturesCheck = makeCheckBox(group, u"不下载描述图片"_s, u"noDescPicturesCheck"_s);
+    m_stripLinksCheck = makeCheckBox(group, u"去掉原商品广告链接"_s, u"stripLinksCheck"_s);
     layout->addWidget(m_taobaoSpaceCheck, 2, 0);
     layout->addWidget(m_noDescPicturesCheck, 2, 1);
     layout->addWidget(m_stripLinksCheck, 3, 0);
-    m_watermarkCheck = check(u"使用水印"_s, u"watermarkCheck"_s, group);
-    m_watermarkButton = button(u"设置水印"_s, u"watermarkButton"_s, group);
-    m_rulesCheck = check(u"使用替换"_s, u"rulesCheck"_s, group);
-    m_rulesButton = button(u"设置替换"_s, u"rulesButton"_s, group);
+    m_watermarkCheck = makeCheckBox(group, u"使用水印"_s, u"watermarkCheck"_s);
+    m_watermarkButton = makeButton(group, u"设置水印"_s, u"watermarkButton"_s);
+    m_rulesCheck = makeCheckBox(group, u"使用替换"_s, u"rulesCheck"_s);
+    m_rulesButton = makeButton(group, u"设置替换"_s, u"rulesButton"_s);
     auto *toolRow = new QHBoxLayout;
     toolRow->addWidget(m_watermarkCheck);
     toolRow->addWidget(m_watermarkButton);
@@ -326,16 +296,16 @@ QGroupBox *MainWindow::buildSellerGroup()
 {
     auto *group = new QGroupBox(u"检测自已的店铺"_s, this);
     auto *layout = new QGridLayout(group);
-    m_sellerBox = box(u"输入掌柜名(淘宝ID)"_s, u"sellerBox"_s, group);
+    m_sellerBox = makeLineEdit(group, u"输入掌柜名(淘宝ID)"_s, u"sellerBox"_s);
     m_sellerBox->installEventFilter(this);
-    m_queryButton = button(u"查 询"_s, u"queryButton"_s, group);
+    m_queryButton = makeButton(group, u"查 询"_s, u"queryButton"_s);
     // The open-platform lookup of the seller's own shop is not part of this version.
     m_queryButton->setEnabled(false);
     m_queryButton->setToolTip(u"此版本暂不支持店铺查询"_s);
     auto *categories = new QListWidget(group);
     categories->setObjectName(u"sellerCategoryList"_s);
     categories->setMaximumHeight(60);
-    m_importToCategoryButton = button(u"商品导入到选择的类目"_s, u"importToCategoryButton"_s, group);
+    m_importToCategoryButton = makeButton(group, u"商品导入到选择的类目"_s, u"importToCategoryButton"_s);
     m_importToCategoryButton->setEnabled(false);
     layout->addWidget(m_sellerBox, 0, 0, 1, 2);
     layout->addWidget(m_queryButton, 0, 2);
@@ -378,7 +348,7 @@ QWidget *MainWindow::buildLinks()
         openInBrowser(m_slots.value(16));
     }));
     layout->addStretch(1);
-    m_exitButton = button(u"退出软件"_s, u"exitButton"_s, row);
+    m_exitButton = makeButton(row, u"退出软件"_s, u"exitButton"_s);
     layout->addWidget(m_exitButton);
     connect(m_exitButton, &QPushButton::clicked, this, &MainWindow::quit);
     return row;
@@ -399,9 +369,9 @@ void MainWindow::connectInputChecks()
 {
     checkBox(m_csvPathBox, [](const QString &t) { return Export::checkCsvPath(t).isEmpty(); },
              u"文件名要‘.csv’为扩展名"_s);
-    checkBox(m_pricePercentBox, [](const QString &t) { return numericWithin(t, 1, 10000); },
+    checkBox(m_pricePercentBox, [](const QString &t) { return Core::isNumericWithin(t, 1, 10000); },
              u"请输入1至10000之间的数字"_s);
-    checkBox(m_priceDecimalsBox, [](const QString &t) { return numericWithin(t, 1, 5); }, u"请输入1至5之间的数字"_s);
+    checkBox(m_priceDecimalsBox, [](const QString &t) { return Core::isNumericWithin(t, 1, 5); }, u"请输入1至5之间的数字"_s);
     checkBox(m_stockBox, [](const QString &t) { return Core::isNumeric(t); }, u"请输入数字"_s);
 }
 
@@ -735,8 +705,8 @@ void MainWindow::showFailureReport(const Export::ExportSummary &summary)
     text->setReadOnly(true);
     layout->addWidget(text);
     auto *row = new QHBoxLayout;
-    auto *saveButton = button(u"保存..."_s, u"saveReportButton"_s, dialog);
-    auto *closeButton = button(u"关闭"_s, u"closeReportButton"_s, dialog);
+    auto *saveButton = makeButton(dialog, u"保存..."_s, u"saveReportButton"_s);
+    auto *closeButton = makeButton(dialog, u"关闭"_s, u"closeReportButton"_s);
     row->addStretch(1);
     row->addWidget(saveButton);
     row->addWidget(closeButton);

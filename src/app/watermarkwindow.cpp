@@ -1,6 +1,7 @@
 #include "watermarkwindow.h"
 
 #include "prompter.h"
+#include "widgets.h"
 
 #include "core/text.h"
 #include "imaging/watermark.h"
@@ -34,21 +35,6 @@ QLineEdit *numberField(QWidget *parent, const QString &name, int width = 48)
     field->setObjectName(name);
     field->setFixedWidth(width);
     return field;
-}
-
-QPushButton *button(QWidget *parent, const QString &text, const QString &name)
-{
-    auto *result = new QPushButton(text, parent);
-    result->setObjectName(name);
-    return result;
-}
-
-bool inRange(const QString &text, int lowest, int highest)
-{
-    if (!Core::isNumeric(text))
-        return false;
-    const double value = Core::trimSpaces(text).toDouble();
-    return value >= lowest && value <= highest;
 }
 
 } // namespace
@@ -124,8 +110,8 @@ void WatermarkWindow::buildLayout()
     m_swatch->setFrameShape(QFrame::Box);
     m_swatch->setAutoFillBackground(true);
 
-    m_chooseColour = button(this, u"取色"_s, u"chooseColour"_s);
-    m_choosePicture = button(this, u"取水印图"_s, u"choosePicture"_s);
+    m_chooseColour = makeButton(this, u"取色"_s, u"chooseColour"_s);
+    m_choosePicture = makeButton(this, u"取水印图"_s, u"choosePicture"_s);
 
     m_pictureView = new QLabel(this);
     m_pictureView->setObjectName(u"pictureView"_s);
@@ -161,11 +147,11 @@ void WatermarkWindow::buildLayout()
 
     auto *buttons = new QHBoxLayout;
     const std::pair<QPushButton *, void (WatermarkWindow::*)()> actions[] = {
-        {button(this, u"测试水印"_s, u"testWatermark"_s), &WatermarkWindow::testWatermark},
-        {button(this, u"图片水印"_s, u"blendPicture"_s), &WatermarkWindow::blendCornerPicture},
-        {button(this, u"主图复原"_s, u"restoreSample"_s), &WatermarkWindow::restoreSample},
-        {button(this, u"保存"_s, u"saveSample"_s), &WatermarkWindow::saveSample},
-        {button(this, u"保存设置"_s, u"saveSettings"_s), &WatermarkWindow::saveSettings},
+        {makeButton(this, u"测试水印"_s, u"testWatermark"_s), &WatermarkWindow::testWatermark},
+        {makeButton(this, u"图片水印"_s, u"blendPicture"_s), &WatermarkWindow::blendCornerPicture},
+        {makeButton(this, u"主图复原"_s, u"restoreSample"_s), &WatermarkWindow::restoreSample},
+        {makeButton(this, u"保存"_s, u"saveSample"_s), &WatermarkWindow::saveSample},
+        {makeButton(this, u"保存设置"_s, u"saveSettings"_s), &WatermarkWindow::saveSettings},
     };
     for (const auto &[pushButton, action] : actions) {
         buttons->addWidget(pushButton);
@@ -272,7 +258,7 @@ void WatermarkWindow::checkText(const QString &typed)
 
 void WatermarkWindow::checkNumber(QLineEdit *field, int lowest, int highest, const QString &message)
 {
-    if (inRange(field->text(), lowest, highest))
+    if (Core::isNumericWithin(field->text(), lowest, highest))
         return;
     m_prompter.inform(this, message);
     field->setFocus();

@@ -33,6 +33,14 @@ bool isNumeric(const QString &text)
     return pattern.match(trimSpaces(text)).hasMatch();
 }
 
+bool isNumericWithin(const QString &text, double low, double high)
+{
+    if (!isNumeric(text))
+        return false;
+    const double value = trimSpaces(text).toDouble();
+    return value >= low && value <= high;
+}
+
 QString DecodeHtmlEntities(const QString &text)
 {
     QString result = text;

@@ -17,6 +17,8 @@ bool isBlank(const QString &text);
 // After trimming spaces: an optional sign, digits with at most one decimal point
 // (at least one digit), an optional exponent. No separators, no hex.
 bool isNumeric(const QString &text);
+// Numeric and within [low, high].
+bool isNumericWithin(const QString &text, double low, double high);
 
 // Six named entities in a fixed order, each a pass over the whole text; nothing else.
 QString DecodeHtmlEntities(const QString &text);
