@@ -611,6 +611,11 @@ Export::ExportOptions MainWindow::exportOptions() const
     if (options.useRules)
         options.rules = m_rulesWindow ? m_rulesWindow->rules() : Export::loadReplacementRules(m_context.programDir);
     options.useWatermark = m_watermarkCheck->isChecked();
+    // An open settings window is what the user sees: its fields win, unsaved edits included.
+    if (auto *window = qobject_cast<WatermarkWindow *>(m_watermarkWindow.data())) {
+        options.watermarkSettings = window->settings();
+        options.watermarkPicture = window->watermarkPicture();
+    }
     options.skipDescriptionPictures = m_noDescPicturesCheck->isChecked();
     options.stripLinks = m_stripLinksCheck->isChecked();
     options.sellerName = m_sellerBox->text();

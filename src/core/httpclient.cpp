@@ -113,6 +113,8 @@ public:
         m_jobs.insert(job);
         job->timer = new QTimer(this);
         job->timer->setSingleShot(true);
+        // A coarse timer may fire 5% early; a wait is the whole of its time.
+        job->timer->setTimerType(Qt::PreciseTimer);
         connect(job->timer, &QTimer::timeout, this, [this, job] { onTimeout(job); });
     }
 

@@ -312,7 +312,12 @@ ExportSummary ExportJob::run()
     m_watermarker = nullptr;
     if (m_options.useWatermark) {
         QString error;
-        watermarker = Imaging::Watermarker::fromProgramFolder(m_options.programDir, &error);
+        if (m_options.watermarkSettings) {
+            watermarker = Imaging::Watermarker(*m_options.watermarkSettings, m_options.watermarkPicture);
+            error = watermarker.errorString();
+        } else {
+            watermarker = Imaging::Watermarker::fromProgramFolder(m_options.programDir, &error);
+        }
         if (watermarker.isUsable())
             m_watermarker = &watermarker;
         else

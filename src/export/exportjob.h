@@ -6,6 +6,11 @@
 
 #include "core/config.h"
 #include "core/stocklist.h"
+#include "imaging/watermarksettings.h"
+
+#include <QImage>
+
+#include <optional>
 
 namespace Imaging {
 class Watermarker;
@@ -33,6 +38,10 @@ struct ExportOptions
     bool useRules = false;
     QList<ReplacementRule> rules;
     bool useWatermark = false;
+    // The watermark settings window's fields and picture as they stand when it is open;
+    // without them the run reads setsy.txt and sy_pic2.jpg from the program folder.
+    std::optional<Imaging::WatermarkSettings> watermarkSettings;
+    QImage watermarkPicture;
     bool skipDescriptionPictures = false;
     bool stripLinks = false;
     QString sellerName;

@@ -1,4 +1,6 @@
 #include "app/mainwindow.h"
+#include "app/watermarkwindow.h"
+#include "imaging/watermarker.h"
 #include "core/httpclient.h"
 #include "core/itemlist.h"
 #include "core/text.h"
@@ -49,6 +51,7 @@ private slots:
     void otherWindowsOpenAndCloseWithTheMainWindow();
     void exportFromTheButton();
     void exportRefusesAPathWithoutCsv();
+    void exportStampsWithTheOpenWatermarkWindow();
     void screenshots();
 
 private:
@@ -393,6 +396,35 @@ void TestMainWindow::exportRefusesAPathWithoutCsv()
     QCOMPARE(m_prompter.shown, QStringList{u"文件名要‘.csv’为扩展名"_s});
     QVERIFY(child<QPushButton>(u"makeCsvButton"_s)->isEnabled());
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList());
+}
+
+void TestMainWindow::exportStampsWithTheOpenWatermarkWindow()
+{
+    makeWindow();
+    clickButton(u"watermarkButton"_s);
+    auto *watermark = qobject_cast<App::WatermarkWindow *>(m_window->watermarkWindow());
+    QVERIFY(watermark);
+    Imaging::WatermarkSettings settings = watermark->settings();
+    settings.text = u"未保存的水印"_s;  // typed, not saved
+    watermark->setSettings(settings);
+    child<QCheckBox>(u"watermarkCheck"_s)->setChecked(true);
+    child<QListWidget>(u"itemList"_s)->addItem(Core::makeItemEntry(richItem, QString()));
+    const QString folder = m_dir->filePath(u"wm"_s);
+    child<QLineEdit>(u"csvPathBox"_s)->setText(folder + u"/goods.csv"_s);
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+
+    const QString url = u"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg"_s;
+    QFile stamped(folder + u"/goods/韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮/"_s + Core::Md5Hex(url)
+                  + u".JPG"_s);
+    QVERIFY(stamped.open(QIODevice::ReadOnly));
+    QByteArray expected;
+    const QByteArray original = m_client->get({url, Core::WaitMode::Long}).body;
+    QCOMPARE(Imaging::Watermarker(watermark->settings(), watermark->watermarkPicture())
+                 .stamp(original, u"x.JPG"_s, &expected),
+             Imaging::Watermarker::Outcome::Stamped);
+    QCOMPARE(stamped.readAll(), expected);
 }
 
 // Pictures of the windows for a person to look at: set QUORVEX_SCREENSHOTS to a folder.
