@@ -41,6 +41,7 @@ struct Job
     int attempt = 0;
     QNetworkReply *reply = nullptr;
     QTimer *timer = nullptr;  // made on the network thread, where it fires
+    bool tooLarge = false;
 };
 
 bool isHttpStatusError(QNetworkReply::NetworkError error)
@@ -122,6 +123,7 @@ private:
     void send(Job *job)
     {
         ++job->attempt;
+        job->tooLarge = false;
         QNetworkRequest request(QUrl(job->request.address, QUrl::TolerantMode));
         request.setMaximumRedirectsAllowed(m_options.maxRedirects);
         request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
@@ -129,6 +131,12 @@ private:
         request.setAttribute(QNetworkRequest::CacheSaveControlAttribute, false);
         job->reply = m_manager->get(request);
         connect(job->reply, &QNetworkReply::finished, this, [this, job] { onFinished(job); });
+        connect(job->reply, &QNetworkReply::downloadProgress, this, [this, job](qint64 received, qint64 total) {
+            if (job->reply && (received > m_options.maxBodyBytes || total > m_options.maxBodyBytes)) {
+                job->tooLarge = true;
+                job->reply->abort();
+            }
+        });
         job->timer->start(job->request.wait == WaitMode::Short ? m_options.shortWaitMs
                                                                : m_options.longWaitMs);
     }
@@ -163,10 +171,13 @@ private:
         result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         result.finalAddress = reply->url().toString();
         const QNetworkReply::NetworkError error = reply->error();
-        result.completed = result.status > 0 && (error == QNetworkReply::NoError || isHttpStatusError(error));
+        result.completed = !job->tooLarge && result.status > 0
+            && (error == QNetworkReply::NoError || isHttpStatusError(error));
         if (result.completed)
             result.body = reply->readAll();
-        if (error != QNetworkReply::NoError)
+        if (job->tooLarge)
+            result.error = u"the reply is larger than "_s + QString::number(m_options.maxBodyBytes) + u" bytes"_s;
+        else if (error != QNetworkReply::NoError)
             result.error = reply->errorString();
         reply->deleteLater();
         release(job);

@@ -21,6 +21,9 @@ struct HttpOptions
     int shortWaitMs = 5000;
     int longWaitMs = 60000;
     int maxRedirects = 10;
+    // A reply larger than this is broken off and counts as failed: no page or picture the
+    // program reads comes near it, and a hostile server can't fill the memory.
+    qint64 maxBodyBytes = 64 * 1024 * 1024;
 
     static HttpOptions fromConfig(const Config &config);
 };

@@ -132,6 +132,16 @@ void TestHttp::downloadsReportStatusAndCompleteness()
     QVERIFY(missing.completed);
     QCOMPARE(missing.status, 404);
     QVERIFY(!missing.succeeded());
+
+    // A reply above the size limit is broken off, whatever it holds.
+    Core::HttpOptions small = options();
+    small.maxBodyBytes = 1000;
+    HttpClient limited(small);
+    const HttpResult big = limited.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s, WaitMode::Long});
+    QVERIFY(!big.completed);
+    QVERIFY(big.body.isEmpty());
+    QVERIFY(big.error.contains(u"larger"_s));
+    QCOMPARE(HttpGetText(limited, u"http://static.paipaiimg.com/js/cities.js"_s, 1), QString());
 }
 
 void TestHttp::shortWaitGivesUpAfterTwoWaits()
