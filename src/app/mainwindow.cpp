@@ -98,6 +98,7 @@ MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
 
 MainWindow::~MainWindow()
 {
+    m_listCancelled = true;
     if (m_exportJob)
         m_exportJob->cancel();
     m_exportTask->wait();
@@ -496,7 +497,7 @@ void MainWindow::Command7_Click()
         collector.onProgress = [this](const QString &text) {
             QMetaObject::invokeMethod(this, [this, text] { m_progressLabel->setText(text); }, Qt::QueuedConnection);
         };
-        const Core::CollectOutcome outcome = collector.run(mode, address);
+        const Core::CollectOutcome outcome = collector.run(mode, address, &m_listCancelled);
         QMetaObject::invokeMethod(this, [this, outcome] { finishCollection(outcome); }, Qt::QueuedConnection);
     });
 }
@@ -508,7 +509,8 @@ void MainWindow::finishCollection(const Core::CollectOutcome &outcome)
         m_prompter.inform(this, outcome.message);
     if (outcome.finished) {
         m_csvPathBox->setText(timeBasedCsvPath());
-        m_progressLabel->setText(u"网址采集完成"_s);
+        m_progressLabel->setText(outcome.warning.isEmpty() ? u"网址采集完成"_s
+                                                           : u"网址采集完成，"_s + outcome.warning);
     }
     setListWorkEnabled(true);
     m_addressBox->setEnabled(true);
@@ -533,7 +535,7 @@ void MainWindow::importAddresses()
         // Names are looked up a few at a time; entries still arrive in file order.
         QList<QFuture<Core::HttpResult>> lookups;
         qsizetype asked = 0;
-        for (qsizetype i = 0; i < addresses.size(); ++i) {
+        for (qsizetype i = 0; i < addresses.size() && !m_listCancelled; ++i) {
             while (asked < addresses.size() && asked < i + importLookahead) {
                 const QString code = Core::itemCodeFromAddress(addresses.at(asked++));
                 lookups.append(client->getAsync({Core::itemServiceAddress(config, code), Core::WaitMode::Long}));
@@ -764,6 +766,7 @@ void MainWindow::quit()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    m_listCancelled = true;
     if (m_exportJob)
         m_exportJob->cancel();
     for (QWidget *w : {static_cast<QWidget *>(m_rulesWindow.data()), m_watermarkWindow.data(), m_failureReport.data()}) {

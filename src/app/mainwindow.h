@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -123,6 +124,7 @@ private:
 
     BackgroundTask *m_startupTask = nullptr;
     BackgroundTask *m_listTask = nullptr;
+    std::atomic_bool m_listCancelled = false;  // set when the window goes: the list job stops early
     BackgroundTask *m_exportTask = nullptr;
     std::unique_ptr<Export::ExportJob> m_exportJob;
     Export::ExportSummary m_lastSummary;

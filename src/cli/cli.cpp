@@ -133,16 +133,16 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
 }
 
 
-bool readNumberOption(const QCommandLineParser &parser, const QString &name, int minimum, int &value,
+bool readNumberOption(const QCommandLineParser &parser, const QString &name, int minimum, int maximum, int &value,
                       QTextStream &err)
 {
     if (!parser.isSet(name))
         return true;
     bool ok = false;
     value = parser.value(name).trimmed().toInt(&ok);
-    if (!ok || value < minimum) {
-        err << "quorvex-cli export: --" << name << " takes a whole number of at least " << minimum << ", not "
-            << parser.value(name) << "\n";
+    if (!ok || value < minimum || value > maximum) {
+        err << "quorvex-cli export: --" << name << " takes a whole number from " << minimum << " to " << maximum
+            << ", not " << parser.value(name) << "\n";
         return false;
     }
     return true;
@@ -184,6 +184,7 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                              {u"recordFailures"_s, summary.recordFailures},
                              {u"pictureFailures"_s, summary.pictureFailures},
                              {u"unstampedPictures"_s, summary.unstampedPictures},
+                             {u"fileFailures"_s, summary.fileFailures},
                              {u"notes"_s, QJsonArray::fromStringList(summary.notes)},
                              {u"cancelled"_s, summary.cancelled},
                              {u"error"_s, summary.error},
@@ -237,7 +238,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
         err << "quorvex-cli export: --price-percent and --price-decimals go together\n";
         return NothingDone;
     }
-    if (!readNumberOption(parser, u"jobs"_s, 1, options.jobs, err))
+    if (!readNumberOption(parser, u"jobs"_s, 1, Export::maxJobs, options.jobs, err))
         return NothingDone;
     Common common;
     if (!loadCommon(parser, common, err))
@@ -354,6 +355,8 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "quorvex-cli collect: cannot write " << parser.value(u"out"_s) << ": " << error << "\n";
         return Failures;
     }
+    if (!outcome.warning.isEmpty())
+        err << outcome.warning << "\n";
     err << u"宝贝数:"_s << outcome.entries.size() << "\n";
     return outcome.entries.isEmpty() ? Failures : Success;
 }

@@ -97,7 +97,7 @@ ListAddress parseListAddress(const Config &config, const QString &address)
     return list;
 }
 
-int listingPageCount(const QString &countText)
+qint64 listingPageCount(const QString &countText)
 {
     const QString count = CleanField(countText);
     if (!isNumeric(count))
@@ -105,9 +105,7 @@ int listingPageCount(const QString &countText)
     const double n = std::floor(trimSpaces(count).toDouble());
     if (!(n > 0))
         return 0;
-    // A shop is not larger than this; a page that claims more is not believed further.
-    constexpr double maxPages = 2500;
-    return int(std::min(std::ceil(n / 40), maxPages));
+    return qint64(std::min(std::ceil(n / 40), 1e15));
 }
 
 QStringList listingEntries(const QString &page, const QStringList &markers, int kind)
@@ -195,8 +193,14 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
         return address.replace(u"{p}"_s, QString::number(page));
     };
     const QString first = fetchPage(pageAddress(1));
-    const int pages = first.isEmpty() ? 0 : listingPageCount(CutAfterMarkers(first, markers.value(4),
-                                                                            markers.value(5), markers.value(6)));
+    const qint64 claimed = first.isEmpty() ? 0
+                                           : listingPageCount(CutAfterMarkers(first, markers.value(4),
+                                                                              markers.value(5), markers.value(6)));
+    const int pages = int(std::min<qint64>(claimed, maxListingPages));
+    if (claimed > maxListingPages) {
+        outcome.warning = u"店铺显示共"_s + QString::number(claimed) + u"页，只采集了前"_s
+            + QString::number(maxListingPages) + u"页"_s;
+    }
     for (int page = 1; page <= pages; ++page) {
         if (cancelled && *cancelled)
             return;

@@ -40,7 +40,9 @@ struct ListAddress
 ListAddress parseListAddress(const Config &config, const QString &address);
 
 // The number of listing pages for a total item count (40 a page); 0 when not a number.
-int listingPageCount(const QString &countText);
+qint64 listingPageCount(const QString &countText);
+// A walk reads at most this many pages (100,000 items); a page claiming more is not believed.
+constexpr int maxListingPages = 2500;
 
 // The item list entries of one listing page, cut with the collection markers.
 QStringList listingEntries(const QString &page, const QStringList &markers, int kind);
@@ -53,6 +55,7 @@ struct CollectOutcome
     QString address;      // the cleaned address, for the address box
     QString message;      // a message to show (address errors), empty when none
     QString openAddress;  // a page to open in the browser after the message
+    QString warning;      // something the user should know about a run that did finish
     bool finished = false; // the run reached its end (the CSV path box gets a time-based name)
     QStringList entries;
 };

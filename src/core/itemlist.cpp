@@ -56,8 +56,10 @@ QStringList readItemAddresses(const QString &text)
     QString field;
     bool quoted = false;
     auto takeField = [&] {
-        if (field.left(7) == u"http://"_s)
-            addresses.append(field);
+        // Blanks around a field are the separator's, as in "http://a, http://b".
+        const QString trimmed = trimSpaces(field);
+        if (trimmed.left(7) == u"http://"_s)
+            addresses.append(trimmed);
         field.clear();
     };
     for (qsizetype i = 0; i < text.size() && addresses.size() < maxImportedAddresses; ++i) {

@@ -148,12 +148,14 @@ QByteArray encodeAnsi(const QString &text)
         if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
             len = 2;
         const QString piece = text.mid(i, len);
-        encoder.resetState();
         const QByteArray encoded = encoder.encode(piece);
-        if (encoder.hasError() || encoded.isEmpty() || encoded == "?" || encoded.contains('\x1a'))
+        if (encoder.hasError() || encoded.isEmpty() || encoded == "?" || encoded.contains('\x1a')) {
             out.append('?');
-        else
+            // A converter keeps its error once set: the next character gets a fresh one.
+            encoder = QStringEncoder("GBK");
+        } else {
             out.append(encoded);
+        }
         i += len - 1;
     }
     return out;

@@ -38,7 +38,9 @@ ExportPaths deriveExportPaths(const QString &csvPath, const QString &programDir)
         if (paths.csvFolder.isEmpty())
             paths.csvFolder = csvPath.left(1);  // a file in the root folder
         fileName = csvPath.mid(separator + 1);
-        paths.csvFile = csvPath;
+        // Built from the same cut as the picture folder, so either separator puts the
+        // file and its pictures side by side.
+        paths.csvFile = Core::programFilePath(paths.csvFolder, fileName);
     } else {
         // Without a folder the import file and its pictures both go to the program folder,
         // so the listing tool finds the pictures beside the file.
@@ -70,6 +72,8 @@ QString ExportSummary::text() const
         text += u"，"_s + QString::number(pictureFailures) + u"张图片下载失败"_s;
     if (unstampedPictures > 0)
         text += u"，"_s + QString::number(unstampedPictures) + u"张图片未加水印"_s;
+    if (fileFailures > 0)
+        text += u"，"_s + QString::number(fileFailures) + u"个文件写入失败"_s;
     if (cancelled)
         text += u"，已停止（写入"_s + QString::number(rowsWritten) + u"/"_s + QString::number(itemCount)
             + u"件）"_s;
@@ -95,6 +99,8 @@ QString ExportSummary::details(bool withSummary) const
                 lines << u"    "_s + url;
             break;
         default:
+            if (!item.problems.isEmpty())
+                lines << u"文件写入失败: "_s + item.code + u' ' + item.title;
             break;
         }
         if (!item.unstampedPictures.isEmpty()) {
@@ -110,6 +116,7 @@ QString ExportSummary::details(bool withSummary) const
 
 struct ExportJob::Outcome
 {
+    bool skipped = false;  // dropped after a stop, never written
     ItemReport report;
     QStringList values;
     QString folderName;
@@ -159,8 +166,11 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     ItemReport &report = outcome.report;
     report.code = Core::itemCodeFromEntry(entry);
     const int count = int(m_entries.size());
-    emit itemStarted(index);
-    emit progress(itemProgress(count, index));
+    // After a stop only the item being written is finished; those ahead of it are dropped.
+    if (m_cancelled && index != m_writing) {
+        outcome.skipped = true;
+        return outcome;
+    }
 
     const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code);
     const bool recordRead = document.hasItem();
@@ -192,7 +202,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     for (const QString &url : descriptionUrls)
         pictures.append({url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, {}});
     for (PendingPicture &picture : pictures) {
-        if (Core::trimSpaces(picture.url).startsWith(u"http://"_s) && !m_cancelled) {
+        if (Core::trimSpaces(picture.url).startsWith(u"http://"_s)) {
             picture.requested = true;
             picture.reply = m_client.getAsync({requestAddressOfPicture(Core::trimSpaces(picture.url)),
                                                Core::WaitMode::Long});
@@ -207,8 +217,11 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     QList<std::pair<QString, QString>> replacements;  // URL, local reference
     for (int j = 0; j < total; ++j) {
         PendingPicture &picture = pictures[j];
-        emit progress(itemProgress(count, index) + u"，共需下载"_s + QString::number(total) + u"张图片，正在下载第"_s
-                      + QString::number(j + 1) + u"张"_s);
+        // Only the item the writer waits for speaks, so the texts follow the list order.
+        if (index == m_writing) {
+            emit progress(itemProgress(count, index) + u"，共需下载"_s + QString::number(total)
+                          + u"张图片，正在下载第"_s + QString::number(j + 1) + u"张"_s);
+        }
         QString type;
         QString storedPath;
         if (picture.requested) {
@@ -231,7 +244,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
                     type = stored.type;
                     storedPath = stored.path;
                 } else if (!stored.type.isEmpty()) {
-                    report.problems << u"cannot write "_s + stored.path + u": "_s + error;
+                    report.problems << u"无法写入 "_s + QDir::toNativeSeparators(stored.path) + u": "_s + error;
                 }
             }
             if (type.isEmpty())
@@ -325,7 +338,7 @@ ExportSummary ExportJob::run()
     }
 
     const int count = int(m_entries.size());
-    const int jobs = std::max(1, m_options.jobs);
+    const int jobs = std::clamp(m_options.jobs, 1, maxJobs);
     QThreadPool pool;
     pool.setMaxThreadCount(jobs);
     QMutex mutex;
@@ -349,6 +362,9 @@ ExportSummary ExportJob::run()
                 ready.wakeAll();
             });
         }
+        m_writing = i;
+        emit itemStarted(i);
+        emit progress(itemProgress(count, i));
         Outcome outcome;
         {
             QMutexLocker locker(&mutex);
@@ -357,6 +373,8 @@ ExportSummary ExportJob::run()
             auto node = finishedItems.extract(i);
             outcome = std::move(node.mapped());
         }
+        if (outcome.skipped)
+            break;
         if (i == 0)
             csv.write(utf16.encode(headerText(m_options.type)));
 
@@ -370,12 +388,13 @@ ExportSummary ExportJob::run()
         QString error;
         const QString descriptionPath = Core::programFilePath(m_paths.pictureFolder, descriptionName);
         if (!writeFileAtomically(descriptionPath, Core::encodeAnsi(outcome.description) + "\r\n", &error))
-            outcome.report.problems << u"cannot write "_s + descriptionPath + u": "_s + error;
+            outcome.report.problems << u"无法写入 "_s + QDir::toNativeSeparators(descriptionPath) + u": "_s + error;
         if (!outcome.stockText.isEmpty()) {
-            const QString stockPath = Core::programFilePath(m_paths.pictureFolder, outcome.values[PaipaiColumn::StockFile]);
+            const QString stockPath =
+                Core::programFilePath(m_paths.pictureFolder, outcome.values[PaipaiColumn::StockFile]);
             const QString stockError = writeUtf8File(outcome.stockText, stockPath, true);
             if (!stockError.isEmpty())
-                outcome.report.problems << stockError;
+                outcome.report.problems << u"无法写入 "_s + QDir::toNativeSeparators(stockPath) + u": "_s + stockError;
         }
 
         QString row;
@@ -411,6 +430,9 @@ ExportSummary ExportJob::run()
         }
         summary.pictureFailures += int(outcome.report.failedPictures.size());
         summary.unstampedPictures += int(outcome.report.unstampedPictures.size());
+        summary.fileFailures += int(outcome.report.problems.size());
+        if (!outcome.report.problems.isEmpty() && !summary.failedItemCodes.contains(outcome.report.code))
+            summary.failedItemCodes << outcome.report.code;
         summary.items << outcome.report;
         emit itemDone(i, outcome.report);
     }

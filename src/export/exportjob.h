@@ -30,6 +30,9 @@ class HttpClient;
 namespace Export {
 
 // Everything a run reads from the window (or the command line), taken once at its start.
+// Items in flight at most, whatever a caller asks for.
+constexpr int maxJobs = 64;
+
 struct ExportOptions
 {
     QString csvPath;
@@ -87,6 +90,7 @@ struct ExportSummary
     int recordFailures = 0;
     int pictureFailures = 0;
     int unstampedPictures = 0;
+    int fileFailures = 0;      // pictures, description or stock files that could not be written
     bool cancelled = false;
     QStringList notes;         // what went wrong for the whole run, such as an unusable watermark
     QStringList failedItemCodes;
@@ -95,7 +99,8 @@ struct ExportSummary
 
     bool hasFailures() const
     {
-        return recordFailures > 0 || pictureFailures > 0 || cancelled || !error.isEmpty() || !notes.isEmpty();
+        return recordFailures > 0 || pictureFailures > 0 || fileFailures > 0 || cancelled || !error.isEmpty()
+            || !notes.isEmpty();
     }
     // "下载完成,共成功下载" + S + "个", with the counts of what failed.
     QString text() const;
@@ -135,6 +140,7 @@ private:
     ExportOptions m_options;
     QStringList m_entries;
     std::atomic_bool m_cancelled = false;
+    std::atomic_int m_writing = 0;  // the item the writer waits for
 
     // Fixed for the length of a run.
     ExportPaths m_paths;

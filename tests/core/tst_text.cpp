@@ -213,6 +213,8 @@ void TestText::ansiRoundTrip()
     QCOMPARE(decodeAnsi(bytes), text);
     // Characters the code page lacks become "?"; the rest of the text stays.
     QCOMPARE(encodeAnsi(u"a😀b"_s), QByteArray("a?b"));
+    // One character the code page lacks costs only itself, however many follow it.
+    QCOMPARE(encodeAnsi(u"中한中한中"_s), QByteArray("\xd6\xd0?\xd6\xd0?\xd6\xd0"));
     QCOMPARE(DecodeCharset("\xe4\xb8\xad", "utf-8"), u"中"_s);
     QCOMPARE(DecodeCharset("abc", "no-such-charset"), QString());
 }

@@ -99,7 +99,7 @@ void TestValuesAndLists::itemCodes()
 
 void TestValuesAndLists::addressFile()
 {
-    const QString text = u"http://a.paipai.com/A1,http://a.paipai.com/A2\r\n"
+    const QString text = u"http://a.paipai.com/A1, http://a.paipai.com/A2\r\n"
                          u"\"http://a.paipai.com/A3,x\"\r\nnot an address\nhttps://a.paipai.com/A4\n"
                          u"http://a.paipai.com/A5"_s;
     QCOMPARE(readItemAddresses(text),

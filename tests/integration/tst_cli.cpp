@@ -141,6 +141,8 @@ void TestCli::badArguments_data()
                                                             u"--price-percent"_s, u"110"_s};
     QTest::newRow("jobs 0") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
                                            u"--format"_s, u"tb5"_s, u"--jobs"_s, u"0"_s};
+    QTest::newRow("jobs above the limit") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
+                                                         u"--format"_s, u"tb5"_s, u"--jobs"_s, u"1500000000"_s};
     QTest::newRow("bad proxy") << QStringList{u"item"_s, u"--code"_s, u"X"_s, u"--fields"_s, u"a"_s,
                                               u"--proxy"_s, u"socks://x"_s};
     QTest::newRow("bad mode") << QStringList{u"collect"_s, u"--mode"_s, u"all"_s, u"--address"_s, u"http://x"_s,

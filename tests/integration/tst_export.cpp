@@ -65,6 +65,8 @@ private slots:
     void optionsChangeTheDescription();
     void cancelLeavesAWellFormedFile();
     void watermarkStampsDescriptionPicturesOnly();
+    void unwritableFilesAreFailures();
+    void backslashPathsKeepFileAndPicturesTogether();
 
 private:
     ExportSummary run(OutputType type, const QStringList &codes, const QString &csvPath,
@@ -327,6 +329,10 @@ void TestExport::cancelLeavesAWellFormedFile()
     const ExportSummary summary = job.run();
     QVERIFY(summary.cancelled);
     QCOMPARE(summary.rowsWritten, 2);
+    // What was written is whole: no picture of a written item was left out by the stop.
+    QCOMPARE(summary.pictureFailures, 0);
+    QCOMPARE(summary.items.at(1).status, ItemReport::Status::Written);
+    QCOMPARE(summary.items.at(2).status, ItemReport::Status::NotReached);
     QVERIFY(summary.text().contains(u"已停止"_s));
     const QStringList lines = decodeUtf16(readAll(csv)).split(u'\n');
     QCOMPARE(lines.size(), 6);  // three header lines, two rows, nothing after the last LF
@@ -354,6 +360,29 @@ void TestExport::watermarkStampsDescriptionPicturesOnly()
     // Main pictures are never stamped.
     const QString mainUrl = u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s;
     QCOMPARE(readAll(folder + u"/goods/"_s + Core::Md5HexLower(mainUrl) + u".tbi"_s), original(mainUrl));
+}
+
+void TestExport::unwritableFilesAreFailures()
+{
+    const QString folder = m_dir.filePath(u"unwritable"_s);
+    // A folder standing where the stock file goes.
+    QVERIFY(QDir().mkpath(folder + u"/goods/{"_s + Core::Md5Hex(richItem) + u"}.xml"_s));
+    const ExportSummary summary = run(OutputType::Paipai, {richItem}, folder + u"/goods.csv"_s);
+    QCOMPARE(summary.fileFailures, 1);
+    QVERIFY(summary.hasFailures());
+    QCOMPARE(summary.failedItemCodes, QStringList{richItem});
+    QVERIFY(summary.text().endsWith(u"1个文件写入失败"_s));
+    QVERIFY(summary.details().contains(u"}.xml"_s));
+}
+
+void TestExport::backslashPathsKeepFileAndPicturesTogether()
+{
+    const QString folder = m_dir.filePath(u"backslash"_s);
+    QVERIFY(QDir().mkpath(folder));
+    const ExportSummary summary = run(OutputType::Taobao5, {richItem}, folder + u"\\goods.csv"_s);
+    QVERIFY(summary.started);
+    QVERIFY(QFile::exists(folder + u"/goods.csv"_s));
+    QVERIFY(QFileInfo(folder + u"/goods"_s).isDir());
 }
 
 QTEST_MAIN(TestExport)
