@@ -8,7 +8,18 @@ log=$(mktemp)
 "$bin/quorvex-sandbox" --port 0 --quiet >"$log" 2>&1 &
 sandbox=$!
 ini="$bin/quorvex.ini"
-trap 'kill $sandbox 2>/dev/null || true; rm -f "$ini" "$log"' EXIT
+# A quorvex.ini of the user's own is set aside for the session and put back afterwards.
+saved=""
+if [ -e "$ini" ]; then
+  saved="$ini.run-window-saved"
+  mv "$ini" "$saved"
+fi
+restore() {
+  kill $sandbox 2>/dev/null || true
+  rm -f "$ini" "$log"
+  if [ -n "$saved" ]; then mv "$saved" "$ini"; fi
+}
+trap restore EXIT
 port=""
 for _ in $(seq 1 100); do
   port=$(sed -n 's/^quorvex-sandbox listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log")

@@ -685,6 +685,8 @@ void MainWindow::finishExport(const Export::ExportSummary &summary)
     m_exportJob.reset();
     m_lastSummary = summary;
     setExportControlsEnabled(true);
+    // The focus went elsewhere while the button was disabled; give it back.
+    m_makeCsvButton->setFocus();
     if (!summary.started) {
         m_progressLabel->setText(summary.error);
         m_prompter.inform(this, summary.error);

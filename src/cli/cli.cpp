@@ -171,6 +171,8 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                           {u"title"_s, item.title},
                           {u"status"_s, statusName(item.status)},
                           {u"failedPictures"_s, QJsonArray::fromStringList(item.failedPictures)}};
+        if (!item.reason.isEmpty())
+            entry.insert(u"reason"_s, item.reason);
         if (!item.unstampedPictures.isEmpty())
             entry.insert(u"unstampedPictures"_s, QJsonArray::fromStringList(item.unstampedPictures));
         if (!item.problems.isEmpty())
@@ -238,6 +240,25 @@ int runExport(const QStringList &arguments, QTextStream &err)
         err << "quorvex-cli export: --price-percent and --price-decimals go together\n";
         return NothingDone;
     }
+    // The window's checks, as refusals: a command line has nobody to warn.
+    if (parser.isSet(u"price-percent"_s)) {
+        const QString percent = parser.value(u"price-percent"_s);
+        const QString decimals = parser.value(u"price-decimals"_s);
+        if (!Core::isNumericWithin(percent, 1, 10000)) {
+            err << "quorvex-cli export: --price-percent takes a number from 1 to 10000, not " << percent << "\n";
+            return NothingDone;
+        }
+        bool whole = false;
+        const int places = Core::trimSpaces(decimals).toInt(&whole);
+        if (!whole || places < 0 || places > 5) {
+            err << "quorvex-cli export: --price-decimals takes a whole number from 0 to 5, not " << decimals << "\n";
+            return NothingDone;
+        }
+    }
+    if (parser.isSet(u"stock"_s) && !Core::isNumericWithin(parser.value(u"stock"_s), 0, 1e9)) {
+        err << "quorvex-cli export: --stock takes a number of at least 0, not " << parser.value(u"stock"_s) << "\n";
+        return NothingDone;
+    }
     if (!readNumberOption(parser, u"jobs"_s, 1, Export::maxJobs, options.jobs, err))
         return NothingDone;
     Common common;
@@ -247,7 +268,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
     const QString out = parser.value(u"out"_s);
     const QString csvError = Export::checkCsvPath(out);
     if (!csvError.isEmpty()) {
-        err << csvError << "\n";
+        err << "quorvex-cli export: " << csvError << " (" << out << ")\n";
         return NothingDone;
     }
     // A relative path means the working folder here, as on any command line.
@@ -261,6 +282,11 @@ int runExport(const QStringList &arguments, QTextStream &err)
         return NothingDone;
     }
     const QStringList entries = Core::readItemListFile(listFile.readAll());
+    if (entries.isEmpty()) {
+        // Nothing to export: the previous import file, if any, stays as it is.
+        err << "quorvex-cli export: the list holds no item addresses or entries: " << listFile.fileName() << "\n";
+        return NothingDone;
+    }
 
     options.useRules = parser.isSet(u"rules"_s);
     if (options.useRules)
@@ -365,9 +391,13 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    if (arguments.isEmpty() || arguments.constFirst() == u"--help"_s || arguments.constFirst() == u"-h"_s) {
-        (arguments.isEmpty() ? err : out) << usage;
-        return arguments.isEmpty() ? NothingDone : Success;
+    if (arguments.isEmpty()) {
+        err << usage;
+        return NothingDone;
+    }
+    if (arguments.contains(u"--help"_s) || arguments.contains(u"-h"_s)) {
+        out << usage;
+        return Success;
     }
     const QString command = arguments.constFirst();
     const QStringList rest = arguments.mid(1);

@@ -91,7 +91,7 @@ QString ExportSummary::details(bool withSummary) const
     for (const ItemReport &item : items) {
         switch (item.status) {
         case ItemReport::Status::RecordFailed:
-            lines << u"商品读取失败: "_s + item.code;
+            lines << u"商品读取失败: "_s + item.code + u' ' + item.title + u"（"_s + item.reason + u"）"_s;
             break;
         case ItemReport::Status::PicturesFailed:
             lines << u"图片下载失败: "_s + item.code + u' ' + item.title;
@@ -176,6 +176,14 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     const bool recordRead = document.hasItem();
     const QString title = itemTitle(document.field(u"itemName"_s));
     report.title = title;
+    if (!recordRead) {
+        // The list's own name says which item it was; the reason tells a dead server from a gone item.
+        const qsizetype nameAt = entry.indexOf(u'：');
+        report.title = nameAt >= 0 ? entry.mid(nameAt + 1) : QString();
+        const QString message = document.field(u"errorMessage"_s);
+        report.reason = document.isEmpty() ? u"商品服务无应答"_s
+                                           : (message.isEmpty() ? u"商品服务没有这个商品"_s : message);
+    }
     outcome.folderName = itemFolderName(title, report.code);
     const QString city = m_cities->cityName(document.field(u"cityId"_s));
     const QString province = cleanProvinceName(m_cities->provinceName(document.field(u"provinceId"_s)));
@@ -317,10 +325,17 @@ ExportSummary ExportJob::run()
     Core::loadParamPage(m_client, m_config, Core::ParamPage::Main, m_slots);
     while (m_slots.size() < 43)
         m_slots.append(QString());
+    const QStringList markers = m_slots.mid(28, 6);
+    if (!m_options.skipDescriptionPictures
+        && std::all_of(markers.cbegin(), markers.cend(), [](const QString &m) { return m.isEmpty(); })) {
+        summary.notes << u"无法读取参数页 copy36.htm：描述图片的标记为空，描述图片未下载"_s;
+    }
     CityTable cities = CityTable::fetch(m_client, m_config);
     m_cities = &cities;
     const Core::StockParameters stock = Core::StockParameters::fetch(m_client, m_config);
     m_stock = &stock;
+    if (!stock.loaded)
+        summary.notes << u"无法读取库存参数页 ks_set.htm：库存文件只有空白模板"_s;
     Imaging::Watermarker watermarker;
     m_watermarker = nullptr;
     if (m_options.useWatermark) {
@@ -449,7 +464,12 @@ ExportSummary ExportJob::run()
             summary.items << report;
         }
     }
-    if (!writeError.isEmpty() || !csv.commit()) {
+    if (count > 0 && summary.written == 0 && summary.rowsWritten == count) {
+        // Not one item could be read: a file of empty rows would replace a good one.
+        csv.cancelWriting();
+        summary.error = u"没有读到任何商品的信息，导入文件未写入，原有文件保持不变："_s
+            + QDir::toNativeSeparators(m_paths.csvFile);
+    } else if (!writeError.isEmpty() || !csv.commit()) {
         summary.error = u"写入文件失败 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s
             + (writeError.isEmpty() ? csv.errorString() : writeError);
     }

@@ -75,6 +75,7 @@ struct ItemReport
     QString code;
     QString title;
     enum class Status { Written, RecordFailed, PicturesFailed, NotReached } status = Status::NotReached;
+    QString reason;            // why the record could not be read
     QStringList failedPictures;
     QStringList unstampedPictures;  // kept without watermark: too large, or not loadable
     QStringList problems;           // files that could not be written

@@ -60,9 +60,13 @@ StoredPicture decideStoredPicture(const QString &targetPath, const QByteArray &b
 {
     if (body.isEmpty())
         return {};
+    const QString type = detectPictureType(body);
+    // A ".tbi" main picture keeps its fixed name, but an error page answered with 200 is
+    // not a picture: storing it would hand the listing tool a broken file as a success.
+    if (targetPath.right(4) == u".tbi"_s)
+        return type.isEmpty() ? StoredPicture{} : StoredPicture{u"1"_s, targetPath};
     if (isFixedNameTarget(targetPath))
         return {u"1"_s, targetPath};
-    const QString type = detectPictureType(body);
     if (type.isEmpty())
         return {};
     return {type, pathWithType(targetPath, type)};

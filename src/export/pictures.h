@@ -9,7 +9,8 @@ namespace Export {
 // "JPG", "GIF", "BMP", "PNG", "ICO" from the first bytes, or the empty text.
 QString detectPictureType(const QByteArray &bytes);
 
-// Targets ending in ".tbi", ".exe" or ".rar" keep their name whatever the body holds.
+// Targets ending in ".tbi", ".exe" or ".rar" keep their name whatever the type; ".exe" and
+// ".rar" store any body, ".tbi" only a picture.
 bool isFixedNameTarget(const QString &targetPath);
 
 // The target path with its extension set to the type: the text before the last "."

@@ -437,12 +437,20 @@ void TestMainWindow::screenshots()
     makeWindow(true);
     QSignalSpy started(m_window, &App::MainWindow::startupFinished);
     QVERIFY(started.wait(20000));
-    auto *list = child<QListWidget>(u"itemList"_s);
-    const QStringList lines = QString::fromUtf8([] {
-        QFile f(SandboxProcess::dataDir() + u"/sample-list.txt"_s);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }()).split(u'\n', Qt::SkipEmptyParts);
-    list->addItems(lines);
+    // The sample shop's list, imported as a user would.
+    QFile sample(SandboxProcess::dataDir() + u"/sample-list.txt"_s);
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    QStringList codes;
+    for (const QString &line : QString::fromUtf8(sample.readAll()).split(u'\n', Qt::SkipEmptyParts))
+        codes << Core::itemCodeFromEntry(line);
+    m_nextFile = m_dir->filePath(u"sample.txt"_s);
+    QFile addresses(m_nextFile);
+    QVERIFY(addresses.open(QIODevice::WriteOnly));
+    addresses.write(Core::writeItemAddresses(m_config, codes));
+    addresses.close();
+    QSignalSpy imported(m_window, &App::MainWindow::importFinished);
+    clickButton(u"importButton"_s);
+    QVERIFY(imported.wait(20000));
     m_window->grab().save(folder + u"/mainwindow.png"_s);
     child<QLineEdit>(u"csvPathBox"_s)->setText(m_dir->filePath(u"goods.csv"_s));
     QSignalSpy finished(m_window, &App::MainWindow::exportFinished);

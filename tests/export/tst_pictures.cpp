@@ -65,7 +65,8 @@ void TestPictures::storedName_data()
     QTest::newRow("no extension") << u"/o/g/A"_s << png << u"PNG"_s << u"/o/g/A.PNG"_s;
     QTest::newRow("dot in the folder only") << u"/o.d/A"_s << png << u"PNG"_s << u"/o.d/A.PNG"_s;
     QTest::newRow("backslash folder") << u"C:\\o.d\\A"_s << png << u"PNG"_s << u"C:\\o.d\\A.PNG"_s;
-    QTest::newRow("tbi keeps anything") << u"/o/a.tbi"_s << QByteArray("<html>") << u"1"_s << u"/o/a.tbi"_s;
+    QTest::newRow("tbi keeps its name") << u"/o/a.tbi"_s << QByteArray("\x89PNG") << u"1"_s << u"/o/a.tbi"_s;
+    QTest::newRow("tbi refuses a page") << u"/o/a.tbi"_s << QByteArray("<html>") << QString() << QString();
     QTest::newRow("exe") << u"/o/update.exe"_s << QByteArray("MZ") << u"1"_s << u"/o/update.exe"_s;
     QTest::newRow("html page not stored") << u"/o/A.jpg"_s << QByteArray("<html>") << QString() << QString();
     QTest::newRow("empty body") << u"/o/a.tbi"_s << QByteArray() << QString() << QString();

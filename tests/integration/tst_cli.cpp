@@ -143,6 +143,16 @@ void TestCli::badArguments_data()
                                            u"--format"_s, u"tb5"_s, u"--jobs"_s, u"0"_s};
     QTest::newRow("jobs above the limit") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
                                                          u"--format"_s, u"tb5"_s, u"--jobs"_s, u"1500000000"_s};
+    QTest::newRow("percent out of range") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
+                                                         u"--format"_s, u"tb5"_s, u"--price-percent"_s, u"0"_s,
+                                                         u"--price-decimals"_s, u"2"_s};
+    QTest::newRow("decimals 9") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
+                                               u"--format"_s, u"tb5"_s, u"--price-percent"_s, u"110"_s,
+                                               u"--price-decimals"_s, u"9"_s};
+    QTest::newRow("stock text") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
+                                               u"--format"_s, u"tb5"_s, u"--stock"_s, u"abc"_s};
+    QTest::newRow("stock negative") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
+                                                   u"--format"_s, u"tb5"_s, u"--stock"_s, u"-5"_s};
     QTest::newRow("bad proxy") << QStringList{u"item"_s, u"--code"_s, u"X"_s, u"--fields"_s, u"a"_s,
                                               u"--proxy"_s, u"socks://x"_s};
     QTest::newRow("bad mode") << QStringList{u"collect"_s, u"--mode"_s, u"all"_s, u"--address"_s, u"http://x"_s,
@@ -159,6 +169,31 @@ void TestCli::badArguments()
 
 void TestCli::exportStatuses()
 {
+    // A list without one item leaves a previous file as it was.
+    const QString kept = m_dir.filePath(u"kept.csv"_s);
+    QFile previous(kept);
+    QVERIFY(previous.open(QIODevice::WriteOnly));
+    previous.write("good");
+    previous.close();
+    const QString junk = m_dir.filePath(u"junk.txt"_s);
+    QFile junkFile(junk);
+    QVERIFY(junkFile.open(QIODevice::WriteOnly));
+    junkFile.write("not an address\r\n");
+    junkFile.close();
+    QCOMPARE(run({u"export"_s, u"--list"_s, junk, u"--out"_s, kept, u"--format"_s, u"tb5"_s}), 2);
+    QVERIFY(m_err.contains(u"no item"_s));
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    QCOMPARE(previous.readAll(), QByteArray("good"));
+    previous.close();
+    // A run that reads no item at all leaves it too, and says so.
+    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({missingItem}), u"--out"_s, kept, u"--format"_s, u"tb5"_s}), 1);
+    QVERIFY(m_err.contains(u"原有文件保持不变"_s));
+    QVERIFY(m_err.contains(u"商品服务没有这个商品"_s) || m_err.contains(u"商品不存在"_s));
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    QCOMPARE(previous.readAll(), QByteArray("good"));
+    QCOMPARE(run({u"export"_s, u"--help"_s}), 0);
+    QVERIFY(m_out.contains(u"--price-percent"_s));
+
     const QString out = m_dir.filePath(u"ok.csv"_s);
     QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem}), u"--out"_s, out, u"--format"_s, u"tb4"_s}), 0);
     QVERIFY(m_err.trimmed().endsWith(u"下载完成,共成功下载1个"_s));

@@ -112,9 +112,9 @@ void TestExport::layouts_data()
     QTest::addColumn<OutputType>("type");
     QTest::addColumn<QString>("expectedFile");
     QTest::addColumn<int>("pictureFailures");
-    // A ".tbi" main picture keeps whatever body arrived; the Paipai layout stores pictures only.
-    QTest::newRow("4.x") << OutputType::Taobao4 << u"expected-tb4.txt"_s << 1;
-    QTest::newRow("5.x") << OutputType::Taobao5 << u"expected-tb5.txt"_s << 1;
+    // The 404 picture, and the one answered with an error page and status 200.
+    QTest::newRow("4.x") << OutputType::Taobao4 << u"expected-tb4.txt"_s << 2;
+    QTest::newRow("5.x") << OutputType::Taobao5 << u"expected-tb5.txt"_s << 2;
     QTest::newRow("paipai") << OutputType::Paipai << u"expected-paipai.txt"_s << 2;
 }
 
@@ -248,16 +248,27 @@ void TestExport::emptyList()
 
 void TestExport::unreachableItemService()
 {
-    m_sandbox->addFault(u"api.paipai.com/*"_s, u"reset"_s);
+    // One item read: the file is whole, with a row of constants for the item that failed.
+    m_sandbox->addFault(u"*itemCode=1A2B3C4D*"_s, u"reset"_s);
     const QString csv = m_dir.filePath(u"noservice/goods.csv"_s);
-    const ExportSummary summary = run(OutputType::Taobao4, {richItem, commaItem}, csv);
-    QCOMPARE(summary.written, 0);
-    QCOMPARE(summary.recordFailures, 2);
-    QCOMPARE(summary.text(), u"下载完成,共成功下载0个，2个商品读取失败"_s);
-    // Still a whole file: the header and one row of constants per item.
+    ExportSummary summary = run(OutputType::Taobao4, {richItem, commaItem}, csv);
+    QCOMPARE(summary.written, 1);
+    QCOMPARE(summary.recordFailures, 1);
+    QCOMPARE(summary.items.at(1).reason, u"商品服务无应答"_s);
+    QCOMPARE(summary.text(), u"下载完成,共成功下载1个，1个商品读取失败"_s);
     const QStringList lines = decodeUtf16(readAll(csv)).split(u'\r');
     QCOMPARE(lines.size(), 3);
-    QCOMPARE(lines.at(1).count(u'\t'), 46);
+    QCOMPARE(lines.at(2).count(u'\t'), 46);
+
+    // Nothing read: the previous file stays, and the run says so.
+    m_sandbox->addFault(u"api.paipai.com/*"_s, u"reset"_s);
+    const QByteArray before = readAll(csv);
+    summary = run(OutputType::Taobao4, {richItem, commaItem}, csv);
+    QCOMPARE(summary.written, 0);
+    QCOMPARE(summary.recordFailures, 2);
+    QVERIFY(summary.error.contains(u"原有文件保持不变"_s));
+    QVERIFY(summary.hasFailures());
+    QCOMPARE(readAll(csv), before);
 }
 
 void TestExport::hangingPictureServer()
