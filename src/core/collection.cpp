@@ -237,7 +237,11 @@ CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const
         return outcome;
     const QString address = outcome.address;
 
-    const QStringList markers = fetchParamSlots(m_client, m_config, ParamPage::UrlFind);
+    QStringList markers(paramPageInfo(ParamPage::UrlFind).slotCount);
+    const bool markersRead = loadParamPage(m_client, m_config, ParamPage::UrlFind, markers);
+    // Without the page a shop walk finds nothing; say so rather than report an empty shop.
+    if (!markersRead && mode != CollectMode::Single)
+        outcome.warning = u"无法读取采集参数页 copy_fwz33.htm，找不到店铺的商品"_s;
     if (onProgress)
         onProgress(u"正在采集网址..."_s);
 

@@ -236,6 +236,13 @@ void TestCli::collectSingle()
                   out}),
              2);
     QVERIFY(m_err.contains(u"淘宝商品"_s));
+
+    // Without the collection page a shop is not reported as empty, but as unreadable.
+    m_sandbox->addFault(u"*/soft/venlo/copy_fwz33.htm"_s, u"status:500"_s);
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/999"_s, u"--out"_s,
+                  out}),
+             1);
+    QVERIFY(m_err.contains(u"copy_fwz33.htm"_s));
 }
 
 void TestCli::collectShops_data()
