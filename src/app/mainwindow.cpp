@@ -46,8 +46,6 @@ namespace {
 const QString exampleAddress = u"http://auction1.paipai.com/0C7D360B00000000040100000CC1B772"_s;
 constexpr int parameterSlotCount = 43;
 constexpr int applicationSlotCount = 21;
-// Item lookups of an address-file import in flight at once.
-constexpr int importLookahead = 8;
 
 } // namespace
 
@@ -532,22 +530,12 @@ void MainWindow::importAddresses()
     Core::HttpClient *client = m_context.client;
     const Core::Config config = m_context.config;
     m_listTask->start([this, client, config, addresses] {
-        // Names are looked up a few at a time; entries still arrive in file order.
-        QList<QFuture<Core::HttpResult>> lookups;
-        qsizetype asked = 0;
-        for (qsizetype i = 0; i < addresses.size() && !m_listCancelled; ++i) {
-            while (asked < addresses.size() && asked < i + importLookahead) {
-                const QString code = Core::itemCodeFromAddress(addresses.at(asked++));
-                lookups.append(client->getAsync({Core::itemServiceAddress(config, code), Core::WaitMode::Long}));
-            }
-            const QString code = Core::itemCodeFromAddress(addresses.at(i));
-            const Core::HttpResult result = lookups[i].result();
-            lookups[i] = {};
-            const Core::ItemDocument document(result.completed ? Core::decodeAnsi(result.body) : QString());
-            const QString entry =
-                Core::makeItemEntry(Core::trimSpaces(code), Core::DecodeHtmlEntities(document.field(u"itemName"_s)));
-            QMetaObject::invokeMethod(this, [this, entry] { addEntry(entry); }, Qt::QueuedConnection);
-        }
+        Core::lookUpItemEntries(
+            *client, config, addresses,
+            [this](const QString &entry) {
+                QMetaObject::invokeMethod(this, [this, entry] { addEntry(entry); }, Qt::QueuedConnection);
+            },
+            &m_listCancelled);
         QMetaObject::invokeMethod(
             this,
             [this] {

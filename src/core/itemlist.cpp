@@ -1,6 +1,8 @@
 #include "itemlist.h"
 
 #include "config.h"
+#include "httpclient.h"
+#include "itemservice.h"
 #include "text.h"
 
 #include <QRegularExpression>
@@ -43,6 +45,31 @@ QString itemCodeFromAddress(const QString &address)
     if (dash > slash)
         return address.mid(slash + 1, dash - slash - 1);
     return {};
+}
+
+QString itemNameFromEntry(const QString &entry)
+{
+    const qsizetype nameAt = entry.indexOf(u'：');
+    return nameAt >= 0 ? entry.mid(nameAt + 1) : QString();
+}
+
+void lookUpItemEntries(HttpClient &client, const Config &config, const QStringList &addresses,
+                       const std::function<void(const QString &entry)> &onEntry, const std::atomic_bool *cancelled)
+{
+    constexpr qsizetype lookahead = 8;
+    QList<QFuture<HttpResult>> lookups;
+    qsizetype asked = 0;
+    for (qsizetype i = 0; i < addresses.size() && !(cancelled && *cancelled); ++i) {
+        while (asked < addresses.size() && asked < i + lookahead) {
+            const QString code = itemCodeFromAddress(addresses.at(asked++));
+            lookups.append(client.getAsync({itemServiceAddress(config, code), WaitMode::Long}));
+        }
+        const HttpResult result = lookups[i].result();
+        lookups[i] = {};
+        const ItemDocument document(result.completed ? decodeAnsi(result.body) : QString());
+        onEntry(makeItemEntry(trimSpaces(itemCodeFromAddress(addresses.at(i))),
+                              DecodeHtmlEntities(document.field(u"itemName"_s))));
+    }
 }
 
 QString itemPageAddress(const Config &config, const QString &itemCode)

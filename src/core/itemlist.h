@@ -4,9 +4,13 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+#include <functional>
+
 namespace Core {
 
 struct Config;
+class HttpClient;
 
 // The most addresses one item address file gives.
 constexpr int maxImportedAddresses = 10000;
@@ -17,6 +21,8 @@ QString makeItemEntry(const QString &itemCode, const QString &itemName);
 QString itemCodeFromEntry(const QString &entry);
 // The item code of a Paipai item address ("0" when there is none to take).
 QString itemCodeFromAddress(const QString &address);
+// The name part of an entry: the text after its first "："; empty when there is none.
+QString itemNameFromEntry(const QString &entry);
 // "http://" + item page host + "/" + code.
 QString itemPageAddress(const Config &config, const QString &itemCode);
 
@@ -33,6 +39,13 @@ QString decodeTextFile(const QByteArray &bytes);
 // stand; otherwise the file is read as an item address file, each address becoming
 // an entry without a name.
 QStringList readItemListFile(const QByteArray &bytes);
+// The entries of imported addresses: each item's name is asked of the item service (a few
+// at a time), and the entries are handed on in file order. A failed lookup gives an entry
+// with an empty name. Stops early when cancelled is set.
+void lookUpItemEntries(HttpClient &client, const Config &config, const QStringList &addresses,
+                       const std::function<void(const QString &entry)> &onEntry,
+                       const std::atomic_bool *cancelled = nullptr);
+
 // The address file of a list of codes: GBK, one address per line, CR LF after each.
 QByteArray writeItemAddresses(const Config &config, const QStringList &itemCodes);
 

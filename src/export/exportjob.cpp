@@ -178,8 +178,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     report.title = title;
     if (!recordRead) {
         // The list's own name says which item it was; the reason tells a dead server from a gone item.
-        const qsizetype nameAt = entry.indexOf(u'：');
-        report.title = nameAt >= 0 ? entry.mid(nameAt + 1) : QString();
+        report.title = Core::itemNameFromEntry(entry);
         const QString message = document.field(u"errorMessage"_s);
         report.reason = document.isEmpty() ? u"商品服务无应答"_s
                                            : (message.isEmpty() ? u"商品服务没有这个商品"_s : message);
