@@ -8,7 +8,6 @@
 
 #include "core/httpclient.h"
 #include "core/itemlist.h"
-#include "core/itemservice.h"
 #include "core/parampages.h"
 #include "core/text.h"
 #include "export/pictures.h"
