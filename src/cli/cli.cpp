@@ -391,10 +391,12 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "quorvex-cli collect: cannot write " << parser.value(u"out"_s) << ": " << error << "\n";
         return Failures;
     }
-    if (!outcome.warning.isEmpty())
-        err << outcome.warning << "\n";
+    const QString warnings = outcome.warnings();
+    if (!warnings.isEmpty())
+        err << warnings << "\n";
     err << u"宝贝数:"_s << outcome.entries.size() << "\n";
-    return outcome.entries.isEmpty() ? Failures : Success;
+    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0;
+    return outcome.entries.isEmpty() || leftSomethingOut ? Failures : Success;
 }
 
 } // namespace

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace Core {
@@ -27,6 +29,15 @@ QString itemCodeFromEntry(const QString &entry)
     // An entry without its name separator still names its code.
     const qsizetype end = wide > colon ? wide : entry.size();
     return trimSpaces(entry.mid(colon + 1, end - colon - 1));
+}
+
+bool isItemCode(const QString &code)
+{
+    if (code.isEmpty() || code.size() > 64)
+        return false;
+    return std::all_of(code.cbegin(), code.cend(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    });
 }
 
 QString itemCodeFromAddress(const QString &address)

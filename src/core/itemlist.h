@@ -21,6 +21,10 @@ constexpr qint64 maxListFileBytes = 16 * 1024 * 1024;
 QString makeItemEntry(const QString &itemCode, const QString &itemName);
 // The text between the entry's first ":" and its first "：", trimmed.
 QString itemCodeFromEntry(const QString &entry);
+// True for what can be an item code: 1 to 64 ASCII letters and digits. Codes come from
+// pages and files the program doesn't control; anything else ("../x", a query, a
+// drive) is no item and never reaches a request or a file name.
+bool isItemCode(const QString &code);
 // The item code of a Paipai item address ("0" when there is none to take).
 QString itemCodeFromAddress(const QString &address);
 // The name part of an entry: the text after its first "："; empty when there is none.

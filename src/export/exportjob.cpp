@@ -197,6 +197,8 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         return outcome;
     };
 
+    if (!Core::isItemCode(report.code))
+        return recordFailed(u"商品编号无效："_s + Core::removeControlCharacters(report.code));
     QString problem;
     const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code, &problem);
     if (!problem.isEmpty())
