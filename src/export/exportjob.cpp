@@ -17,6 +17,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QSaveFile>
+#include <QSemaphore>
 #include <QSet>
 #include <QStringEncoder>
 #include <QThreadPool>
@@ -162,16 +163,61 @@ QString localPictureReference(OutputType type, const QString &path)
     return native.startsWith(u'/') ? u"FILE://"_s + native : u"FILE:///"_s + native;
 }
 
-struct PendingPicture
+} // namespace
+
+struct ExportJob::PendingPicture
 {
     QString url;
     QString target;
     bool description = false;
     bool requested = false;
     QFuture<Core::HttpResult> reply;
+    bool handled = false;
 };
 
-} // namespace
+ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture, const Core::HttpResult &result,
+                                                 const QString &folder) const
+{
+    StoredOutcome outcome;
+    if (!result.succeeded()) {
+        outcome.reason = result.reason();
+        return outcome;
+    }
+    if (result.body.isEmpty()) {
+        outcome.reason = u"服务器返回了空内容"_s;
+        return outcome;
+    }
+    const StoredPicture target = decideStoredPicture(picture.target, result.body);
+    if (target.type.isEmpty()) {
+        outcome.reason = u"下载的内容不是图片"_s;
+        return outcome;
+    }
+    if (!Core::isPathInside(folder, target.path)) {
+        outcome.reason = u"图片文件名不安全"_s;
+        return outcome;
+    }
+    QByteArray bytes = result.body;
+    if (picture.description && m_watermarker) {
+        // Stamped in memory and written once: the file keeps its name while its content
+        // becomes JPEG, and a reader never sees the unstamped picture.
+        QByteArray stamped;
+        const QString fileName = QFileInfo(target.path).fileName();
+        if (m_watermarker->stamp(bytes, fileName, &stamped) == Imaging::Watermarker::Outcome::Stamped)
+            bytes = stamped;
+        else
+            outcome.unstamped = true;
+    }
+    QString error;
+    if (!writeFileAtomically(target.path, bytes, &error)) {
+        outcome.reason = u"无法写入图片文件"_s;
+        outcome.problem = u"无法写入 "_s + QDir::toNativeSeparators(target.path) + u": "_s + error;
+        outcome.unstamped = false;
+        return outcome;
+    }
+    outcome.type = target.type;
+    outcome.path = target.path;
+    return outcome;
+}
 
 ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
 {
@@ -227,12 +273,12 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         const QString digest = Core::Md5HexLower(url);
         const QString name = m_options.type == OutputType::Paipai ? QString(u'{' + digest + u"}.jpg"_s)
                                                                   : QString(digest + u".tbi"_s);
-        pictures.append({url, Core::programFilePath(folder, name), false, false, {}});
+        pictures.append({url, Core::programFilePath(folder, name), false, false, {}, false});
     }
     if (!descriptionUrls.isEmpty() && !QDir().mkpath(itemFolder))
         report.problems << u"无法创建文件夹 "_s + QDir::toNativeSeparators(itemFolder);
     for (const QString &url : descriptionUrls)
-        pictures.append({url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, {}});
+        pictures.append({url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, {}, false});
     for (PendingPicture &picture : pictures) {
         if (Core::trimSpaces(picture.url).startsWith(u"http://"_s)) {
             picture.requested = true;
@@ -244,64 +290,57 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     // The stock page is read while the pictures arrive.
     outcome.stockText = Core::BuildStockList(m_client, *m_stock, report.code, m_options.adjustments);
 
+    // Pictures are stored in the order they arrive, each as soon as it is there: a slow
+    // first picture never keeps the bodies of the others waiting in memory.
     const int total = int(pictures.size());
-    QStringList suffixes;
-    QList<std::pair<QString, QString>> replacements;  // URL, local reference
-    for (int j = 0; j < total; ++j) {
-        PendingPicture &picture = pictures[j];
+    auto arrivals = std::make_shared<QSemaphore>();
+    int awaited = 0;
+    for (PendingPicture &picture : pictures) {
+        if (picture.requested) {
+            ++awaited;
+            picture.reply.then(QtFuture::Launch::Sync, [arrivals](const Core::HttpResult &) { arrivals->release(); });
+        }
+    }
+    QList<StoredOutcome> stored(total);
+    for (int done = 0; done < awaited; ++done) {
         // Only the item the writer waits for speaks, so the texts follow the list order.
         if (index == m_writing) {
             emit progress(itemProgress(count, m_writingPosition) + u"，共需下载"_s + QString::number(total)
-                          + u"张图片，正在下载第"_s + QString::number(j + 1) + u"张"_s);
+                          + u"张图片，正在下载第"_s + QString::number(done + 1) + u"张"_s);
         }
-        QString type;
-        QString storedPath;
+        arrivals->acquire();
+        // The original future is finished before its continuation runs.
+        const auto arrived = std::find_if(pictures.begin(), pictures.end(), [](const PendingPicture &p) {
+            return p.requested && !p.handled && p.reply.isFinished();
+        });
+        Q_ASSERT(arrived != pictures.end());
+        arrived->handled = true;
+        const Core::HttpResult result = arrived->reply.result();
+        arrived->reply = {};
+        stored[arrived - pictures.begin()] = storePicture(*arrived, result, folder);
+    }
+
+    QStringList suffixes;
+    QList<std::pair<QString, QString>> replacements;  // URL, local reference
+    for (int j = 0; j < total; ++j) {
+        const PendingPicture &picture = pictures.at(j);
+        const StoredOutcome &outcomeOfPicture = stored.at(j);
         if (picture.requested) {
-            const Core::HttpResult result = picture.reply.result();
-            picture.reply = {};
-            QString reason;
-            if (!result.succeeded()) {
-                reason = result.reason();
-            } else if (result.body.isEmpty()) {
-                reason = u"服务器返回了空内容"_s;
-            } else {
-                const StoredPicture stored = decideStoredPicture(picture.target, result.body);
-                QByteArray bytes = result.body;
-                if (stored.type.isEmpty()) {
-                    reason = u"下载的内容不是图片"_s;
-                } else if (!Core::isPathInside(folder, stored.path)) {
-                    reason = u"图片文件名不安全"_s;
-                } else {
-                    if (picture.description && m_watermarker) {
-                        // Stamped in memory and written once: the file keeps its name while its
-                        // content becomes JPEG, and a reader never sees the unstamped picture.
-                        QByteArray stamped;
-                        const QString fileName = QFileInfo(stored.path).fileName();
-                        if (m_watermarker->stamp(bytes, fileName, &stamped) == Imaging::Watermarker::Outcome::Stamped)
-                            bytes = stamped;
-                        else
-                            report.unstampedPictures << stored.path;
-                    }
-                    QString error;
-                    if (writeFileAtomically(stored.path, bytes, &error)) {
-                        type = stored.type;
-                        storedPath = stored.path;
-                    } else {
-                        reason = u"无法写入图片文件"_s;
-                        report.problems << u"无法写入 "_s + QDir::toNativeSeparators(stored.path) + u": "_s + error;
-                    }
-                }
-            }
-            if (type.isEmpty()) {
+            if (outcomeOfPicture.type.isEmpty()) {
                 report.failedPictures << picture.url;
-                report.failedPictureReasons << reason;
-                qCInfo(lcExport) << "picture of" << report.code << "not stored:" << picture.url << reason;
+                report.failedPictureReasons << outcomeOfPicture.reason;
+                qCInfo(lcExport) << "picture of" << report.code << "not stored:" << picture.url
+                                 << outcomeOfPicture.reason;
             }
+            if (outcomeOfPicture.unstamped)
+                report.unstampedPictures << outcomeOfPicture.path;
+            if (!outcomeOfPicture.problem.isEmpty())
+                report.problems << outcomeOfPicture.problem;
         }
         if (!picture.description)
-            suffixes << u'.' + type;
-        else if (!type.isEmpty())
-            replacements.append({picture.url, localPictureReference(m_options.type, storedPath)});
+            suffixes << u'.' + outcomeOfPicture.type;
+        else if (!outcomeOfPicture.type.isEmpty())
+            replacements.append({picture.url, localPictureReference(m_options.type, outcomeOfPicture.path)});
     }
 
     // Longer URLs first, so a URL that is the beginning of another never breaks the longer one.

@@ -136,7 +136,18 @@ signals:
 
 private:
     struct Outcome;
+    struct PendingPicture;
+    struct StoredOutcome
+    {
+        QString type;     // empty when nothing was stored
+        QString path;
+        QString reason;   // why nothing was stored
+        QString problem;  // a file that could not be written
+        bool unstamped = false;
+    };
     Outcome processItem(int index, const QString &entry);
+    StoredOutcome storePicture(const PendingPicture &picture, const Core::HttpResult &result,
+                               const QString &folder) const;
 
     Core::CancelToken m_cancelToken;
     Core::HttpClient m_client;  // carries m_cancelToken on every request
