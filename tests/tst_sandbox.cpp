@@ -97,6 +97,7 @@ Reply readReply(QIODevice &device, int timeoutMs = ReplyTimeoutMs, qint64 bodyLi
     return reply;
 }
 
+#ifdef Q_OS_UNIX
 // The answer in bytes that have already arrived in full.
 Reply parseReply(const QByteArray &bytes)
 {
@@ -115,7 +116,6 @@ struct RawExchange
     bool reset = false;  // ECONNRESET
 };
 
-#ifdef Q_OS_UNIX
 RawExchange rawExchange(quint16 port, const QByteArray &request)
 {
     RawExchange result;
