@@ -1030,7 +1030,7 @@ void TestSandbox::makerPages()
     const QHash<int, QString> byNumber = slotValues(page);
     for (int slot = 0; slot <= 42; ++slot)
         QVERIFY2(byNumber.contains(slot), qPrintable(QString::number(slot)));
-    QCOMPARE(byNumber.value(0), u"bb1.0"_s);
+    QCOMPARE(byNumber.value(0), u"http://gw.api.taobao.com/router/rest"_s);
     QCOMPARE(byNumber.value(16), u"http://www.pelmora.com/notice.htm"_s);
     QCOMPARE(byNumber.value(28), u"<img"_s);
     QCOMPARE(byNumber.value(30), u"src=\""_s);
