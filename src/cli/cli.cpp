@@ -439,7 +439,8 @@ int runSeller(const QStringList &arguments, QTextStream &out, QTextStream &err)
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
     QStringList slotTexts(Core::paramPageInfo(Core::ParamPage::Main).slotCount);
     if (!Core::loadParamPage(client, common.config, Core::ParamPage::Main, slotTexts))
-        err << "quorvex-cli seller: the main parameter page could not be read; the open-platform slots are empty\n";
+        err << "quorvex-cli seller: the main parameter page could not be read; the open-platform slots are "
+               "empty\n";
     Core::SellerLookupJob job(client, common.config, slotTexts, nick);
     QObject::connect(
         &job, &Core::SellerLookupJob::progress, &job, [&err](const QString &text) { err << text << "\n"; },
@@ -460,14 +461,16 @@ int runSeller(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 << result.categories.size() << " categories\n";
             status = Failures;
         } else {
-            const Core::SellerCategorySelection selection = Core::selectSellerCategories(result.categories, rows);
+            const Core::SellerCategorySelection selection =
+                Core::selectSellerCategories(result.categories, rows);
             out << "shop-categories\t" << selection.shopCategories << "\n";
             out << "category-ids\t" << selection.categoryIds << "\n";
         }
     }
     out.flush();
     if (!result.foundAnything())
-        err << "quorvex-cli seller: the open platform gave no item and no category for " << result.nick << "\n";
+        err << "quorvex-cli seller: the open platform gave no item and no category for " << result.nick
+            << "\n";
     err.flush();
     return status;
 }
