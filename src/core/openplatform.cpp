@@ -280,12 +280,16 @@ QString OpenPlatformClient::call(const QList<QueryParameter> &parameters)
         if (name == u"method"_s)
             method = value;
     }
+    // "taobao.item.get" answers with <item_get_response>.
+    const QString answer = u'<' + QString(method).remove(u"taobao."_s).replace(u'.', u'_') + u"_response>"_s;
     if (!isFetchableAddress(m_params.gateway))
         m_lastProblem = u"no open-platform gateway (slot 0 is \""_s + m_params.gateway + u"\")"_s;
     else if (reply.isEmpty())
         m_lastProblem = method + u": no answer from "_s + m_params.gateway;
     else if (const QString error = readPlatformError(reply); !error.isEmpty())
         m_lastProblem = method + u": "_s + error;
+    else if (!reply.contains(answer))
+        m_lastProblem = method + u": the answer is not the platform's"_s;
     else
         m_lastProblem.clear();
     return reply;
