@@ -45,6 +45,7 @@ private slots:
     void lookupPerSeller();
     void emptyResultsFlowIntoTheFields_data();
     void emptyResultsFlowIntoTheFields();
+    void plusInTheNickIsSignedAsASpace();
     void cancel();
     void runsOnAWorkerThread();
     void cli_data();
@@ -213,6 +214,18 @@ void TestSeller::emptyResultsFlowIntoTheFields()
     QVERIFY(result.categories.isEmpty());
     QVERIFY(!result.problems.isEmpty());
     QCOMPARE(m_sandbox->count(gatewayPath), gatewayCalls);
+}
+
+void TestSeller::plusInTheNickIsSignedAsASpace()
+{
+    // "+" goes out raw and the platform reads a space: signed the same way, the call gets
+    // past the signature check to the (unknown) seller "no state_shop".
+    const SellerLookupResult result = lookUp(u"no+state_shop"_s, mainSlots());
+    QCOMPARE(result.nick, u"no+state_shop"_s);
+    QVERIFY2(result.problems.contains(
+                 u"taobao.sellercats.list.get: 15 Remote service error: 用户不存在：no state_shop"_s),
+             qPrintable(result.problems.join(u'\n')));
+    QVERIFY(!result.problems.join(u'\n').contains(u"Invalid Signature"_s));
 }
 
 void TestSeller::cancel()
