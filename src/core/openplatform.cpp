@@ -274,7 +274,10 @@ QString OpenPlatformClient::timestamp() const
 QString OpenPlatformClient::call(const QList<QueryParameter> &parameters)
 {
     const SignedRequest request = signRequest(m_params, parameters);
-    const QString reply = HttpGetUtf8Text(m_client, request.address, 1);
+    // The gateway itself must hold "http://": a nick that does must not make a secure or
+    // empty gateway's address fetchable.
+    const QString reply =
+        isFetchableAddress(m_params.gateway) ? HttpGetUtf8Text(m_client, request.address, 1) : QString();
     QString method;
     for (const auto &[name, value] : parameters) {
         if (name == u"method"_s)

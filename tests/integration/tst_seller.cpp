@@ -6,6 +6,7 @@
 #include "core/sellerlookup.h"
 #include "sandboxprocess.h"
 
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -45,6 +46,7 @@ private slots:
     void lookupPerSeller();
     void emptyResultsFlowIntoTheFields_data();
     void emptyResultsFlowIntoTheFields();
+    void secureGatewayIsNeverAsked();
     void plusInTheNickIsSignedAsASpace();
     void cancel();
     void runsOnAWorkerThread();
@@ -164,21 +166,31 @@ void TestSeller::lookupPerSeller()
 
 void TestSeller::emptyResultsFlowIntoTheFields_data()
 {
-    QTest::addColumn<QString>("gateway"); // slot 0; "" keeps the page's
+    QTest::addColumn<QString>("gateway"); // slot 0; "" keeps the page's, "-" empties it
     QTest::addColumn<QString>("secret");  // slot 1; "" keeps the page's
     QTest::addColumn<QString>("fault");   // on the gateway's host
     QTest::addColumn<int>("clockOffset"); // seconds
+    QTest::addColumn<QString>("nick");
+    QTest::addColumn<QString>("itemId"); // from the listing page
     QTest::addColumn<int>("gatewayCalls");
 
-    QTest::newRow("empty gateway slot") << u"-"_s << QString() << QString() << 0 << 0;
-    QTest::newRow("design text in the gateway slot") << u"bb1.0"_s << QString() << QString() << 0 << 0;
+    const QString demo = u"quorvex_demo"_s;
+    const QString demoItem = u"520000000101"_s;
+    QTest::newRow("empty gateway slot") << u"-"_s << QString() << QString() << 0 << demo << demoItem << 0;
+    QTest::newRow("design text in the gateway slot")
+        << u"bb1.0"_s << QString() << QString() << 0 << demo << demoItem << 0;
     QTest::newRow("secure gateway") << u"https://gw.api.taobao.com/router/rest"_s << QString() << QString()
-                                    << 0 << 0;
-    QTest::newRow("bad signature") << QString() << u"not the secret"_s << QString() << 0 << 4;
-    QTest::newRow("stale timestamp") << QString() << QString() << QString() << -20 * 60 << 4;
-    QTest::newRow("server error") << QString() << QString() << u"status:500"_s << 0 << 4;
-    QTest::newRow("broken off") << QString() << QString() << u"truncate"_s << 0 << 4;
-    QTest::newRow("no answer") << QString() << QString() << u"hang"_s << 0 << 8;
+                                    << 0 << demo << demoItem << 0;
+    QTest::newRow("secure gateway, a nick holding http://")
+        << u"https://gw.api.taobao.com/router/rest"_s << QString() << QString() << 0
+        << u"http://quorvex_demo"_s << QString() << 0;
+    QTest::newRow("bad signature") << QString() << u"not the secret"_s << QString() << 0 << demo << demoItem
+                                   << 4;
+    QTest::newRow("stale timestamp") << QString() << QString() << QString() << -20 * 60 << demo << demoItem
+                                     << 4;
+    QTest::newRow("server error") << QString() << QString() << u"status:500"_s << 0 << demo << demoItem << 4;
+    QTest::newRow("broken off") << QString() << QString() << u"truncate"_s << 0 << demo << demoItem << 4;
+    QTest::newRow("no answer") << QString() << QString() << u"hang"_s << 0 << demo << demoItem << 8;
 }
 
 void TestSeller::emptyResultsFlowIntoTheFields()
@@ -187,6 +199,8 @@ void TestSeller::emptyResultsFlowIntoTheFields()
     QFETCH(QString, secret);
     QFETCH(QString, fault);
     QFETCH(int, clockOffset);
+    QFETCH(QString, nick);
+    QFETCH(QString, itemId);
     QFETCH(int, gatewayCalls);
 
     QStringList slotTexts = mainSlots();
@@ -202,18 +216,41 @@ void TestSeller::emptyResultsFlowIntoTheFields()
     options.proxy = m_config.proxy;
     options.longWaitMs = 300;
     HttpClient client(options);
-    SellerLookupJob job(client, m_config, slotTexts, u"quorvex_demo"_s);
+    SellerLookupJob job(client, m_config, slotTexts, nick);
     job.setClock([clockOffset] { return QDateTime::currentDateTime().addSecs(clockOffset); });
     const SellerLookupResult result = job.run();
 
-    // Every call comes back empty; the listing page still finds the first item.
-    QCOMPARE(result.itemId, u"520000000101"_s);
-    QVERIFY(result.itemFromPage);
+    // Every call comes back empty; the listing page may still find the first item.
+    QCOMPARE(result.itemId, itemId);
+    QCOMPARE(result.itemFromPage, !itemId.isEmpty());
     QCOMPARE(result.postage, tabs45);
     QCOMPARE(result.location, u"/"_s);
     QVERIFY(result.categories.isEmpty());
     QVERIFY(!result.problems.isEmpty());
     QCOMPARE(m_sandbox->count(gatewayPath), gatewayCalls);
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), gatewayCalls + 2); // and f_1sp.htm, the listing
+}
+
+void TestSeller::secureGatewayIsNeverAsked()
+{
+    // A nick holding "http://" makes the whole address look fetchable; the gateway's own
+    // slot still decides. Without a proxy, so an attempt would reach this server; the
+    // job stops after the first call, before the listing page would leave the machine.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QStringList slotTexts = mainSlots();
+    slotTexts[0] = u"https://127.0.0.1:"_s + QString::number(server.serverPort()) + u"/router/rest"_s;
+    HttpOptions options;
+    options.longWaitMs = 300;
+    HttpClient client(options);
+    SellerLookupJob job(client, m_config, slotTexts, u"http://quorvex_demo"_s);
+    QObject::connect(
+        &job, &SellerLookupJob::progress, &job, [&job] { job.cancel(); }, Qt::DirectConnection);
+    const SellerLookupResult result = job.run();
+    QVERIFY(!server.waitForNewConnection(100));
+    QVERIFY(result.cancelled);
+    QCOMPARE(result.problems.size(), 1);
+    QVERIFY(result.problems.constFirst().startsWith(u"no open-platform gateway"_s));
 }
 
 void TestSeller::plusInTheNickIsSignedAsASpace()
