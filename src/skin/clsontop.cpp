@@ -1,6 +1,7 @@
 #include "clsontop.h"
 
 #include <QWidget>
+#include <QWindow>
 
 namespace Skin {
 
@@ -18,14 +19,16 @@ void clsOnTop::setStaysOnTop(QWidget *window, bool on)
 {
     if (!window || !window->isWindow() || window->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == on)
         return;
-    // Changing a window flag may recreate the native window, which hides it.
-    const QRect geometry = window->geometry();
-    const bool visible = window->isVisible();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (visible) {
-        window->setGeometry(geometry);
-        window->show();
+    Qt::WindowFlags flags = window->windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    if (QWindow *handle = window->windowHandle()) {
+        // Told to the native window as it is: QWidget::setWindowFlags would make a new native
+        // window, which hides the window and may move it.
+        window->overrideWindowFlags(flags);
+        handle->setFlags(flags);
+        return;
     }
+    window->setWindowFlags(flags);
 }
 
 } // namespace Skin

@@ -79,6 +79,10 @@ JSCAPTION::JSCAPTION(QWidget *parent) : QWidget(parent)
     setTextColour(m_titleShadow, m_backColour);
     placeTitle();
 
+    m_settleTimer.setSingleShot(true);
+    m_settleTimer.setInterval(1500);
+    connect(&m_settleTimer, &QTimer::timeout, this, [this] { m_settleGeometry = QRect(); });
+
     setBorderResizeEnabled(false);
     setMovable(m_movable);
     watchHost();
@@ -214,11 +218,24 @@ bool JSCAPTION::eventFilter(QObject *watched, QEvent *event)
         update();
         break;
     case QEvent::Move:
-    case QEvent::Resize:
-        if (!m_maximised &&
-            (m_host->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) == 0)
+    case QEvent::Resize: {
+        const bool normalState =
+            (m_host->windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen)) == 0;
+        if (!m_maximised && normalState)
             m_normalGeometry = m_host->geometry();
+        if (m_settleGeometry.isValid() && m_maximised && normalState &&
+            m_host->geometry() != m_settleGeometry && m_settleCorrections < 3) {
+            ++m_settleCorrections;
+            QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_host && m_maximised && m_settleGeometry.isValid())
+                        m_host->setGeometry(m_settleGeometry);
+                },
+                Qt::QueuedConnection);
+        }
         break;
+    }
     default:
         break;
     }
@@ -603,6 +620,7 @@ void JSCAPTION::restore()
     if (!m_host || !m_maximised)
         return;
     m_maximised = false;
+    m_settleGeometry = QRect();
     readMaxRestorePicture();
     update();
     m_host->setGeometry(m_restoreGeometry);
@@ -628,7 +646,10 @@ void JSCAPTION::takeOverSystemMaximise()
     m_host->setWindowState(m_host->windowState() & ~Qt::WindowMaximized);
     readMaxRestorePicture();
     update();
-    m_host->setGeometry(maximisedGeometry(*area, normal));
+    m_settleGeometry = maximisedGeometry(*area, normal);
+    m_settleCorrections = 0;
+    m_settleTimer.start();
+    m_host->setGeometry(m_settleGeometry);
 }
 
 } // namespace Skin

@@ -7,6 +7,7 @@
 #include "windowdrag.h"
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <functional>
@@ -155,6 +156,11 @@ private:
     // The host's geometry while it was last in its normal state, for taking over a maximise
     // that the system did.
     QRect m_normalGeometry;
+    // After taking over a system maximise: the work-area geometry, put back for a moment when
+    // the window manager's own un-maximise, which comes later, moves the window elsewhere.
+    QRect m_settleGeometry;
+    int m_settleCorrections = 0;
+    QTimer m_settleTimer;
 
     bool m_movable = true;
     bool m_onTop = false;

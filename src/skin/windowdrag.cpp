@@ -1,12 +1,18 @@
 #include "windowdrag.h"
 
-#include <QApplication>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
 
 namespace Skin {
+
+namespace {
+// How far the pointer goes before a press on the bar becomes a move. A few pixels keep a
+// shaky double-click a double-click; more would let the window lag behind the pointer by
+// as much, since the window system moves it from where the move starts.
+constexpr qreal moveThreshold = 4;
+} // namespace
 
 void WindowDrag::armMove(QWidget *window, QPointF globalPos)
 {
@@ -41,7 +47,7 @@ bool WindowDrag::pointerMoved(QPointF globalPos, Qt::MouseButtons buttons)
         return false;
     }
     if (m_state == State::Armed) {
-        if ((globalPos - m_start).manhattanLength() < QApplication::startDragDistance())
+        if ((globalPos - m_start).manhattanLength() < moveThreshold)
             return true;
         if (QWindow *handle = m_window->windowHandle(); handle && handle->startSystemMove()) {
             m_state = State::Idle;

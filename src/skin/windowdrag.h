@@ -14,8 +14,8 @@ namespace Skin {
 class WindowDrag
 {
 public:
-    // A press that turns into moving `window` once the pointer has travelled the drag
-    // distance with the left button held, so that a double-click stays a double-click.
+    // A press that turns into moving `window` once the pointer has travelled a few pixels
+    // with the left button held, so that a double-click stays a double-click.
     void armMove(QWidget *window, QPointF globalPos);
     // Starts resizing `window` by `edges` at once.
     void startResize(QWidget *window, Qt::Edges edges, QPointF globalPos);

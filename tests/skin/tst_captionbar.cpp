@@ -331,7 +331,7 @@ void TestCaptionBar::drag()
         Pointer::send(target, QEvent::MouseMove, target->mapFromGlobal(screen), Qt::NoButton, Qt::LeftButton);
     };
     Pointer::press(target, start);
-    moveTo(global + QPoint(3, 2)); // within the drag distance: a double-click stays possible
+    moveTo(global + QPoint(2, 1)); // within the threshold: a double-click stays possible
     QCOMPARE(window.host.geometry(), before);
     moveTo(global + QPoint(40, 30));
     moveTo(global + QPoint(60, 45));
