@@ -38,6 +38,7 @@ private slots:
     void brokenFiles_data();
     void brokenFiles();
     void pictureThatDoesNotLoad();
+    void everyCutAndDamageIsSafe_data();
     void everyCutAndDamageIsSafe();
 
     void fileIsReadAgainOnlyWhenItChanged();
@@ -291,10 +292,19 @@ void TestSkinStore::pictureThatDoesNotLoad()
     QCOMPARE(store.picture(u"MAX").size(), QSize(18, 16));
 }
 
+void TestSkinStore::everyCutAndDamageIsSafe_data()
+{
+    QTest::addColumn<QStringList>("rccOptions");
+    QTest::newRow("zlib") << QStringList{u"--compress-algo"_s, u"zlib"_s, u"--threshold"_s, u"0"_s};
+    QTest::newRow("zstd") << QStringList{u"--compress-algo"_s, u"zstd"_s, u"--threshold"_s, u"0"_s};
+    QTest::newRow("not packed") << QStringList{u"--no-compress"_s};
+}
+
 void TestSkinStore::everyCutAndDamageIsSafe()
 {
+    QFETCH(QStringList, rccOptions);
     TestSkin skin = TestSkin::solid();
-    skin.rccOptions = QStringList{u"--compress-algo"_s, u"zlib"_s, u"--threshold"_s, u"0"_s};
+    skin.rccOptions = rccOptions;
     QFile file(makeSkin(skin));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QByteArray whole = file.readAll();
