@@ -21,8 +21,12 @@ constexpr int iconSize = 16;
 
 void setTextColour(QLabel *label, uint colour)
 {
+    const QColor textColour = toQColor(colour);
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, toQColor(colour));
+    if (palette.isBrushSet(QPalette::Active, QPalette::WindowText) &&
+        palette.color(QPalette::WindowText) == textColour)
+        return;
+    palette.setColor(QPalette::WindowText, textColour);
     label->setPalette(palette);
 }
 

@@ -6,8 +6,10 @@
 
 #include "skin/borderresize.h"
 #include "skin/skinstore.h"
+#include "skin/windowmovehandle.h"
 
 #include <QFile>
+#include <QLabel>
 #include <QMouseEvent>
 
 #include <memory>
@@ -48,6 +50,7 @@ private slots:
     void minimumSize_data();
     void minimumSize();
     void frameless();
+    void moveHandleMovesTheWindow();
     void brokenSkins_data();
     void brokenSkins();
     void defaultSkinHasEveryPiece();
@@ -175,6 +178,24 @@ void TestFrameChrome::frameless()
     QCOMPARE(window.chrome->bottomBorder()->Path(), m_skin->path());
     // The main window's bar: the caption blue for its offset title layer.
     QCOMPARE(window.caption()->BackColor(), 0x00DC7E5Au);
+}
+
+void TestFrameChrome::moveHandleMovesTheWindow()
+{
+    ChromeWindow window(m_skin->path());
+    auto *home = new QLabel(u"首页"_s, window.content);
+    home->setGeometry(20, 20, 60, 20);
+    new WindowMoveHandle(home);
+    QVERIFY(window.exposed());
+    const QPoint global = home->mapToGlobal(QPoint(5, 5));
+    Pointer::press(home, QPoint(5, 5));
+    Pointer::send(home, QEvent::MouseMove, home->mapFromGlobal(global + QPoint(30, 40)), Qt::NoButton,
+                  Qt::LeftButton);
+    Pointer::release(home, home->mapFromGlobal(global + QPoint(30, 40)));
+    QCOMPARE(window.host.geometry(), ChromeWindow::startGeometry.translated(30, 40));
+    // Moves without the button held move nothing.
+    Pointer::move(home, QPoint(50, 10));
+    QCOMPARE(window.host.geometry(), ChromeWindow::startGeometry.translated(30, 40));
 }
 
 void TestFrameChrome::brokenSkins_data()
