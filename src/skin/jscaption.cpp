@@ -192,6 +192,9 @@ void JSCAPTION::watchHost()
     if (m_host) {
         m_host->installEventFilter(this);
         m_normalGeometry = m_host->geometry();
+        // ONTOP set before the bar had a window applies now.
+        if (m_onTop)
+            m_onTopWindow.MakeTopMost(m_host);
     }
     placeTitle();
 }
