@@ -98,6 +98,12 @@ ListAddress parseListAddress(const Config &config, const QString &address)
     return list;
 }
 
+QString singleItemCode(const QString &address)
+{
+    const qsizetype query = address.lastIndexOf(u'?');
+    return itemCodeFromAddress(query >= 0 ? address.left(query) : address);
+}
+
 qint64 listingPageCount(const QString &countText)
 {
     const QString count = CleanField(countText);
@@ -267,11 +273,7 @@ CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const
 
     switch (mode) {
     case CollectMode::Single: {
-        QString itemAddress = address;
-        const qsizetype query = itemAddress.lastIndexOf(u'?');
-        if (query >= 0)
-            itemAddress.truncate(query);
-        const QString code = itemCodeFromAddress(itemAddress);
+        const QString code = singleItemCode(address);
         if (!isItemCode(trimSpaces(code))) {
             outcome.message = u"输入的商品网址有误，请检查！"_s;
             return outcome;
