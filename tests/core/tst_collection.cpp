@@ -134,9 +134,9 @@ void TestCollection::listingWithoutStartMarker()
 
 void TestCollection::listingFullOfStartMarkers()
 {
-    // Found by fuzzing: item starts without their links, and one quote at the very end. Each
-    // code reached to that quote, so every entry held the rest of the page and the walk copied
-    // the page once per item.
+    // A worst case of the fuzz target: item starts without their links, and one quote at the
+    // very end. Each code reached to that quote, so every entry held the rest of the page and
+    // the walk copied the page once per item.
     const QString start = u"<li class=\"item\">"_s;
     QString page = u"<ul class=\"itemlist\">"_s;
     for (int i = 0; i < 3000; ++i)

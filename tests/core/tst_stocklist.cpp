@@ -92,8 +92,9 @@ void TestStockList::unsafeParametersEnd()
 
 void TestStockList::replacementsThatMultiply()
 {
-    // Found by fuzzing: a long replacement of a character the section is full of asked for the
-    // product of the two sizes (gigabytes from two pages of 30 KB). The copy is left out.
+    // A worst case of the fuzz target: a long replacement of a character the section is full of
+    // asked for the product of the two sizes (gigabytes from two pages of 30 KB). The copy is
+    // left out.
     QStringList table = parameters();
     table[21] = QString(3000, u'[');
     const QString page = u"<sku>"_s + QString(5000, u'<') + u"</sku>"_s;
