@@ -7,7 +7,8 @@
 #
 # Environment: FUZZ_TARGETS (names, default every target), FUZZ_PARALLEL (targets run at
 # once, default 1), FUZZ_TIMEOUT (default 1), FUZZ_MAX_LEN (default 65536), FUZZ_RSS_MB
-# (default 2048).
+# (default 2048), FUZZ_FLAGS (more libFuzzer options). fuzz/dicts/TARGET.dict is passed
+# as the target's dictionary.
 #
 # Seeds are written from the sandbox's data into BUILD_DIR/fuzz/seeds on every run; what
 # libFuzzer finds is kept in BUILD_DIR/fuzz/corpus (so later runs start from it), the inputs
@@ -45,10 +46,15 @@ run_target() {
     return 2
   fi
   mkdir -p "$fuzz/corpus/$target"
+  local options=(-max_total_time="$seconds" -max_len="$max_len" -timeout="$timeout" -rss_limit_mb="$rss_mb"
+    -malloc_limit_mb="$rss_mb" -print_final_stats=1 -artifact_prefix="$fuzz/findings/$target-")
+  if [ -f "$root/fuzz/dicts/$target.dict" ]; then
+    options+=(-dict="$root/fuzz/dicts/$target.dict")
+  fi
   # The corpus folder comes first: new units go there; the seeds are only read.
-  "$binary" -max_total_time="$seconds" -max_len="$max_len" -timeout="$timeout" -rss_limit_mb="$rss_mb" \
-    -malloc_limit_mb="$rss_mb" -print_final_stats=1 -artifact_prefix="$fuzz/findings/$target-" \
-    "$fuzz/corpus/$target" "$fuzz/seeds/$target" >"$fuzz/logs/$target.log" 2>&1
+  # shellcheck disable=SC2086 # FUZZ_FLAGS is a list of options
+  "$binary" "${options[@]}" ${FUZZ_FLAGS:-} "$fuzz/corpus/$target" "$fuzz/seeds/$target" \
+    >"$fuzz/logs/$target.log" 2>&1
 }
 
 # The figures libFuzzer printed last: executions, coverage, corpus size.
