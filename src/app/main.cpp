@@ -1,4 +1,5 @@
 #include "mainwindow.h"
+#include "qttranslations.h"
 
 #include "core/httpclient.h"
 #include "core/text.h"
@@ -11,6 +12,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Quorvex"_s);
+    App::installQtTranslations(app);
     const QString programDir = QCoreApplication::applicationDirPath();
     const Core::Config config = Core::Config::load(Core::programFilePath(programDir, u"quorvex.ini"_s));
     Core::HttpClient client(Core::HttpOptions::fromConfig(config));

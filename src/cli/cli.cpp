@@ -3,6 +3,7 @@
 #include "core/collection.h"
 #include "core/config.h"
 #include "core/httpclient.h"
+#include "core/inputranges.h"
 #include "core/itemlist.h"
 #include "core/itemservice.h"
 #include "export/exportjob.h"
@@ -241,24 +242,18 @@ int runExport(const QStringList &arguments, QTextStream &err)
         return NothingDone;
     }
     // The window's checks, as refusals: a command line has nobody to warn.
-    if (parser.isSet(u"price-percent"_s)) {
-        const QString percent = parser.value(u"price-percent"_s);
-        const QString decimals = parser.value(u"price-decimals"_s);
-        if (!Core::isNumericWithin(percent, 1, 10000)) {
-            err << "quorvex-cli export: --price-percent takes a number from 1 to 10000, not " << percent << "\n";
-            return NothingDone;
-        }
-        bool whole = false;
-        const int places = Core::trimSpaces(decimals).toInt(&whole);
-        if (!whole || places < 0 || places > 5) {
-            err << "quorvex-cli export: --price-decimals takes a whole number from 0 to 5, not " << decimals << "\n";
-            return NothingDone;
-        }
-    }
-    if (parser.isSet(u"stock"_s) && !Core::isNumericWithin(parser.value(u"stock"_s), 0, 1e9)) {
-        err << "quorvex-cli export: --stock takes a number of at least 0, not " << parser.value(u"stock"_s) << "\n";
+    const auto refused = [&parser, &err](const QString &name, const Core::InputRange &range) {
+        if (!parser.isSet(name) || range.accepts(parser.value(name)))
+            return false;
+        err << "quorvex-cli export: --" << name << " takes a " << (range.wholeNumber ? "whole number" : "number")
+            << " from " << QString::number(range.lowest, 'g', 12) << " to " << QString::number(range.highest, 'g', 12)
+            << ", not " << parser.value(name) << "\n";
+        return true;
+    };
+    if (refused(u"price-percent"_s, Core::pricePercentOption())
+        || refused(u"price-decimals"_s, Core::priceDecimalsOption())
+        || refused(u"stock"_s, Core::stockValueOption()))
         return NothingDone;
-    }
     if (!readNumberOption(parser, u"jobs"_s, 1, Export::maxJobs, options.jobs, err))
         return NothingDone;
     Common common;

@@ -151,10 +151,7 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
 
 QString timeBasedCsvName(const QDateTime &when)
 {
-    const QDate date = when.date();
-    const QTime time = when.time();
-    return QString::number(date.year()) + QString::number(date.month()) + QString::number(date.day())
-        + QString::number(time.hour()) + QString::number(time.minute()) + u".csv"_s;
+    return when.toString(u"yyyyMMddhhmm"_s) + u".csv"_s;
 }
 
 Collector::Collector(HttpClient &client, const Config &config) : m_client(client), m_config(config) {}

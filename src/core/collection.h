@@ -47,7 +47,8 @@ constexpr int maxListingPages = 2500;
 // The item list entries of one listing page, cut with the collection markers.
 QStringList listingEntries(const QString &page, const QStringList &markers, int kind);
 
-// The time-based import file name: year, month, day, hour and minute without leading zeros.
+// The time-based import file name: yyyyMMddhhmm + ".csv", zero-padded so that two times
+// of one day (1:25 and 12:05) never give the same name.
 QString timeBasedCsvName(const QDateTime &when);
 
 struct CollectOutcome

@@ -1,6 +1,7 @@
 #include "parampages.h"
 
 #include "config.h"
+#include "parameterslots.h"
 #include "text.h"
 
 #include <algorithm>
@@ -13,15 +14,15 @@ ParamPageInfo paramPageInfo(ParamPage page)
 {
     switch (page) {
     case ParamPage::Main:
-        return {u"copy36.htm"_s, {}, u"店铺复制"_s, true, WaitMode::Short, 43};
+        return {u"copy36.htm"_s, {}, u"店铺复制"_s, true, WaitMode::Short, MainSlot::count};
     case ParamPage::App:
-        return {u"copy_app35.htm"_s, {}, u"app"_s, false, WaitMode::Short, 21};
+        return {u"copy_app35.htm"_s, {}, u"app"_s, false, WaitMode::Short, applicationSlotCount};
     case ParamPage::UrlFind:
-        return {u"copy_fwz33.htm"_s, {}, u"找网址参数"_s, false, WaitMode::Long, 51};
+        return {u"copy_fwz33.htm"_s, {}, u"找网址参数"_s, false, WaitMode::Long, pageSlotCount};
     case ParamPage::Stock:
-        return {u"ks_set.htm"_s, u"?21212"_s, u"找库存参数"_s, true, WaitMode::Short, 51};
+        return {u"ks_set.htm"_s, u"?21212"_s, u"找库存参数"_s, true, WaitMode::Short, pageSlotCount};
     case ParamPage::FirstItem:
-        return {u"f_1sp.htm"_s, {}, u"找首个商品"_s, false, WaitMode::Long, 51};
+        return {u"f_1sp.htm"_s, {}, u"找首个商品"_s, false, WaitMode::Long, pageSlotCount};
     }
     Q_UNREACHABLE();
     return {};
