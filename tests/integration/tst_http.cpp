@@ -135,7 +135,7 @@ void TestHttp::downloadsReportStatusAndCompleteness()
 
     // A reply above the size limit is broken off, whatever it holds.
     Core::HttpOptions small = options();
-    small.maxBodyBytes = 1000;
+    small.maxPageBytes = 1000;
     HttpClient limited(small);
     const HttpResult big = limited.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s, WaitMode::Long});
     QVERIFY(!big.completed);
