@@ -137,8 +137,13 @@ void MainWindow::connectControls()
 
 void MainWindow::watchInput(QLineEdit *box, InlineWarning *warning, std::function<QString(const QString &)> check)
 {
-    connect(box, &QLineEdit::textChanged, warning,
-            [box, warning, check = std::move(check)](const QString &text) { warning->setWarning(box, check(text)); });
+    const auto run = [box, warning, check = std::move(check)](const QString &text) {
+        warning->setWarning(box, check(text));
+    };
+    // Every keystroke, also one that types the text the box already held ("0" over "0"),
+    // and every text the program puts there.
+    connect(box, &QLineEdit::textEdited, warning, run);
+    connect(box, &QLineEdit::textChanged, warning, run);
 }
 
 void MainWindow::connectLinks()

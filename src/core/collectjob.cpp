@@ -1,11 +1,10 @@
 #include "collectjob.h"
 
-#include "httpclient.h"
-
 namespace Core {
 
-CollectJob::CollectJob(HttpClient &client, Config config, CollectMode mode, QString address, QObject *parent)
-    : QObject(parent), m_client(client), m_config(std::move(config)), m_mode(mode), m_address(std::move(address))
+CollectJob::CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address,
+                       QObject *parent)
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_mode(mode), m_address(std::move(address))
 {
 }
 
@@ -22,6 +21,7 @@ CollectOutcome CollectJob::run()
 void CollectJob::cancel()
 {
     m_cancelled = true;
+    m_cancel.cancel();
 }
 
 } // namespace Core

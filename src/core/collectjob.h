@@ -2,6 +2,7 @@
 
 #include "collection.h"
 #include "config.h"
+#include "httpclient.h"
 
 #include <QObject>
 
@@ -9,20 +10,18 @@
 
 namespace Core {
 
-class HttpClient;
-
 // The collection run of "添加网址" as a job: run() blocks on a worker thread, entries and
-// progress texts come out as signals, and cancel() (from any thread) ends it early.
+// progress texts come out as signals, and cancel() (from any thread) ends it at once:
+// its requests in flight are aborted.
 class CollectJob : public QObject
 {
     Q_OBJECT
 
 public:
-    CollectJob(HttpClient &client, Config config, CollectMode mode, QString address, QObject *parent = nullptr);
+    CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address, QObject *parent = nullptr);
 
     CollectOutcome run();
     void cancel();
-    bool isCancelled() const { return m_cancelled; }
 
 signals:
     void entryFound(const QString &entry);
@@ -31,7 +30,8 @@ signals:
     void finished(const Core::CollectOutcome &outcome, bool cancelled);
 
 private:
-    HttpClient &m_client;
+    CancelToken m_cancel;
+    HttpClient m_client;  // carries m_cancel
     const Config m_config;
     const CollectMode m_mode;
     const QString m_address;

@@ -72,8 +72,8 @@ QString ImportOutcome::text() const
     return result;
 }
 
-ImportJob::ImportJob(HttpClient &client, Config config, QString path, QObject *parent)
-    : QObject(parent), m_client(client), m_config(std::move(config)), m_path(std::move(path))
+ImportJob::ImportJob(const HttpClient &client, Config config, QString path, QObject *parent)
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_path(std::move(path))
 {
 }
 
@@ -95,6 +95,9 @@ ImportOutcome ImportJob::run()
     emit progress(progressText(0, outcome.total));
 
     const auto hand = [this, &outcome](const QString &entry) {
+        // A lookup the stop cut short would come back without its name.
+        if (m_cancelled)
+            return;
         ++outcome.imported;
         emit entryFound(entry);
         emit progress(progressText(outcome.imported, outcome.total));
@@ -126,6 +129,7 @@ ImportOutcome ImportJob::run()
 void ImportJob::cancel()
 {
     m_cancelled = true;
+    m_cancel.cancel();
 }
 
 } // namespace Core

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config.h"
+#include "httpclient.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -9,8 +10,6 @@
 #include <atomic>
 
 namespace Core {
-
-class HttpClient;
 
 // What "导入网址" finds in a file, line by line: item list entries ("网址ID:" code "："
 // name, the form the list shows and the CLI reads) are taken as they stand; any other
@@ -40,13 +39,14 @@ struct ImportOutcome
 };
 
 // The import of "导入网址" as a job: reads the file, asks the item service for the name of
-// each address (entries keep theirs) and hands the entries on in file order.
+// each address (entries keep theirs) and hands the entries on in file order. cancel()
+// (from any thread) aborts the lookups in flight and ends it.
 class ImportJob : public QObject
 {
     Q_OBJECT
 
 public:
-    ImportJob(HttpClient &client, Config config, QString path, QObject *parent = nullptr);
+    ImportJob(const HttpClient &client, Config config, QString path, QObject *parent = nullptr);
 
     ImportOutcome run();
     void cancel();
@@ -57,7 +57,8 @@ signals:
     void finished(const Core::ImportOutcome &outcome);
 
 private:
-    HttpClient &m_client;
+    CancelToken m_cancel;
+    HttpClient m_client;  // carries m_cancel
     const Config m_config;
     const QString m_path;
     std::atomic_bool m_cancelled = false;

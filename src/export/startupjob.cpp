@@ -24,9 +24,9 @@ QString leftoverUpdateCopyName()
 #endif
 }
 
-StartupJob::StartupJob(Core::HttpClient &client, Core::Config config, QString programDir, QStringList designSlots,
-                       QObject *parent)
-    : QObject(parent), m_client(client), m_config(std::move(config)), m_programDir(std::move(programDir)),
+StartupJob::StartupJob(const Core::HttpClient &client, Core::Config config, QString programDir,
+                       QStringList designSlots, QObject *parent)
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_programDir(std::move(programDir)),
       m_designSlots(std::move(designSlots))
 {
 }
@@ -49,6 +49,7 @@ StartupResult StartupJob::run()
 void StartupJob::cancel()
 {
     m_cancelled = true;
+    m_cancel.cancel();
 }
 
 void StartupJob::fail(StartupResult &result, const QString &text)

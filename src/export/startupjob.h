@@ -1,15 +1,12 @@
 #pragma once
 
 #include "core/config.h"
+#include "core/httpclient.h"
 
 #include <QObject>
 #include <QStringList>
 
 #include <atomic>
-
-namespace Core {
-class HttpClient;
-}
 
 namespace Export {
 
@@ -32,14 +29,14 @@ QString leftoverUpdateCopyName();
 // The start-up of the main window as a job: the main parameter page into the parameter
 // slots, the application page (only when the main page was read), the default watermark
 // pictures when missing, and the updater's leftover copy removed. run() blocks on a worker
-// thread; cancel() ends it after the step in progress.
+// thread; cancel() (from any thread) aborts its requests in flight and ends it.
 class StartupJob : public QObject
 {
     Q_OBJECT
 
 public:
     // designSlots: the slots as they stand before any page is read.
-    StartupJob(Core::HttpClient &client, Core::Config config, QString programDir, QStringList designSlots,
+    StartupJob(const Core::HttpClient &client, Core::Config config, QString programDir, QStringList designSlots,
                QObject *parent = nullptr);
 
     StartupResult run();
@@ -54,7 +51,8 @@ private:
     void removeLeftoverCopy(StartupResult &result);
     void fail(StartupResult &result, const QString &text);
 
-    Core::HttpClient &m_client;
+    Core::CancelToken m_cancel;
+    Core::HttpClient m_client;  // carries m_cancel
     const Core::Config m_config;
     const QString m_programDir;
     const QStringList m_designSlots;

@@ -1,5 +1,7 @@
 #include "core/config.h"
 #include "core/decimal.h"
+#include "core/importjob.h"
+#include "core/inputranges.h"
 #include "core/itemlist.h"
 #include "core/text.h"
 
@@ -20,6 +22,11 @@ private slots:
     void itemCodes_data();
     void itemCodes();
     void addressFile();
+    void importFile_data();
+    void importFile();
+    void importFileCap();
+    void inputRanges_data();
+    void inputRanges();
 };
 
 void TestValuesAndLists::hundredths_data()
@@ -121,6 +128,98 @@ void TestValuesAndLists::addressFile()
     const QByteArray entries = encodeAnsi(u"网址ID:C1：红色杯子\r\n网址ID:C2：蓝色\r\n"_s);
     QCOMPARE(readItemListFile(entries), (QStringList{u"网址ID:C1：红色杯子"_s, u"网址ID:C2：蓝色"_s}));
     QCOMPARE(readItemListFile(u"网址ID:C1：红色杯子\n"_s.toUtf8()), (QStringList{u"网址ID:C1：红色杯子"_s}));
+}
+
+void TestValuesAndLists::importFile_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<int>("entryLines");
+    QTest::addColumn<int>("ignoredLines");
+    const QString a1 = u"http://a.paipai.com/A1"_s;
+    const QString a2 = u"http://a.paipai.com/A2"_s;
+    QTest::newRow("address file") << (a1 + u", "_s + a2 + u"\r\nnote\r\n\r\n"_s).toUtf8() << QStringList{a1, a2}
+                                  << 0 << 1;
+    QTest::newRow("entries, GBK") << encodeAnsi(u"网址ID:C1：红色杯子\r\n 网址ID:C2：蓝色 \r\n"_s)
+                                  << QStringList{u"网址ID:C1：红色杯子"_s, u"网址ID:C2：蓝色"_s} << 2 << 0;
+    // Both forms in one file keep their order; an entry line is not cut at its commas.
+    QTest::newRow("mixed") << (u"网址ID:C1：杯子, 大号\n"_s + a1 + u"\n网址ID:C2：\nhttps://x\n"_s).toUtf8()
+                           << QStringList{u"网址ID:C1：杯子, 大号"_s, a1, u"网址ID:C2："_s} << 2 << 1;
+    QTest::newRow("quoted address with a comma") << (u"\""_s + a1 + u",x\"\r\n"_s).toUtf8()
+                                                 << QStringList{a1 + u",x"_s} << 0 << 0;
+    QTest::newRow("blank lines are not ignored lines") << QByteArray("\r\n  \n\n") << QStringList() << 0 << 0;
+    QTest::newRow("nothing usable") << QByteArray("hello\nworld") << QStringList() << 0 << 2;
+}
+
+void TestValuesAndLists::importFile()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, items);
+    QFETCH(int, entryLines);
+    QFETCH(int, ignoredLines);
+    const ImportFile file = readImportFile(bytes);
+    QCOMPARE(file.items, items);
+    QCOMPARE(file.entryLines, entryLines);
+    QCOMPARE(file.ignoredLines, ignoredLines);
+    QCOMPARE(file.dropped, 0);
+}
+
+void TestValuesAndLists::importFileCap()
+{
+    QString text;
+    for (int i = 0; i < maxImportedAddresses + 5; ++i)
+        text += (i % 2 ? u"http://a.paipai.com/"_s : u"网址ID:"_s) + QString::number(i) + u"：\n"_s;
+    const ImportFile file = readImportFile(text.toUtf8());
+    QCOMPARE(file.items.size(), maxImportedAddresses);
+    QCOMPARE(file.dropped, 5);
+    QCOMPARE(file.items.last(), u"http://a.paipai.com/9999："_s);
+
+    ImportOutcome outcome;
+    outcome.total = maxImportedAddresses;
+    outcome.imported = maxImportedAddresses;
+    outcome.dropped = 5;
+    outcome.ignoredLines = 1;
+    QCOMPARE(outcome.text(), u"导入完成，共读取10000个网址，忽略1行；超过10000个，另有5个未导入"_s);
+    outcome.cancelled = true;
+    outcome.imported = 12;
+    QCOMPARE(outcome.text(), u"导入已停止，已导入12/10000个网址"_s);
+}
+
+void TestValuesAndLists::inputRanges_data()
+{
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("percent 1") << u"percent"_s << u"1"_s << true;
+    QTest::newRow("percent 10000") << u"percent"_s << u"10000"_s << true;
+    QTest::newRow("percent 0") << u"percent"_s << u"0"_s << false;
+    QTest::newRow("percent 10001") << u"percent"_s << u"10001"_s << false;
+    QTest::newRow("percent 99.5") << u"percent"_s << u"99.5"_s << true;
+    QTest::newRow("percent text") << u"percent"_s << u"abc"_s << false;
+    QTest::newRow("window decimals 0") << u"decimals"_s << u"0"_s << false;
+    QTest::newRow("window decimals 5") << u"decimals"_s << u"5"_s << true;
+    QTest::newRow("window decimals 6") << u"decimals"_s << u"6"_s << false;
+    QTest::newRow("window stock -5") << u"stock"_s << u"-5"_s << true;
+    QTest::newRow("window stock text") << u"stock"_s << u"x"_s << false;
+    QTest::newRow("option decimals 0") << u"decimals option"_s << u"0"_s << true;
+    QTest::newRow("option decimals 2.5") << u"decimals option"_s << u"2.5"_s << false;
+    QTest::newRow("option decimals 9") << u"decimals option"_s << u"9"_s << false;
+    QTest::newRow("option stock 0") << u"stock option"_s << u"0"_s << true;
+    QTest::newRow("option stock -5") << u"stock option"_s << u"-5"_s << false;
+}
+
+void TestValuesAndLists::inputRanges()
+{
+    QFETCH(QString, range);
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    const QHash<QString, InputRange> ranges{{u"percent"_s, pricePercentInput()},
+                                            {u"decimals"_s, priceDecimalsInput()},
+                                            {u"stock"_s, stockValueInput()},
+                                            {u"decimals option"_s, priceDecimalsOption()},
+                                            {u"stock option"_s, stockValueOption()}};
+    QCOMPARE(ranges.value(range).accepts(text), accepted);
+    QVERIFY(!ranges.value(range).message.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestValuesAndLists)

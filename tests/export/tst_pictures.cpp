@@ -2,8 +2,15 @@
 #include "export/location.h"
 #include "export/pictures.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Export;
@@ -20,6 +27,8 @@ private slots:
     void descriptionPictures_data();
     void descriptionPictures();
     void utf8File();
+    void atomicWrite_data();
+    void atomicWrite();
     void processing_data();
     void processing();
     void linkStripping_data();
@@ -125,6 +134,66 @@ void TestPictures::utf8File()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF") + u"库存"_s.toUtf8());
     QVERIFY(!writeUtf8File(u"x"_s, dir.filePath(u"missing/s.xml"_s), true).isEmpty());
+}
+
+void TestPictures::atomicWrite_data()
+{
+    QTest::addColumn<QString>("target");  // inside the test folder, which holds "old.txt"
+    QTest::addColumn<bool>("fileSizeLimit");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("replaces the old file") << u"old.txt"_s << false << true;
+    QTest::newRow("a new file") << u"new.txt"_s << false << true;
+    QTest::newRow("missing folder") << u"missing/new.txt"_s << false << false;
+    QTest::newRow("target is a folder") << u"folder"_s << false << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("the write breaks off") << u"old.txt"_s << true << false;
+#endif
+}
+
+void TestPictures::atomicWrite()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, fileSizeLimit);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    QFile old(dir.filePath(u"old.txt"_s));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("the old file");
+    old.close();
+    QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+    const QStringList before = QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    const QByteArray bytes(256 * 1024, 'n');
+
+    QString error;
+    bool result = false;
+    if (fileSizeLimit) {
+#ifdef Q_OS_UNIX
+        // The disk fills up part way through: writes past 16 KB fail.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 16 * 1024;
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        result = writeFileAtomically(dir.filePath(target), bytes, &error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+#endif
+    } else {
+        result = writeFileAtomically(dir.filePath(target), bytes, &error);
+    }
+    QCOMPARE(result, written);
+    QCOMPARE(error.isEmpty(), written);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll() == bytes, written && target == u"old.txt"_s);
+    old.close();
+    if (!written) {
+        // A failed write leaves every file as it was, and no half-written one beside them.
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the old file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
+        QVERIFY(QFileInfo(dir.filePath(u"folder"_s)).isDir());
+    }
 }
 
 void TestPictures::processing_data()
