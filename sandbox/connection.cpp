@@ -6,8 +6,14 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <QDeadlineTimer>
+
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
+#endif
+#ifdef Q_OS_LINUX
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
 #endif
 
 using namespace Qt::Literals::StringLiterals;
@@ -20,6 +26,27 @@ namespace {
 constexpr qsizetype MaxBufferedInput = 8 * 1024 * 1024;
 // How long a refused client gets to finish sending before the connection is dropped.
 constexpr int LingerMs = 2000;
+// How long a reset waits for the part of the body it lets through to leave.
+constexpr int ResetDrainMs = 10'000;
+// Where the kernel cannot say what it still holds, the reset waits this long instead.
+constexpr int ResetGraceMs = 200;
+// A streamed answer goes out in chunks of this size while less than StreamBacklog waits in
+// the socket's own buffer; the kernel's send buffer holds a few megabytes more at most.
+constexpr qint64 StreamChunk = 64 * 1024;
+constexpr qint64 StreamBacklog = 256 * 1024;
+
+// Bytes the kernel still holds for the peer, sent or not yet acknowledged; -1 when unknown.
+qint64 unsentBytes(qintptr descriptor)
+{
+#ifdef Q_OS_LINUX
+    int pending = 0;
+    if (descriptor >= 0 && ::ioctl(int(descriptor), SIOCOUTQ, &pending) == 0)
+        return pending;
+#else
+    Q_UNUSED(descriptor);
+#endif
+    return -1;
+}
 
 } // namespace
 
@@ -31,6 +58,7 @@ Connection::Connection(QTcpSocket *socket, Server *server) : QObject(server), m_
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     connect(m_socket, &QTcpSocket::readyRead, this, &Connection::readIncoming);
     connect(m_socket, &QTcpSocket::disconnected, this, &Connection::closed);
+    connect(m_socket, &QTcpSocket::bytesWritten, this, &Connection::continueStream);
     if (m_socket->bytesAvailable() > 0)
         QTimer::singleShot(0, this, &Connection::readIncoming);
 }
@@ -162,6 +190,17 @@ void Connection::deliver(const HttpResponse &response, bool keepAlive)
         m_socket->disconnectFromHost();
         return;
     }
+    case HttpResponse::Delivery::ResetBody: {
+        const QByteArray &body = response.body();
+        m_socket->write(response.head(false, body.size()));
+        m_socket->write(body.first(body.size() / 2));
+        m_stopped = true;
+        resetWhenSent();
+        return;
+    }
+    case HttpResponse::Delivery::Stream:
+        startStream(response, keepAlive);
+        return;
     case HttpResponse::Delivery::Normal:
         break;
     }
@@ -187,6 +226,72 @@ void Connection::resetConnection()
 #endif
     m_socket->abort();
     closed();
+}
+
+void Connection::resetWhenSent()
+{
+    // A reset throws away whatever the kernel still holds for the client, so the part of
+    // the body that is meant to arrive has to be gone (and acknowledged) first.
+    const QDeadlineTimer deadline(ResetDrainMs);
+    const QDeadlineTimer grace(ResetGraceMs);
+    auto *poll = new QTimer(this);
+    poll->setInterval(5);
+    connect(poll, &QTimer::timeout, this, [this, poll, deadline, grace] {
+        if (m_closed) {
+            poll->stop();
+            return;
+        }
+        if (!deadline.hasExpired()) {
+            if (m_socket->bytesToWrite() > 0)
+                return;
+            const qint64 unsent = unsentBytes(m_socket->socketDescriptor());
+            if (unsent > 0 || (unsent < 0 && !grace.hasExpired()))
+                return;
+        }
+        poll->stop();
+        resetConnection();
+    });
+    poll->start();
+}
+
+void Connection::startStream(const HttpResponse &response, bool keepAlive)
+{
+    m_socket->write(response.head(keepAlive, response.streamLength()));
+    m_streaming = true;
+    m_streamKeepAlive = keepAlive;
+    m_streamLength = response.streamLength();
+    m_streamPrefix = response.body().first(std::min<qint64>(response.body().size(), m_streamLength));
+    m_streamSent = 0;
+    // Later requests on this connection wait until the whole answer is out.
+    m_waiting = true;
+    continueStream();
+}
+
+void Connection::continueStream()
+{
+    if (!m_streaming || m_closed)
+        return;
+    static const QByteArray filler(StreamChunk, ' ');
+    while (m_streamSent < m_streamLength && m_socket->bytesToWrite() < StreamBacklog) {
+        const qint64 size = std::min(StreamChunk, m_streamLength - m_streamSent);
+        // The body first (a chunk ends where it does), then filler up to the length.
+        const QByteArray chunk = m_streamSent < m_streamPrefix.size() ? m_streamPrefix.mid(m_streamSent, size)
+                                                                      : filler.first(size);
+        m_socket->write(chunk);
+        m_streamSent += chunk.size();
+    }
+    if (m_streamSent < m_streamLength)
+        return;
+    m_streaming = false;
+    m_streamPrefix.clear();
+    if (!m_streamKeepAlive) {
+        m_stopped = true;
+        m_socket->disconnectFromHost();
+        return;
+    }
+    m_waiting = false;
+    // Not called directly: this may run inside processBuffer's own loop.
+    QMetaObject::invokeMethod(this, &Connection::processBuffer, Qt::QueuedConnection);
 }
 
 void Connection::closed()

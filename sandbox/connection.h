@@ -27,6 +27,9 @@ private:
     void answerAndLinger(const HttpResponse &response);
     void deliver(const HttpResponse &response, bool keepAlive);
     void resetConnection();
+    void resetWhenSent();
+    void startStream(const HttpResponse &response, bool keepAlive);
+    void continueStream();
     void closed();
 
     QTcpSocket *m_socket;
@@ -38,6 +41,14 @@ private:
     // Nothing more will be answered (hang, close, reset); input is read and dropped.
     bool m_stopped = false;
     bool m_closed = false;
+
+    // A streamed answer in progress (oversize): written as the socket drains, so even a
+    // reply of gigabytes only ever has a little of itself in memory.
+    bool m_streaming = false;
+    bool m_streamKeepAlive = false;
+    QByteArray m_streamPrefix;
+    qint64 m_streamLength = 0;
+    qint64 m_streamSent = 0;
 };
 
 } // namespace Sandbox

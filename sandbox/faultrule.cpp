@@ -26,10 +26,19 @@ std::optional<FaultRule> FaultRule::create(const QString &pattern, const QString
         rule.m_kind = Kind::Hang;
     } else if (kind == u"reset") {
         rule.m_kind = Kind::Reset;
+    } else if (kind == u"reset-body") {
+        rule.m_kind = Kind::ResetBody;
     } else if (kind == u"truncate") {
         rule.m_kind = Kind::Truncate;
+    } else if (kind == u"cut") {
+        rule.m_kind = Kind::Cut;
     } else if (kind == u"empty") {
         rule.m_kind = Kind::Empty;
+    } else if (kind == u"redirect-loop") {
+        rule.m_kind = Kind::RedirectLoop;
+    } else if (kind == u"garbage:png" || kind == u"garbage:jpeg") {
+        rule.m_kind = Kind::Garbage;
+        rule.m_picture = kind.endsWith(u"png") ? Picture::Png : Picture::Jpeg;
     } else if (kind.startsWith(u"status:")) {
         bool ok = false;
         const int code = kind.mid(7).toInt(&ok);
@@ -39,8 +48,21 @@ std::optional<FaultRule> FaultRule::create(const QString &pattern, const QString
         }
         rule.m_kind = Kind::Status;
         rule.m_statusCode = code;
+    } else if (kind.startsWith(u"oversize:")) {
+        bool ok = false;
+        const qint64 bytes = kind.mid(9).toLongLong(&ok);
+        if (!ok || bytes < 1 || bytes > MaxOversizeBytes || !kind.at(9).isDigit()) {
+            *error = u"fault kind \""_s + kind + u"\" needs a size from 1 to "_s +
+                     QString::number(MaxOversizeBytes) + u" bytes"_s;
+            return std::nullopt;
+        }
+        rule.m_kind = Kind::Oversize;
+        rule.m_oversizeBytes = bytes;
     } else {
-        *error = u"unknown fault kind \""_s + kind + u"\" (hang, reset, status:CODE, truncate, empty)"_s;
+        *error =
+            u"unknown fault kind \""_s + kind +
+            u"\" (hang, reset, reset-body, status:CODE, truncate, cut, empty, garbage:png, garbage:jpeg, "
+            u"oversize:BYTES, redirect-loop)"_s;
         return std::nullopt;
     }
     return rule;
@@ -80,10 +102,20 @@ QString FaultRule::kindName() const
         return u"hang"_s;
     case Kind::Reset:
         return u"reset"_s;
+    case Kind::ResetBody:
+        return u"reset-body"_s;
     case Kind::Truncate:
         return u"truncate"_s;
+    case Kind::Cut:
+        return u"cut"_s;
     case Kind::Empty:
         return u"empty"_s;
+    case Kind::RedirectLoop:
+        return u"redirect-loop"_s;
+    case Kind::Garbage:
+        return m_picture == Picture::Png ? u"garbage:png"_s : u"garbage:jpeg"_s;
+    case Kind::Oversize:
+        return u"oversize:"_s + QString::number(m_oversizeBytes);
     case Kind::Status:
         break;
     }

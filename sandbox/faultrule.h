@@ -11,7 +11,11 @@ namespace Sandbox {
 class FaultRule
 {
 public:
-    enum class Kind { Hang, Reset, Status, Truncate, Empty };
+    enum class Kind { Hang, Reset, Status, Truncate, Empty, ResetBody, Cut, Garbage, Oversize, RedirectLoop };
+    enum class Picture { Png, Jpeg };
+
+    // The largest oversize answer: 4 GiB, beyond what any reader should accept.
+    static constexpr qint64 MaxOversizeBytes = qint64(4) * 1024 * 1024 * 1024;
 
     // spec is "PATTERN=KIND"; the pattern may itself contain '=' (queries do), the kind never does.
     static std::optional<FaultRule> fromSpec(const QString &spec, QString *error);
@@ -25,12 +29,16 @@ public:
     QString pattern() const { return m_pattern; }
     Kind kind() const { return m_kind; }
     int statusCode() const { return m_statusCode; }
+    Picture picture() const { return m_picture; }
+    qint64 oversizeBytes() const { return m_oversizeBytes; }
     QString kindName() const;
 
 private:
     QString m_pattern;
     Kind m_kind = Kind::Status;
     int m_statusCode = 0;
+    Picture m_picture = Picture::Png;
+    qint64 m_oversizeBytes = 0;
 };
 
 } // namespace Sandbox

@@ -158,6 +158,7 @@ bool HttpRequest::parseTarget(QByteArrayView target)
         m_host = hostWithoutPort(authority);
         if (m_host.isEmpty())
             return false;
+        m_authority = QString::fromLatin1(authority);
         rest = rest.sliced(authorityEnd);
     } else {
         return false;
@@ -170,6 +171,7 @@ bool HttpRequest::parseTarget(QByteArrayView target)
     QByteArrayView rawPath = question >= 0 ? rest.first(question) : rest;
     if (question >= 0)
         m_query = QString::fromLatin1(rest.sliced(question + 1));
+    m_rawPath = rawPath.isEmpty() ? u"/"_s : QString::fromLatin1(rawPath);
     m_path = rawPath.isEmpty() ? u"/"_s : decodeComponent(rawPath);
     return m_path.startsWith(u'/');
 }
@@ -194,6 +196,7 @@ bool HttpRequest::parseHeader(QByteArrayView line)
         m_hostHeaderSeen = true;
         if (!m_absoluteForm) {
             m_host = hostWithoutPort(value);
+            m_authority = QString::fromLatin1(value);
             if (m_host.isEmpty() && !m_http10)
                 return false;
         }
@@ -238,6 +241,12 @@ QString HttpRequest::target() const
     if (m_query.isEmpty())
         return m_host + m_path;
     return m_host + m_path + u'?' + m_query;
+}
+
+QString HttpRequest::requestedUrl() const
+{
+    const QString authority = m_authority.isEmpty() ? m_host : m_authority;
+    return u"http://"_s + authority + m_rawPath + (m_query.isEmpty() ? QString() : u'?' + m_query);
 }
 
 QString HttpRequest::queryItem(QStringView name) const

@@ -29,6 +29,9 @@ public:
     QString query() const { return m_query; }
     // "host/path?query": what fault patterns are matched against.
     QString target() const;
+    // The address as the client asked for it, "http://" + authority (port kept) + the raw
+    // path and query: what a redirect back to the same place names.
+    QString requestedUrl() const;
     QString hostAndPath() const { return m_host + m_path; }
     // First value of a query parameter, '+' read as space and percent-decoded.
     QString queryItem(QStringView name) const;
@@ -46,7 +49,9 @@ private:
 
     QByteArray m_method;
     QString m_host;
+    QString m_authority;
     QString m_path;
+    QString m_rawPath;
     QString m_query;
     bool m_http10 = false;
     bool m_keepAlive = true;

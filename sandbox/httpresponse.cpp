@@ -31,6 +31,12 @@ void HttpResponse::addHeader(const QByteArray &name, const QByteArray &value)
     m_headers.append({name, value});
 }
 
+void HttpResponse::setStream(qint64 length)
+{
+    m_delivery = Delivery::Stream;
+    m_streamLength = length;
+}
+
 QByteArray HttpResponse::head(bool keepAlive, qint64 declaredLength) const
 {
     // 1xx, 204 and 304 never carry a body, so announcing one would desynchronise the client.

@@ -13,7 +13,9 @@ class HttpResponse
 {
 public:
     // How the answer reaches the client; anything but Normal is an injected fault.
-    enum class Delivery { Normal, Hang, Reset, Truncate };
+    // Truncate closes after half the body, ResetBody resets the connection there instead,
+    // and Stream sends streamLength() bytes: the body, then filler, written as the socket drains.
+    enum class Delivery { Normal, Hang, Reset, Truncate, ResetBody, Stream };
 
     HttpResponse() = default;
     HttpResponse(int status, const QByteArray &contentType, const QByteArray &body);
@@ -30,6 +32,9 @@ public:
 
     Delivery delivery() const { return m_delivery; }
     void setDelivery(Delivery delivery) { m_delivery = delivery; }
+    qint64 streamLength() const { return m_streamLength; }
+    // A streamed answer of length bytes: those of the body first (cut to length), then filler.
+    void setStream(qint64 length);
     // Some answers (errors in the request itself) must end the connection.
     bool forcesClose() const { return m_forcesClose; }
     void setForcesClose(bool close) { m_forcesClose = close; }
@@ -46,6 +51,7 @@ private:
     QByteArray m_body;
     QList<std::pair<QByteArray, QByteArray>> m_headers;
     Delivery m_delivery = Delivery::Normal;
+    qint64 m_streamLength = 0;
     bool m_forcesClose = false;
 };
 

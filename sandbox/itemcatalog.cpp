@@ -19,6 +19,16 @@ ItemCatalog::ItemCatalog(quint32 seed, int shopItems) : m_shop(seed, shopItems)
 
 bool ItemCatalog::loadSamples(const QString &itemsFile, QString *error)
 {
+    return load(itemsFile, false, error);
+}
+
+bool ItemCatalog::loadHostile(const QString &itemsFile, QString *error)
+{
+    return load(itemsFile, true, error);
+}
+
+bool ItemCatalog::load(const QString &itemsFile, bool anyCode, QString *error)
+{
     QFile file(itemsFile);
     if (!file.open(QIODevice::ReadOnly)) {
         *error = u"cannot read "_s + itemsFile + u": "_s + file.errorString();
@@ -31,7 +41,7 @@ bool ItemCatalog::loadSamples(const QString &itemsFile, QString *error)
         return false;
     }
     for (const QJsonValue &value : document.object().value(u"items").toArray()) {
-        const auto item = ShopItem::fromJson(value.toObject(), error);
+        const auto item = ShopItem::fromJson(value.toObject(), error, anyCode);
         if (!item) {
             *error = itemsFile + u": "_s + *error;
             return false;
@@ -42,11 +52,13 @@ bool ItemCatalog::loadSamples(const QString &itemsFile, QString *error)
             *error = itemsFile + u": item "_s + item->code() + u" has characters GBK cannot hold"_s;
             return false;
         }
-        if (m_samples.contains(item->code())) {
+        const bool itemCode = ShopItem::isItemCode(item->code());
+        if (m_samples.contains(item->code()) || m_exactCodes.contains(item->code()) ||
+            (!itemCode && find(item->code()))) {
             *error = itemsFile + u": item "_s + item->code() + u" appears twice"_s;
             return false;
         }
-        m_samples.insert(item->code(), *item);
+        (itemCode ? m_samples : m_exactCodes).insert(item->code(), *item);
     }
     return true;
 }
@@ -58,6 +70,9 @@ void ItemCatalog::addShop(quint32 seed, int count)
 
 std::optional<ShopItem> ItemCatalog::find(QStringView code) const
 {
+    const auto exact = m_exactCodes.constFind(code.trimmed().toString());
+    if (exact != m_exactCodes.constEnd())
+        return *exact;
     const QString normalised = code.trimmed().toString().toUpper();
     const auto sample = m_samples.constFind(normalised);
     if (sample != m_samples.constEnd())

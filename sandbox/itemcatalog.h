@@ -18,6 +18,9 @@ public:
     ItemCatalog(quint32 seed, int shopItems);
 
     bool loadSamples(const QString &itemsFile, QString *error);
+    // Items made to break clients: their codes may look like paths ("../../x", "C:\\x"),
+    // and such codes are matched exactly. Real item codes among them behave like samples.
+    bool loadHostile(const QString &itemsFile, QString *error);
     // A generated shop served besides the command line's one (the shop pages' own shops).
     void addShop(quint32 seed, int count);
 
@@ -35,7 +38,11 @@ public:
     static QString listLine(const QString &code, const QString &title);
 
 private:
+    bool load(const QString &itemsFile, bool anyCode, QString *error);
+
     QHash<QString, ShopItem> m_samples;
+    // Codes that are not item codes, by their exact text.
+    QHash<QString, ShopItem> m_exactCodes;
     GeneratedShop m_shop;
     QList<GeneratedShop> m_extraShops;
 };

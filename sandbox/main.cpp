@@ -48,7 +48,8 @@ int main(int argc, char *argv[])
 
     QString error;
     ItemCatalog items(options.seed(), options.shopItems());
-    if (!items.loadSamples(data.filePath(u"items.json"_s), &error))
+    if (!items.loadSamples(data.filePath(u"items.json"_s), &error) ||
+        !items.loadHostile(data.filePath(u"hostile-items.json"_s), &error))
         return failWith(error, 1);
     ShopPages shops;
     if (!shops.load(data.filePath(u"shops.json"_s), data.filePath(u"sample-list.txt"_s), items, &error))

@@ -107,6 +107,19 @@ QByteArray PictureFactory::contentType(Format format)
     return QByteArrayLiteral("application/octet-stream");
 }
 
+QByteArray PictureFactory::garbage(Format format, quint32 seed)
+{
+    QByteArray bytes =
+        format == Format::Png ? QByteArray("\x89PNG\r\n\x1a\n", 8) : QByteArray("\xFF\xD8\xFF\xE0", 4);
+    // Every byte is 0x80 to 0xFE: never 0xFF, so a JPEG reader finds no further marker, and
+    // never ASCII, so no PNG chunk type (IHDR or any other) can appear; the lengths read
+    // from it are far beyond the data as well.
+    Random random(seed);
+    for (int i = 0; i < GarbageSize; ++i)
+        bytes.append(char(0x80 + random.next() % 0x7F));
+    return bytes;
+}
+
 QImage PictureFactory::makeImage(int width, int height, quint32 seed, int grain)
 {
     Random random(seed);

@@ -26,6 +26,12 @@ public:
     static QByteArray encode(const QImage &image, Format format, int jpegQuality = 85);
     static QByteArray gif(const QImage &image);
     static QByteArray ico(const QImage &image);
+
+    // A file that only looks like a picture: the format's signature (PNG or JPEG) and then
+    // GarbageSize bytes of noise that never form a header, so no reader learns its size.
+    // The same seed gives the same bytes.
+    static constexpr int GarbageSize = 4096;
+    static QByteArray garbage(Format format, quint32 seed);
 };
 
 } // namespace Sandbox

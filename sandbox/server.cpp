@@ -2,6 +2,7 @@
 
 #include "connection.h"
 #include "httprequest.h"
+#include "picturefactory.h"
 #include "router.h"
 
 #include <QHostAddress>
@@ -79,7 +80,7 @@ HttpResponse Server::respond(const HttpRequest &request, const Connection *conne
     const QString target = request.target();
     HttpResponse response = m_router.route(request);
     if (const FaultRule *fault = matchingFault(target)) {
-        response = applyFault(*fault, response);
+        response = applyFault(*fault, request, response);
         log(u"GET "_s + target, response, u"fault "_s + fault->kindName());
     } else {
         log(u"GET "_s + target, response);
@@ -100,8 +101,13 @@ const FaultRule *Server::matchingFault(const QString &target) const
     return nullptr;
 }
 
-HttpResponse Server::applyFault(const FaultRule &fault, const HttpResponse &normal)
+HttpResponse Server::applyFault(const FaultRule &fault, const HttpRequest &request,
+                                const HttpResponse &normal)
 {
+    // Cutting needs something to cut; tiny bodies are swapped for a page.
+    const auto cuttable = [&normal] {
+        return normal.body().size() >= 2 ? normal : HttpResponse::htmlPage(200);
+    };
     switch (fault.kind()) {
     case FaultRule::Kind::Hang:
     case FaultRule::Kind::Reset: {
@@ -112,14 +118,40 @@ HttpResponse Server::applyFault(const FaultRule &fault, const HttpResponse &norm
     }
     case FaultRule::Kind::Status:
         return HttpResponse::htmlPage(fault.statusCode(), u"Injected failure."_s);
-    case FaultRule::Kind::Truncate: {
-        // Cutting needs something to cut; tiny bodies are swapped for a page.
-        HttpResponse response = normal.body().size() >= 2 ? normal : HttpResponse::htmlPage(200);
-        response.setDelivery(HttpResponse::Delivery::Truncate);
+    case FaultRule::Kind::Truncate:
+    case FaultRule::Kind::ResetBody: {
+        HttpResponse response = cuttable();
+        response.setDelivery(fault.kind() == FaultRule::Kind::Truncate ? HttpResponse::Delivery::Truncate
+                                                                       : HttpResponse::Delivery::ResetBody);
         return response;
+    }
+    case FaultRule::Kind::Cut: {
+        // A complete, well-framed answer whose content simply stops halfway.
+        const HttpResponse whole = cuttable();
+        return HttpResponse(200, whole.contentType(), whole.body().first(whole.body().size() / 2));
     }
     case FaultRule::Kind::Empty:
         return HttpResponse(200, normal.contentType(), QByteArray());
+    case FaultRule::Kind::Garbage: {
+        const auto format = fault.picture() == FaultRule::Picture::Png ? PictureFactory::Format::Png
+                                                                       : PictureFactory::Format::Jpeg;
+        return HttpResponse(200, PictureFactory::contentType(format),
+                            PictureFactory::garbage(format, qChecksum(request.path().toUtf8())));
+    }
+    case FaultRule::Kind::Oversize: {
+        // The real body padded out to the announced size; streamed, never held whole.
+        HttpResponse response(
+            200, normal.contentType().isEmpty() ? "application/octet-stream" : normal.contentType(),
+            normal.body());
+        response.setStream(fault.oversizeBytes());
+        return response;
+    }
+    case FaultRule::Kind::RedirectLoop: {
+        const QString url = request.requestedUrl();
+        HttpResponse response = HttpResponse::htmlPage(302, u"The document has moved to "_s + url);
+        response.addHeader("Location", url.toLatin1());
+        return response;
+    }
     }
     return normal;
 }

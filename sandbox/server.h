@@ -38,7 +38,8 @@ private:
     void acceptConnections();
     HttpResponse control(const HttpRequest &request);
     const FaultRule *matchingFault(const QString &target) const;
-    static HttpResponse applyFault(const FaultRule &fault, const HttpResponse &normal);
+    static HttpResponse applyFault(const FaultRule &fault, const HttpRequest &request,
+                                   const HttpResponse &normal);
     void noteConnectionUse(const Connection *connection, const QString &host);
     void resetPeaks();
 

@@ -2,6 +2,8 @@
 
 #include <QJsonArray>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace Sandbox {
@@ -60,11 +62,19 @@ bool ShopItem::isItemCode(QStringView code)
     return true;
 }
 
-std::optional<ShopItem> ShopItem::fromJson(const QJsonObject &object, QString *error)
+std::optional<ShopItem> ShopItem::fromJson(const QJsonObject &object, QString *error, bool anyCode)
 {
     ShopItem item;
     item.m_code = object.value(u"itemCode").toString();
-    if (!isItemCode(item.m_code)) {
+    if (anyCode) {
+        // Codes travel in addresses, and lookups trim them: visible ASCII only.
+        const bool visible = std::all_of(item.m_code.cbegin(), item.m_code.cend(),
+                                         [](QChar c) { return c.unicode() > 0x20 && c.unicode() < 0x7F; });
+        if (item.m_code.isEmpty() || !visible) {
+            *error = u"item code \""_s + item.m_code + u"\" must be visible ASCII characters"_s;
+            return std::nullopt;
+        }
+    } else if (!isItemCode(item.m_code)) {
         *error = u"item code \""_s + item.m_code + u"\" is not 32 upper-case hex digits"_s;
         return std::nullopt;
     }

@@ -24,7 +24,9 @@ public:
     // before detailInfo and the picture links.
     static const QStringList &leadingElements();
 
-    static std::optional<ShopItem> fromJson(const QJsonObject &object, QString *error);
+    // With anyCode the code may be any visible ASCII text (the hostile items' codes that
+    // look like paths); otherwise it has to be a real item code.
+    static std::optional<ShopItem> fromJson(const QJsonObject &object, QString *error, bool anyCode = false);
     static bool isItemCode(QStringView code);
 
     QString code() const { return m_code; }

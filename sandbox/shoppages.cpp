@@ -143,8 +143,9 @@ bool ShopPages::load(const QString &shopsFile, const QString &sampleListFile, co
                 const QString code = codeValue.toString();
                 QString name = sampleNames->value(code);
                 if (name.isEmpty()) {
+                    // Written as the item service knows it: upper case, or a hostile code exactly.
                     const auto item = items.find(code);
-                    if (!item || code != code.toUpper())
+                    if (!item || item->code() != code)
                         return fail(code + u" is neither in the sample list nor a sample item"_s);
                     name = item->title();
                 }

@@ -17,11 +17,23 @@
 #include <QStringEncoder>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <QXmlStreamReader>
 #include <QtTest>
 
 #include <functional>
 #include <memory>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 using TestSupport::SandboxProcess;
@@ -42,44 +54,114 @@ struct Reply
     QByteArray header(const QByteArray &name) const { return headers.value(name); }
 };
 
-bool waitUntil(QTcpSocket &socket, const QDeadlineTimer &deadline, const std::function<bool()> &ready)
+bool waitUntil(QIODevice &device, const QDeadlineTimer &deadline, const std::function<bool()> &ready)
 {
     while (!ready()) {
-        if (deadline.hasExpired() || !socket.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
+        if (deadline.hasExpired() ||
+            !device.waitForReadyRead(int(std::max<qint64>(1, deadline.remainingTime()))))
             return ready();
     }
     return true;
 }
 
-// Reads exactly one answer, leaving anything after it (a pipelined answer) in the socket.
-Reply readReply(QTcpSocket &socket, int timeoutMs = ReplyTimeoutMs)
+// Reads exactly one answer, leaving anything after it (a pipelined answer) in the device.
+// At most bodyLimit bytes of the body are read when it is not negative.
+Reply readReply(QIODevice &device, int timeoutMs = ReplyTimeoutMs, qint64 bodyLimit = -1)
 {
     const QDeadlineTimer deadline(timeoutMs);
-    const auto lineReady = [&socket] { return socket.canReadLine(); };
+    const auto lineReady = [&device] { return device.canReadLine(); };
     Reply reply;
-    if (!waitUntil(socket, deadline, lineReady))
+    if (!waitUntil(device, deadline, lineReady))
         return reply;
-    const QList<QByteArray> statusLine = socket.readLine().trimmed().split(' ');
+    const QList<QByteArray> statusLine = device.readLine().trimmed().split(' ');
     if (statusLine.size() < 2 || !statusLine.first().startsWith("HTTP/1."))
         return reply;
     while (true) {
-        if (!waitUntil(socket, deadline, lineReady))
+        if (!waitUntil(device, deadline, lineReady))
             return reply;
-        const QByteArray line = socket.readLine().trimmed();
+        const QByteArray line = device.readLine().trimmed();
         if (line.isEmpty())
             break;
         const qsizetype colon = line.indexOf(':');
         reply.headers.insert(line.left(colon).trimmed().toLower(), line.mid(colon + 1).trimmed());
     }
     reply.declaredLength = reply.header("content-length").toLongLong();
-    while (reply.body.size() < reply.declaredLength) {
-        const auto bodyReady = [&socket] { return socket.bytesAvailable() > 0; };
-        if (!waitUntil(socket, deadline, bodyReady))
+    const qint64 wanted = bodyLimit < 0 ? reply.declaredLength : std::min(bodyLimit, reply.declaredLength);
+    while (reply.body.size() < wanted) {
+        const auto bodyReady = [&device] { return device.bytesAvailable() > 0; };
+        if (!waitUntil(device, deadline, bodyReady))
             break;
-        reply.body += socket.read(reply.declaredLength - reply.body.size());
+        reply.body += device.read(wanted - reply.body.size());
     }
     reply.status = statusLine.at(1).toInt();
     return reply;
+}
+
+#ifdef Q_OS_UNIX
+// The answer in bytes that have already arrived in full.
+Reply parseReply(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return readReply(buffer, 0);
+}
+
+// What one exchange over a plain socket brought, and how the server ended it. Qt reports a
+// reset like an orderly close, so telling the two apart takes the system's own calls.
+struct RawExchange
+{
+    QByteArray received;
+    bool closed = false; // orderly end (FIN)
+    bool reset = false;  // ECONNRESET
+};
+
+RawExchange rawExchange(quint16 port, const QByteArray &request)
+{
+    RawExchange result;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0)
+        return result;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0 &&
+        ::send(fd, request.constData(), size_t(request.size()), 0) == ssize_t(request.size())) {
+        const QDeadlineTimer deadline(ReplyTimeoutMs);
+        std::vector<char> buffer(64 * 1024);
+        while (!deadline.hasExpired()) {
+            pollfd waiting{fd, POLLIN, 0};
+            if (::poll(&waiting, 1, int(std::max<qint64>(1, deadline.remainingTime()))) <= 0)
+                break;
+            const ssize_t received = ::recv(fd, buffer.data(), buffer.size(), 0);
+            if (received > 0) {
+                result.received.append(buffer.data(), qsizetype(received));
+                continue;
+            }
+            if (received == 0)
+                result.closed = true;
+            else
+                result.reset = errno == ECONNRESET;
+            break;
+        }
+    }
+    ::close(fd);
+    return result;
+}
+#endif
+
+// The resident memory of a process in KiB, or -1 where the system does not tell.
+qint64 residentKiB(qint64 pid)
+{
+    QFile status(u"/proc/"_s + QString::number(pid) + u"/status"_s);
+    if (pid <= 0 || !status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
 }
 
 bool closedByServer(QTcpSocket &socket, int timeoutMs = ReplyTimeoutMs)
@@ -144,12 +226,23 @@ QString childText(const QList<std::pair<QString, QString>> &children, const QStr
     return {};
 }
 
-QJsonArray sampleItems()
+QJsonArray dataItems(const QString &fileName)
 {
-    QFile file(SandboxProcess::dataDir() + u"/items.json"_s);
+    QFile file(SandboxProcess::dataDir() + u'/' + fileName);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return QJsonDocument::fromJson(file.readAll()).object().value(u"items").toArray();
+}
+
+QJsonArray sampleItems()
+{
+    return dataItems(u"items.json"_s);
+}
+
+// Items made to break clients: codes and titles that climb out of folders, control characters.
+QJsonArray hostileItemList()
+{
+    return dataItems(u"hostile-items.json"_s);
 }
 
 QString generatedCode(int index, quint32 seed = ShopSeed)
@@ -352,6 +445,17 @@ private slots:
     void faults_data();
     void faults();
     void faultOrder();
+    void brokenTransfers_data();
+    void brokenTransfers();
+    void cutAnswers_data();
+    void cutAnswers();
+    void garbagePictures_data();
+    void garbagePictures();
+    void oversizeAnswers_data();
+    void oversizeAnswers();
+    void oversizeStreamsGigabytes();
+    void redirectLoop_data();
+    void redirectLoop();
     void countersAndReset();
     void peakConnections();
     void latencyHoldsAnswers();
@@ -379,6 +483,9 @@ private slots:
     void listingRedirect();
     void shopFrontPages_data();
     void shopFrontPages();
+    void hostileItems_data();
+    void hostileItems();
+    void hostileShop();
     void invalidCommandLine_data();
     void invalidCommandLine();
 
@@ -512,6 +619,25 @@ void TestSandbox::itemCodeLookup_data()
     QTest::newRow("generated past the end") << generatedCode(ShopItems).toLatin1() << QString();
     QTest::newRow("generated, other seed")
         << QString(u"00000008"_s + generatedCode(1).mid(8)).toLatin1() << QString();
+    QTest::newRow("big shop 4001, last item")
+        << generatedCode(19999, 4001).toLatin1() << generatedCode(19999, 4001);
+    QTest::newRow("big shop 4001, past the end") << generatedCode(20000, 4001).toLatin1() << QString();
+
+    // Codes that are paths arrive as the product puts them into the address: as they are,
+    // or percent-encoded. They match exactly.
+    const QString escape = u"../../../../tmp/quorvex-escape"_s;
+    const QString backslashes = u"..\\..\\..\\quorvex-escape2"_s;
+    const QString drive = u"C:\\quorvex-escape3"_s;
+    const QString absolute = u"/tmp/quorvex-escape4"_s;
+    QTest::newRow("path code, raw") << escape.toLatin1() << escape;
+    QTest::newRow("path code, percent-encoded") << QUrl::toPercentEncoding(escape) << escape;
+    QTest::newRow("backslash code, raw") << backslashes.toLatin1() << backslashes;
+    QTest::newRow("backslash code, percent-encoded") << QUrl::toPercentEncoding(backslashes) << backslashes;
+    QTest::newRow("drive code, raw") << drive.toLatin1() << drive;
+    QTest::newRow("absolute code, raw") << absolute.toLatin1() << absolute;
+    QTest::newRow("absolute code, spaces as +") << QByteArray("+" + absolute.toLatin1() + "+") << absolute;
+    QTest::newRow("path code, other letter case") << absolute.toUpper().toLatin1() << QString();
+    QTest::newRow("path code, one level more") << QByteArray("../" + escape.toLatin1()) << QString();
 }
 
 void TestSandbox::itemCodeLookup()
@@ -759,6 +885,240 @@ void TestSandbox::faultOrder()
     QCOMPARE(statusOf("http://www.pelmora.com/soft/venlo/s_ver.txt"), 503);
     sandbox.reset();
     QCOMPARE(statusOf("http://www.pelmora.com/soft/venlo/copy36.htm"), 500);
+}
+
+void TestSandbox::brokenTransfers_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("reset");
+    QTest::newRow("reset-body, page")
+        << u"reset-body"_s << QByteArray("www.pelmora.com") << QByteArray("/soft/venlo/copy36.htm") << true;
+    QTest::newRow("reset-body, large picture") << u"reset-body"_s << QByteArray("img1.paipaiimg.com")
+                                               << QByteArray("/a1/0C7D360B/desc/a.jpg_big.jpg") << true;
+    QTest::newRow("truncate, page") << u"truncate"_s << QByteArray("www.pelmora.com")
+                                    << QByteArray("/soft/venlo/copy36.htm") << false;
+}
+
+void TestSandbox::brokenTransfers()
+{
+#ifndef Q_OS_UNIX
+    QSKIP("telling a reset from a close needs the system's own socket calls");
+#else
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, path);
+    QFETCH(bool, reset);
+
+    const Reply normal = get(path, host);
+    QCOMPARE(normal.status, 200);
+    m_sandbox->addFault(QString::fromLatin1(host + path), kind);
+
+    const RawExchange exchange = rawExchange(m_sandbox->port(), originRequest(path, host));
+    // reset-body ends in RST (a transfer broken off), truncate in an orderly close.
+    QCOMPARE(exchange.reset, reset);
+    QCOMPARE(exchange.closed, !reset);
+    const Reply reply = parseReply(exchange.received);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.header("content-type"), normal.header("content-type"));
+    // The whole length is announced; the first half of the body arrives, nothing more.
+    QCOMPARE(reply.declaredLength, normal.body.size());
+    QCOMPARE(reply.body, normal.body.first(normal.body.size() / 2));
+#endif
+}
+
+void TestSandbox::cutAnswers_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("item document") << QByteArray("api.paipai.com")
+                                   << itemQuery("0C7D360B00000000040100000CC1B772");
+    QTest::newRow("page") << QByteArray("www.pelmora.com") << QByteArray("/soft/venlo/copy36.htm");
+    QTest::newRow("picture") << QByteArray("img1.paipaiimg.com") << QByteArray("/a1/0C7D360B/main1.jpg");
+}
+
+void TestSandbox::cutAnswers()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, path);
+
+    const Reply normal = get(path, host);
+    QCOMPARE(normal.status, 200);
+    m_sandbox->addFault(QString::fromLatin1(host + path), u"cut"_s);
+
+    QTcpSocket socket;
+    socket.connectToHost(u"127.0.0.1"_s, m_sandbox->port());
+    QVERIFY(socket.waitForConnected(ReplyTimeoutMs));
+    socket.write(originRequest(path, host));
+    const Reply reply = readReply(socket);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.header("content-type"), normal.header("content-type"));
+    // A well-formed answer, honestly framed, whose content stops halfway.
+    const QByteArray half = normal.body.first(normal.body.size() / 2);
+    QCOMPARE(reply.declaredLength, half.size());
+    QCOMPARE(reply.body, half);
+    if (path.startsWith("/item/"))
+        QVERIFY(!reply.body.contains("</itemInfo>"));
+    // So the connection goes on serving.
+    socket.write(originRequest("/soft/venlo/s_ver.txt", "www.pelmora.com"));
+    const Reply next = readReply(socket);
+    QCOMPARE(next.status, 200);
+    QCOMPARE(next.body, "3.6");
+}
+
+void TestSandbox::garbagePictures_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("contentType");
+    QTest::addColumn<QByteArray>("signature");
+    QTest::addColumn<QByteArray>("format");
+    QTest::newRow("png") << u"garbage:png"_s << QByteArray("image/png") << QByteArray("\x89PNG\r\n\x1a\n", 8)
+                         << QByteArray("png");
+    QTest::newRow("jpeg") << u"garbage:jpeg"_s << QByteArray("image/jpeg")
+                          << QByteArray("\xFF\xD8\xFF\xE0", 4) << QByteArray("jpeg");
+}
+
+void TestSandbox::garbagePictures()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, contentType);
+    QFETCH(QByteArray, signature);
+    QFETCH(QByteArray, format);
+
+    m_sandbox->addFault(u"img1.paipaiimg.com/*"_s, kind);
+    for (const QByteArray &path :
+         {QByteArray("/a1/0C7D360B/main1.jpg"), QByteArray("/no/such/picture.png")}) {
+        const Reply reply = get(path, "img1.paipaiimg.com");
+        QCOMPARE(reply.status, 200);
+        QCOMPARE(reply.header("content-type"), contentType);
+        QVERIFY(reply.body.startsWith(signature));
+        QCOMPARE(reply.body.size(), signature.size() + 4096);
+
+        // A reader recognises the format by its signature, and can learn nothing more.
+        QBuffer buffer;
+        buffer.setData(reply.body);
+        buffer.open(QIODevice::ReadOnly);
+        QImageReader reader(&buffer);
+        QCOMPARE(reader.format(), format);
+        QVERIFY(!reader.size().isValid());
+        QVERIFY(reader.read().isNull());
+
+        // The same garbage every time.
+        QCOMPARE(get(path, "img1.paipaiimg.com").body, reply.body);
+    }
+}
+
+void TestSandbox::oversizeAnswers_data()
+{
+    QTest::addColumn<QByteArray>("host");
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<qint64>("bytes");
+    QTest::newRow("less than the body")
+        << QByteArray("www.pelmora.com") << QByteArray("/soft/venlo/copy36.htm") << qint64(10);
+    QTest::newRow("page padded to 3 MB")
+        << QByteArray("www.pelmora.com") << QByteArray("/soft/venlo/copy36.htm") << qint64(3'000'000);
+    QTest::newRow("picture padded to 20 MiB")
+        << QByteArray("img1.paipaiimg.com") << QByteArray("/a1/0C7D360B/main1.jpg")
+        << qint64(20 * 1024 * 1024 + 1);
+}
+
+void TestSandbox::oversizeAnswers()
+{
+    QFETCH(QByteArray, host);
+    QFETCH(QByteArray, path);
+    QFETCH(qint64, bytes);
+
+    const Reply normal = get(path, host);
+    QCOMPARE(normal.status, 200);
+    m_sandbox->addFault(QString::fromLatin1(host + path), u"oversize:"_s + QString::number(bytes));
+
+    QTcpSocket socket;
+    socket.connectToHost(u"127.0.0.1"_s, m_sandbox->port());
+    QVERIFY(socket.waitForConnected(ReplyTimeoutMs));
+    socket.write(proxyRequest("http://" + host + path));
+    const Reply reply = readReply(socket, 30'000);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.header("content-type"), normal.header("content-type"));
+    QCOMPARE(reply.declaredLength, bytes);
+    QCOMPARE(reply.body.size(), bytes);
+    // The real body first, then filler up to the announced size.
+    const qsizetype real = qsizetype(std::min<qint64>(bytes, normal.body.size()));
+    QCOMPARE(reply.body.first(real), normal.body.first(real));
+    QCOMPARE(reply.body.count(' ') - normal.body.first(real).count(' '), bytes - real);
+
+    // Honestly framed, so the connection carries on.
+    socket.write(proxyRequest("http://www.pelmora.com/soft/venlo/s_ver.txt"));
+    const Reply next = readReply(socket);
+    QCOMPARE(next.status, 200);
+    QCOMPARE(next.body, "3.6");
+}
+
+void TestSandbox::oversizeStreamsGigabytes()
+{
+    const QByteArray url = "http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg";
+    const Reply normal = fetch(url);
+    m_sandbox->addFault(u"img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s, u"oversize:4294967296"_s);
+
+    QTcpSocket socket;
+    socket.connectToHost(u"127.0.0.1"_s, m_sandbox->port());
+    QVERIFY(socket.waitForConnected(ReplyTimeoutMs));
+    socket.write(proxyRequest(url));
+    const Reply head = readReply(socket, ReplyTimeoutMs, normal.body.size());
+    QCOMPARE(head.status, 200);
+    QCOMPARE(head.declaredLength, Q_INT64_C(4294967296));
+    QCOMPARE(head.body, normal.body);
+
+    // Well past anything a sandbox could hold for a few connections; it streams, so its
+    // memory stays where it was.
+    constexpr qint64 Sample = 64 * 1024 * 1024;
+    qint64 received = 0;
+    const QDeadlineTimer deadline(60'000);
+    while (received < Sample && !deadline.hasExpired()) {
+        if (socket.bytesAvailable() == 0 && !socket.waitForReadyRead(ReplyTimeoutMs))
+            break;
+        received += socket.read(1024 * 1024).size();
+    }
+    QVERIFY(received >= Sample);
+    const qint64 resident = residentKiB(m_sandbox->processId());
+    if (resident >= 0)
+        QVERIFY2(resident < 128 * 1024, qPrintable(QString::number(resident) + u" KiB resident"_s));
+
+    // A client that gives up costs nothing more.
+    socket.abort();
+    QCOMPARE(get("/soft/venlo/s_ver.txt").status, 200);
+}
+
+void TestSandbox::redirectLoop_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("location");
+
+    const QByteArray item = "http://api.paipai.com" + itemQuery("0C7D360B00000000040100000CC1B772");
+    QTest::newRow("proxy form") << proxyRequest(item) << item;
+    const QByteArray self = "127.0.0.1:" + QByteArray::number(m_sandbox->port());
+    QTest::newRow("origin form keeps the port")
+        << originRequest("/soft/venlo/copy36.htm?v=1", self)
+        << QByteArray("http://" + self + "/soft/venlo/copy36.htm?v=1");
+    const QByteArray encoded = "http://shop.paipai.com/666/a%20b/list.xhtml?p=2&key=%E4%B8%AD";
+    QTest::newRow("encoding kept as sent") << proxyRequest(encoded) << encoded;
+}
+
+void TestSandbox::redirectLoop()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, location);
+
+    m_sandbox->addFault(u"*"_s, u"redirect-loop"_s);
+    Reply reply = send(request);
+    // Following the redirect only leads back to it.
+    for (int hop = 0; hop < 3; ++hop) {
+        QCOMPARE(reply.status, 302);
+        QCOMPARE(reply.header("location"), location);
+        QCOMPARE(reply.body.size(), reply.declaredLength);
+        reply = fetch(location);
+    }
+    QCOMPARE(m_sandbox->counts()[u"total"].toInt(), 4);
 }
 
 void TestSandbox::countersAndReset()
@@ -1267,6 +1627,19 @@ void TestSandbox::shopListings_data()
                                     << generatedCodes(999, 0, 40);
     QTest::newRow("page number not a number") << QByteArray("http://shop.paipai.com/999/list.xhtml?p=x") << 1 << 85
                                               << generatedCodes(999, 0, 40);
+    QTest::newRow("4000 page 1") << QByteArray("http://shop.paipai.com/4000/list.xhtml?lm=0000000000&p=1")
+                                 << 1 << 8000 << generatedCodes(4000, 0, 40);
+    QTest::newRow("4000 last page") << QByteArray(
+                                           "http://shop.paipai.com/4000/list.xhtml?lm=0000000000&p=200")
+                                    << 1 << 8000 << generatedCodes(4000, 7960, 8000);
+    QTest::newRow("4000 past the last page")
+        << QByteArray("http://shop.paipai.com/4000/list.xhtml?lm=0000000000&p=201") << 1 << 8000
+        << QStringList();
+    QTest::newRow("4001 page 250") << QByteArray("http://shop.paipai.com/4001/list.xhtml?lm=0000000000&p=250")
+                                   << 1 << 20000 << generatedCodes(4001, 9960, 10000);
+    QTest::newRow("4001 last page") << QByteArray(
+                                           "http://shop.paipai.com/4001/list.xhtml?lm=0000000000&p=500")
+                                    << 1 << 20000 << generatedCodes(4001, 19960, 20000);
     QTest::newRow("777 second shop host") << QByteArray("http://shop.wanggou.com/777/list.xhtml?lm=0000000000&p=1")
                                           << 2 << 12 << generatedCodes(777, 0, 12);
     QTest::newRow("888 item list")
@@ -1432,6 +1805,119 @@ void TestSandbox::shopFrontPages()
         QVERIFY2(page.contains(u"href=\""_s + link + u'"'), qPrintable(link));
 }
 
+void TestSandbox::hostileItems_data()
+{
+    QTest::addColumn<QJsonObject>("item");
+    QTest::addColumn<bool>("encoded");
+    const QJsonArray items = hostileItemList();
+    QCOMPARE(items.size(), 9);
+    for (const QJsonValue &item : items) {
+        const QString code = item[u"itemCode"].toString();
+        QTest::addRow("%s, raw", qPrintable(code)) << item.toObject() << false;
+        QTest::addRow("%s, percent-encoded", qPrintable(code)) << item.toObject() << true;
+    }
+}
+
+void TestSandbox::hostileItems()
+{
+    QFETCH(QJsonObject, item);
+    QFETCH(bool, encoded);
+
+    // The address is put together by plain concatenation, as the product does.
+    const QString code = item[u"itemCode"].toString();
+    const Reply reply =
+        fetch("http://api.paipai.com" + itemQuery(encoded ? QUrl::toPercentEncoding(code) : code.toLatin1()));
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.header("content-type"), "text/xml; charset=GBK");
+
+    // Compared byte for byte: control characters travel raw, which no XML reader accepts.
+    const QString title = item[u"itemName"].toString();
+    const QString description = item[u"detailInfo"].toString();
+    QVERIFY(reply.body.contains("<errorCode>0</errorCode>"));
+    QVERIFY(reply.body.contains(QByteArray("<itemCode>" + code.toLatin1() + "</itemCode>")));
+    QVERIFY(reply.body.contains(QByteArray("<itemName>" + toGbk(title.toHtmlEscaped()) + "</itemName>")));
+    QVERIFY(reply.body.contains(
+        QByteArray("<itemPrice>" + item[u"itemPrice"].toString().toLatin1() + "</itemPrice>")));
+    QVERIFY(reply.body.contains(
+        QByteArray("<detailInfo><![CDATA[" + toGbk(description.toHtmlEscaped()) + "]]></detailInfo>")));
+    if (title.contains(QChar(0))) {
+        for (const char control : {'\0', '\x1b', '\x07', '\t', '\r', '\n', '\x7f'}) {
+            QVERIFY(title.contains(QLatin1Char(control)));
+            QVERIFY(description.contains(QLatin1Char(control)));
+        }
+    }
+
+    // Two main pictures and two in the description, every one a real picture.
+    const QJsonArray mainPictures = item[u"pictures"].toArray();
+    QCOMPARE(mainPictures.size(), 2);
+    QStringList urls;
+    for (qsizetype i = 0; i < mainPictures.size(); ++i) {
+        const QByteArray element = i == 0 ? QByteArray("picLink") : "picLink" + QByteArray::number(i);
+        const QString url = mainPictures[i].toString();
+        QVERIFY(reply.body.contains(QByteArray("<" + element + ">" + url.toLatin1() + "</" + element + ">")));
+        urls.append(url);
+    }
+    QRegularExpressionMatchIterator it =
+        QRegularExpression(u"<img src=\"(http://img1\\.paipaiimg\\.com/[^\"]+)\""_s).globalMatch(description);
+    while (it.hasNext())
+        urls.append(it.next().captured(1));
+    QCOMPARE(urls.size(), 4);
+    if (encoded)
+        return;
+    for (const QString &url : std::as_const(urls)) {
+        const Reply picture = fetch(url.toLatin1());
+        QCOMPARE(picture.status, 200);
+        QVERIFY2(!imageFormat(picture.body).isEmpty(), qPrintable(url));
+    }
+}
+
+void TestSandbox::hostileShop()
+{
+    const QHash<int, QString> params = parameterSlots("/soft/venlo/copy_fwz33.htm");
+    const QString address = fillTemplate(params.value(0), u"666"_s, u"0000000000"_s, QString(), 1);
+    const Reply reply = fetch(address.toLatin1());
+    QCOMPARE(reply.status, 200);
+    const QString page = gbk(reply.body);
+    QVERIFY(!page.isEmpty());
+
+    int total = -1;
+    const QList<Listed> items = readListing(page, params, 1, &total);
+    const QStringList pathCodes = {u"../../../../tmp/quorvex-escape"_s, u"..\\..\\..\\quorvex-escape2"_s,
+                                   u"C:\\quorvex-escape3"_s, u"/tmp/quorvex-escape4"_s};
+    const QStringList expected =
+        pathCodes + QStringList{u"A1B2C3D4000000000D0A000014E5F601"_s, u"A1B2C3D4000000000E0B000014E5F602"_s,
+                                u"A1B2C3D4000000000F0C000014E5F603"_s, u"A1B2C3D400000000100D000014E5F604"_s,
+                                u"A1B2C3D400000000110E000014E5F605"_s, u"0C7D360B00000000040100000CC1B772"_s};
+    QCOMPARE(total, 10);
+    QStringList codes;
+    for (const Listed &item : items)
+        codes.append(item.code);
+    QCOMPARE(codes, expected);
+    // Linked as a page would link them: the code as it is, then the listing's query.
+    for (const QString &code : pathCodes)
+        QVERIFY2(page.contains(u"href=\"http://auction1.paipai.com/"_s + code + u"?ptag=list\""_s),
+                 qPrintable(code));
+
+    QHash<QString, QString> titles;
+    for (const QJsonValue &item : hostileItemList())
+        titles.insert(item[u"itemCode"].toString(), item[u"itemName"].toString());
+    for (const auto &[code, title] : sampleList())
+        titles.insert(code, title);
+    QCOMPARE(titles.value(expected.at(4)), u"../../../../tmp/quorvex-title-escape"_s);
+    QCOMPARE(titles.value(expected.at(5)), u"..\\..\\..\\evil"_s);
+    QCOMPARE(titles.value(expected.at(6)), u".."_s);
+    QCOMPARE(titles.value(expected.at(7)), u"COM1"_s);
+    QVERIFY(titles.value(expected.at(8)).contains(QChar(0)));
+
+    // Names are the titles, HTML-escaped, and the item service knows every code as listed.
+    for (const Listed &item : items) {
+        QCOMPARE(item.name, titles.value(item.code).toHtmlEscaped());
+        const Reply document = get(itemQuery(item.code.toLatin1()));
+        QVERIFY2(document.body.contains("<errorCode>0</errorCode>"), qPrintable(item.code));
+        QVERIFY(document.body.contains(QByteArray("<itemCode>" + item.code.toLatin1() + "</itemCode>")));
+    }
+}
+
 void TestSandbox::invalidCommandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -1440,6 +1926,11 @@ void TestSandbox::invalidCommandLine_data()
     QTest::newRow("bad number") << QStringList{u"--latency"_s, u"soon"_s};
     QTest::newRow("bad fault kind") << QStringList{u"--fault"_s, u"*=explode"_s};
     QTest::newRow("fault without kind") << QStringList{u"--fault"_s, u"www.pelmora.com"_s};
+    QTest::newRow("garbage of another format") << QStringList{u"--fault"_s, u"*=garbage:gif"_s};
+    QTest::newRow("oversize without a size") << QStringList{u"--fault"_s, u"*=oversize:"_s};
+    QTest::newRow("oversize of nothing") << QStringList{u"--fault"_s, u"*=oversize:0"_s};
+    QTest::newRow("oversize past 4 GiB") << QStringList{u"--fault"_s, u"*=oversize:4294967297"_s};
+    QTest::newRow("oversize with a unit") << QStringList{u"--fault"_s, u"*=oversize:2GB"_s};
 }
 
 void TestSandbox::invalidCommandLine()

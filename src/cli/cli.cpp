@@ -1,4 +1,5 @@
 #include "cli.h"
+#include "interruptwatch.h"
 
 #include "core/collection.h"
 #include "core/config.h"
@@ -158,6 +159,8 @@ QString statusName(Export::ItemReport::Status status)
         return u"record-failed"_s;
     case Export::ItemReport::Status::PicturesFailed:
         return u"pictures-failed"_s;
+    case Export::ItemReport::Status::Duplicate:
+        return u"duplicate"_s;
     case Export::ItemReport::Status::NotReached:
         break;
     }
@@ -171,7 +174,8 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
         QJsonObject entry{{u"code"_s, item.code},
                           {u"title"_s, item.title},
                           {u"status"_s, statusName(item.status)},
-                          {u"failedPictures"_s, QJsonArray::fromStringList(item.failedPictures)}};
+                          {u"failedPictures"_s, QJsonArray::fromStringList(item.failedPictures)},
+                          {u"failedPictureReasons"_s, QJsonArray::fromStringList(item.failedPictureReasons)}};
         if (!item.reason.isEmpty())
             entry.insert(u"reason"_s, item.reason);
         if (!item.unstampedPictures.isEmpty())
@@ -188,6 +192,7 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                              {u"pictureFailures"_s, summary.pictureFailures},
                              {u"unstampedPictures"_s, summary.unstampedPictures},
                              {u"fileFailures"_s, summary.fileFailures},
+                             {u"duplicates"_s, summary.duplicates},
                              {u"notes"_s, QJsonArray::fromStringList(summary.notes)},
                              {u"cancelled"_s, summary.cancelled},
                              {u"error"_s, summary.error},
@@ -270,18 +275,20 @@ int runExport(const QStringList &arguments, QTextStream &err)
     options.csvPath = QFileInfo(out).absoluteFilePath();
     options.programDir = common.programDir;
 
-    QFile listFile(parser.value(u"list"_s));
-    if (!listFile.open(QIODevice::ReadOnly)) {
-        err << "quorvex-cli export: cannot read the list " << listFile.fileName() << ": " << listFile.errorString()
-            << "\n";
+    const QString listPath = parser.value(u"list"_s);
+    const Core::ItemListFile list = Core::loadItemListFile(listPath);
+    if (!list.error.isEmpty()) {
+        err << "quorvex-cli export: " << list.error << "\n";
         return NothingDone;
     }
-    const QStringList entries = Core::readItemListFile(listFile.readAll());
+    const QStringList &entries = list.entries;
     if (entries.isEmpty()) {
         // Nothing to export: the previous import file, if any, stays as it is.
-        err << "quorvex-cli export: the list holds no item addresses or entries: " << listFile.fileName() << "\n";
+        err << "quorvex-cli export: the list holds no item addresses or entries: " << listPath << "\n";
         return NothingDone;
     }
+    if (list.dropped > 0)
+        err << "quorvex-cli export: " << Core::droppedEntriesWarning(list.dropped) << "\n";
 
     options.useRules = parser.isSet(u"rules"_s);
     if (options.useRules)
@@ -311,6 +318,9 @@ int runExport(const QStringList &arguments, QTextStream &err)
             err.flush();
         },
         Qt::DirectConnection);
+    // Ctrl+C or a termination request stops the run as the window's stop button does:
+    // the items finished so far are written.
+    const InterruptWatch interrupt([&job] { job.cancel(); });
     const Export::ExportSummary summary = job.run();
 
     if (!summary.started) {
@@ -376,10 +386,12 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << "quorvex-cli collect: cannot write " << parser.value(u"out"_s) << ": " << error << "\n";
         return Failures;
     }
-    if (!outcome.warning.isEmpty())
-        err << outcome.warning << "\n";
+    const QString warnings = outcome.warnings();
+    if (!warnings.isEmpty())
+        err << warnings << "\n";
     err << u"宝贝数:"_s << outcome.entries.size() << "\n";
-    return outcome.entries.isEmpty() ? Failures : Success;
+    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0;
+    return outcome.entries.isEmpty() || leftSomethingOut ? Failures : Success;
 }
 
 } // namespace

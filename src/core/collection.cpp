@@ -2,6 +2,7 @@
 
 #include "config.h"
 #include "httpclient.h"
+#include "logging.h"
 #include "itemlist.h"
 #include "itemservice.h"
 #include "parampages.h"
@@ -175,8 +176,25 @@ QString Collector::fetchPage(const QString &address)
     return text;
 }
 
+QString CollectOutcome::warnings() const
+{
+    QStringList lines;
+    if (!warning.isEmpty())
+        lines << warning;
+    if (failedPages > 0)
+        lines << QString::number(failedPages) + u"个商品列表页读取失败，其中的商品未采集"_s;
+    if (rejectedEntries > 0)
+        lines << QString::number(rejectedEntries) + u"个链接的商品编号无效，已跳过"_s;
+    return lines.join(u'\n');
+}
+
 void Collector::add(CollectOutcome &outcome, const QString &entry)
 {
+    if (!isItemCode(itemCodeFromEntry(entry))) {
+        ++outcome.rejectedEntries;
+        qCInfo(lcNet) << "collection: not an item code, left out:" << entry;
+        return;
+    }
     outcome.entries << entry;
     if (onEntry)
         onEntry(entry);
@@ -203,8 +221,10 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
             return;
         // Page 1 is read again, as the count came from a page that may have changed since.
         const QString text = fetchPage(pageAddress(page));
-        if (text.isEmpty())
+        if (text.isEmpty()) {
+            ++outcome.failedPages;
             continue;
+        }
         for (const QString &entry : listingEntries(text, markers, kind))
             add(outcome, entry);
     }
@@ -249,6 +269,10 @@ CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const
         if (query >= 0)
             itemAddress.truncate(query);
         const QString code = itemCodeFromAddress(itemAddress);
+        if (!isItemCode(trimSpaces(code))) {
+            outcome.message = u"输入的商品网址有误，请检查！"_s;
+            return outcome;
+        }
         const QString name = DecodeHtmlEntities(ItemDocument::fetch(m_client, m_config, code).field(u"itemName"_s));
         add(outcome, makeItemEntry(trimSpaces(code), name));
         break;

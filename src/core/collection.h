@@ -59,6 +59,10 @@ struct CollectOutcome
     QString warning;      // something the user should know about a run that did finish
     bool finished = false; // the run reached its end (the CSV path box gets a time-based name)
     QStringList entries;
+    int rejectedEntries = 0;  // links whose code can't be an item code, left out
+    int failedPages = 0;      // listing pages that could not be read
+    // The warning, and what was left out or could not be read, for the user.
+    QString warnings() const;
 };
 
 // The collection run of the "添加网址" button, for a worker thread.

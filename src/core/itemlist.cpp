@@ -5,8 +5,11 @@
 #include "itemservice.h"
 #include "text.h"
 
-#include <QRegularExpression>
+#include <QDir>
+#include <QFile>
 #include <QStringDecoder>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -26,6 +29,15 @@ QString itemCodeFromEntry(const QString &entry)
     // An entry without its name separator still names its code.
     const qsizetype end = wide > colon ? wide : entry.size();
     return trimSpaces(entry.mid(colon + 1, end - colon - 1));
+}
+
+bool isItemCode(const QString &code)
+{
+    if (code.isEmpty() || code.size() > 64)
+        return false;
+    return std::all_of(code.cbegin(), code.cend(), [](QChar c) {
+        return (c >= u'0' && c <= u'9') || (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+    });
 }
 
 QString itemCodeFromAddress(const QString &address)
@@ -77,19 +89,24 @@ QString itemPageAddress(const Config &config, const QString &itemCode)
     return Config::address(config.itemPage, u"/"_s + itemCode);
 }
 
-QStringList readItemAddresses(const QString &text)
+QStringList readItemAddresses(const QString &text, int *dropped)
 {
     QStringList addresses;
     QString field;
     bool quoted = false;
+    int past = 0;
     auto takeField = [&] {
         // Blanks around a field are the separator's, as in "http://a, http://b".
         const QString trimmed = trimSpaces(field);
-        if (trimmed.left(7) == u"http://"_s)
-            addresses.append(trimmed);
+        if (trimmed.left(7) == u"http://"_s) {
+            if (addresses.size() < maxImportedAddresses)
+                addresses.append(trimmed);
+            else
+                ++past;
+        }
         field.clear();
     };
-    for (qsizetype i = 0; i < text.size() && addresses.size() < maxImportedAddresses; ++i) {
+    for (qsizetype i = 0; i < text.size() && (dropped || addresses.size() < maxImportedAddresses); ++i) {
         const QChar c = text.at(i);
         if (c == u'"') {
             quoted = !quoted;  // the quotes themselves are dropped
@@ -99,8 +116,10 @@ QStringList readItemAddresses(const QString &text)
             field.append(c);
         }
     }
-    if (addresses.size() < maxImportedAddresses)
+    if (dropped || addresses.size() < maxImportedAddresses)
         takeField();
+    if (dropped)
+        *dropped = past;
     return addresses;
 }
 
@@ -127,20 +146,58 @@ QString decodeTextFile(const QByteArray &bytes)
     return decodeAnsi(bytes);
 }
 
-QStringList readItemListFile(const QByteArray &bytes)
+QStringList readItemListFile(const QByteArray &bytes, int *dropped)
 {
     const QString text = decodeTextFile(bytes);
     QStringList entries;
-    const QStringList lines = text.split(QRegularExpression(u"\r\n|\n|\r"_s));
-    for (const QString &line : lines) {
-        if (trimSpaces(line).startsWith(u"网址ID:"_s))
-            entries << trimSpaces(line);
+    int past = 0;
+    // Lines end in CR LF, LF or CR alike; the text is walked once, never copied whole.
+    qsizetype begin = 0;
+    while (begin <= text.size()) {
+        qsizetype end = begin;
+        while (end < text.size() && text.at(end) != u'\r' && text.at(end) != u'\n')
+            ++end;
+        const QString trimmed = trimSpaces(text.mid(begin, end - begin));
+        begin = end + 1;
+        if (!trimmed.startsWith(u"网址ID:"_s))
+            continue;
+        if (entries.size() < maxImportedAddresses)
+            entries << trimmed;
+        else
+            ++past;
     }
-    if (!entries.isEmpty())
-        return entries;
-    for (const QString &address : readItemAddresses(text))
-        entries << makeItemEntry(trimSpaces(itemCodeFromAddress(address)), QString());
+    if (entries.isEmpty()) {
+        for (const QString &address : readItemAddresses(text, &past))
+            entries << makeItemEntry(trimSpaces(itemCodeFromAddress(address)), QString());
+    }
+    if (dropped)
+        *dropped = past;
     return entries;
+}
+
+ItemListFile loadItemListFile(const QString &path)
+{
+    ItemListFile list;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        list.error = u"无法读取列表文件 "_s + QDir::toNativeSeparators(path) + u"："_s + file.errorString();
+        return list;
+    }
+    if (file.size() > maxListFileBytes) {
+        list.error = u"列表文件太大（"_s + QString::number(file.size() / (1024 * 1024)) + u" MB），最多 "_s
+            + QString::number(maxListFileBytes / (1024 * 1024)) + u" MB："_s + QDir::toNativeSeparators(path);
+        return list;
+    }
+    list.entries = readItemListFile(file.readAll(), &list.dropped);
+    return list;
+}
+
+QString droppedEntriesWarning(int dropped)
+{
+    if (dropped <= 0)
+        return {};
+    return u"列表超过"_s + QString::number(maxImportedAddresses) + u"个商品，只取前"_s
+        + QString::number(maxImportedAddresses) + u"个，其余"_s + QString::number(dropped) + u"个未导入"_s;
 }
 
 } // namespace Core

@@ -12,13 +12,19 @@ namespace Core {
 struct Config;
 class HttpClient;
 
-// The most addresses one item address file gives.
+// The most addresses one item address file gives, and the most entries one list gives.
 constexpr int maxImportedAddresses = 10000;
+// A list file above this is refused before it is read.
+constexpr qint64 maxListFileBytes = 16 * 1024 * 1024;
 
 // "网址ID:" + code + "：" + name.
 QString makeItemEntry(const QString &itemCode, const QString &itemName);
 // The text between the entry's first ":" and its first "：", trimmed.
 QString itemCodeFromEntry(const QString &entry);
+// True for what can be an item code: 1 to 64 ASCII letters and digits. Codes come from
+// pages and files the program doesn't control; anything else ("../x", a query, a
+// drive) is no item and never reaches a request or a file name.
+bool isItemCode(const QString &code);
 // The item code of a Paipai item address ("0" when there is none to take).
 QString itemCodeFromAddress(const QString &address);
 // The name part of an entry: the text after its first "："; empty when there is none.
@@ -28,8 +34,9 @@ QString itemPageAddress(const Config &config, const QString &itemCode);
 
 // Reads an item address file (GBK): fields separated by commas or line ends, a
 // quoted field losing its quotes and keeping its commas; fields beginning with
-// "http://" are addresses; at most maxImportedAddresses of them.
-QStringList readItemAddresses(const QString &text);
+// "http://" are addresses; at most maxImportedAddresses of them, the addresses past
+// that counted in dropped.
+QStringList readItemAddresses(const QString &text, int *dropped = nullptr);
 
 // A text file as the user may hand it in: UTF-8 when it says so (byte-order mark) or
 // is valid UTF-8, otherwise the ANSI code page.
@@ -37,8 +44,21 @@ QString decodeTextFile(const QByteArray &bytes);
 
 // The entries of a list file: lines that are item list entries are taken as they
 // stand; otherwise the file is read as an item address file, each address becoming
-// an entry without a name.
-QStringList readItemListFile(const QByteArray &bytes);
+// an entry without a name. At most maxImportedAddresses entries either way; the rest are
+// counted in dropped.
+QStringList readItemListFile(const QByteArray &bytes, int *dropped = nullptr);
+
+struct ItemListFile
+{
+    QStringList entries;
+    int dropped = 0;  // entries past the cap
+    QString error;    // why the file was not read; empty when it was
+};
+// Reads a list file from disk with readItemListFile, refusing one that can't be opened
+// or is larger than maxListFileBytes before reading it.
+ItemListFile loadItemListFile(const QString &path);
+// What a list cut to the cap says about it, or empty when nothing was dropped.
+QString droppedEntriesWarning(int dropped);
 // The entries of imported addresses: each item's name is asked of the item service (a few
 // at a time), and the entries are handed on in file order. A failed lookup gives an entry
 // with an empty name. Stops early when cancelled is set.

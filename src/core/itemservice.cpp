@@ -57,9 +57,70 @@ QString ExtractItemFields(const QString &source, const QString &fieldList)
     return isBlank(result) ? blankFieldResult() : result;
 }
 
-ItemDocument ItemDocument::fetch(HttpClient &client, const Config &config, const QString &itemCode)
+bool isCompleteDocument(const QString &source)
 {
-    return ItemDocument(HttpGetText(client, itemServiceAddress(config, itemCode), 1));
+    qsizetype at = 0;
+    // Past the declaration, comments and other markup that come before the first element.
+    while (true) {
+        at = source.indexOf(u'<', at);
+        if (at < 0 || at + 1 >= source.size())
+            return false;
+        const QChar next = source.at(at + 1);
+        if (next == u'?' || next == u'!') {
+            const QString end = source.mid(at, 4) == u"<!--"_s ? u"-->"_s : (next == u'?' ? u"?>"_s : u">"_s);
+            const qsizetype close = source.indexOf(end, at + 2);
+            if (close < 0)
+                return false;
+            at = close + end.size();
+            continue;
+        }
+        break;
+    }
+    qsizetype nameEnd = at + 1;
+    while (nameEnd < source.size()) {
+        const QChar c = source.at(nameEnd);
+        if (c == u'>' || c == u'/' || c.isSpace())
+            break;
+        ++nameEnd;
+    }
+    const QString name = source.mid(at + 1, nameEnd - at - 1);
+    if (name.isEmpty())
+        return false;
+    const qsizetype tagEnd = source.indexOf(u'>', nameEnd);
+    if (tagEnd < 0)
+        return false;
+    if (source.at(tagEnd - 1) == u'/')
+        return true;  // an empty element closes itself
+    return source.indexOf(u"</"_s + name + u'>', tagEnd) >= 0;
+}
+
+ItemDocument ItemDocument::fetch(HttpClient &client, const Config &config, const QString &itemCode,
+                                 QString *problem)
+{
+    const QString address = itemServiceAddress(config, itemCode);
+    if (!isFetchableAddress(address)) {
+        if (problem)
+            *problem = u"商品服务的地址不是 http:// 网址"_s;
+        return {};
+    }
+    const HttpResult result = client.get({address, WaitMode::Long, BodyKind::Page});
+    ItemDocument document(result.completed && !result.body.isEmpty() ? decodeAnsi(result.body) : QString());
+    if (!problem)
+        return document;
+    if (!result.completed)
+        *problem = u"商品服务："_s + result.reason();
+    else if (result.status >= 400)
+        *problem = u"商品服务返回错误（HTTP "_s + QString::number(result.status) + u"）"_s;
+    else if (result.body.isEmpty())
+        *problem = u"商品服务返回了空内容"_s;
+    else if (!isCompleteDocument(document.source()))
+        *problem = u"商品服务的回复不完整或不是商品信息"_s;
+    else if (!document.hasItem()) {
+        const QString message = DecodeHtmlEntities(document.field(u"errorMessage"_s));
+        *problem = message.isEmpty() ? u"商品服务没有这个商品的信息"_s : u"商品服务："_s + message;
+    } else
+        problem->clear();
+    return document;
 }
 
 QString ItemDocument::fields(const QString &fieldList) const

@@ -26,7 +26,12 @@ public:
     ItemDocument() = default;
     explicit ItemDocument(QString source) : m_source(std::move(source)) {}
 
-    static ItemDocument fetch(HttpClient &client, const Config &config, const QString &itemCode);
+    // With problem given, it receives why the reply is not a usable item record, in words
+    // a seller understands (no answer, the HTTP status, a transfer broken off, a reply that
+    // is not a whole item document, or the service's own message); empty when it is one.
+    // The document itself is what a text fetch returns, error pages included.
+    static ItemDocument fetch(HttpClient &client, const Config &config, const QString &itemCode,
+                              QString *problem = nullptr);
 
     // The field result for a comma-separated list of element names.
     QString fields(const QString &fieldList) const;
@@ -41,6 +46,10 @@ public:
 private:
     QString m_source;
 };
+
+// True when the document's first element, whatever its name, is closed again: a reply
+// cut off before its end is not a whole document.
+bool isCompleteDocument(const QString &source);
 
 // Fetches the item's document and extracts the fields: one request per call.
 QString QueryItemFields(HttpClient &client, const Config &config, const QString &itemCode,

@@ -1,11 +1,14 @@
 #include "text.h"
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -222,6 +225,31 @@ QString FormatDateYmd(const QDate &date)
 QString FormatTimeHms(const QTime &time)
 {
     return time.toString(u"hh:mm:ss"_s);
+}
+
+QString removeControlCharacters(const QString &text)
+{
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; };
+    if (std::none_of(text.cbegin(), text.cend(), isControl))
+        return text;
+    QString result = text;
+    result.removeIf(isControl);
+    return result;
+}
+
+bool isPathInside(const QString &folder, const QString &path)
+{
+    const auto normalised = [](const QString &p) {
+        QString slashes = p;
+        slashes.replace(u'\\', u'/');
+        return QDir::cleanPath(QDir(slashes).absolutePath());
+    };
+    if (folder.isEmpty() || path.isEmpty())
+        return false;
+    const QString base = normalised(folder);
+    const QString inner = normalised(path);
+    const QString prefix = base.endsWith(u'/') ? base : base + u'/';
+    return inner.size() > prefix.size() && inner.startsWith(prefix, Qt::CaseSensitive);
 }
 
 QString programFilePath(const QString &folder, const QString &name)

@@ -54,4 +54,11 @@ QString FormatTimeHms(const QTime &time = QTime::currentTime());
 // folder + separator + name; no second separator when the folder already ends in one (a drive root).
 QString programFilePath(const QString &folder, const QString &name);
 
+// The text without control characters (U+0000 to U+001F and U+007F).
+QString removeControlCharacters(const QString &text);
+// True when path names something strictly inside folder once both are made absolute and
+// "." and ".." are resolved; either separator counts. A name from a page must pass this
+// before anything is written under it.
+bool isPathInside(const QString &folder, const QString &path);
+
 } // namespace Core

@@ -7,6 +7,7 @@
 #include "core/httpclient.h"
 #include "core/itemlist.h"
 #include "core/itemservice.h"
+#include "core/logging.h"
 #include "core/parampages.h"
 #include "core/stocklist.h"
 #include "core/text.h"
@@ -16,6 +17,7 @@
 #include <QFileInfo>
 #include <QMutex>
 #include <QSaveFile>
+#include <QSemaphore>
 #include <QSet>
 #include <QStringEncoder>
 #include <QThreadPool>
@@ -65,7 +67,7 @@ QString checkCsvPath(const QString &csvPath)
 
 QString ExportSummary::text() const
 {
-    QString text = u"下载完成,共成功下载"_s + QString::number(written) + u"个"_s;
+    QString text = (cancelled ? u"已停止,共成功下载"_s : u"下载完成,共成功下载"_s) + QString::number(written) + u"个"_s;
     if (recordFailures > 0)
         text += u"，"_s + QString::number(recordFailures) + u"个商品读取失败"_s;
     if (pictureFailures > 0)
@@ -74,9 +76,13 @@ QString ExportSummary::text() const
         text += u"，"_s + QString::number(unstampedPictures) + u"张图片未加水印"_s;
     if (fileFailures > 0)
         text += u"，"_s + QString::number(fileFailures) + u"个文件写入失败"_s;
-    if (cancelled)
-        text += u"，已停止（写入"_s + QString::number(rowsWritten) + u"/"_s + QString::number(itemCount)
-            + u"件）"_s;
+    if (duplicates > 0)
+        text += u"，"_s + QString::number(duplicates) + u"个重复商品只导出一次"_s;
+    if (cancelled) {
+        const int reached = written + recordFailures;
+        const int unique = itemCount - duplicates;
+        text += u"，"_s + QString::number(std::max(0, unique - reached)) + u"件商品未下载"_s;
+    }
     return text;
 }
 
@@ -95,8 +101,10 @@ QString ExportSummary::details(bool withSummary) const
             break;
         case ItemReport::Status::PicturesFailed:
             lines << u"图片下载失败: "_s + item.code + u' ' + item.title;
-            for (const QString &url : item.failedPictures)
-                lines << u"    "_s + url;
+            for (qsizetype k = 0; k < item.failedPictures.size(); ++k) {
+                const QString reason = item.failedPictureReasons.value(k);
+                lines << u"    "_s + item.failedPictures.at(k) + (reason.isEmpty() ? QString() : u"（"_s + reason + u"）"_s);
+            }
             break;
         default:
             if (!item.problems.isEmpty())
@@ -127,9 +135,15 @@ struct ExportJob::Outcome
 
 ExportJob::ExportJob(Core::HttpClient &client, const Core::Config &config, ExportOptions options,
                      QStringList entries, QObject *parent)
-    : QObject(parent), m_client(client), m_config(config), m_options(std::move(options)),
-      m_entries(std::move(entries))
+    : QObject(parent), m_client(client.withCancel(m_cancelToken)), m_config(config),
+      m_options(std::move(options)), m_entries(std::move(entries))
 {
+}
+
+void ExportJob::cancel()
+{
+    m_cancelled = true;
+    m_cancelToken.cancel();
 }
 
 ExportJob::~ExportJob() = default;
@@ -149,41 +163,100 @@ QString localPictureReference(OutputType type, const QString &path)
     return native.startsWith(u'/') ? u"FILE://"_s + native : u"FILE:///"_s + native;
 }
 
-struct PendingPicture
+} // namespace
+
+struct ExportJob::PendingPicture
 {
     QString url;
     QString target;
     bool description = false;
     bool requested = false;
     QFuture<Core::HttpResult> reply;
+    bool handled = false;
 };
 
-} // namespace
+ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture, const Core::HttpResult &result,
+                                                 const QString &folder) const
+{
+    StoredOutcome outcome;
+    if (!result.succeeded()) {
+        outcome.reason = result.reason();
+        return outcome;
+    }
+    if (result.body.isEmpty()) {
+        outcome.reason = u"服务器返回了空内容"_s;
+        return outcome;
+    }
+    const StoredPicture target = decideStoredPicture(picture.target, result.body);
+    if (target.type.isEmpty()) {
+        outcome.reason = u"下载的内容不是图片"_s;
+        return outcome;
+    }
+    if (!Core::isPathInside(folder, target.path)) {
+        outcome.reason = u"图片文件名不安全"_s;
+        return outcome;
+    }
+    QByteArray bytes = result.body;
+    if (picture.description && m_watermarker) {
+        // Stamped in memory and written once: the file keeps its name while its content
+        // becomes JPEG, and a reader never sees the unstamped picture.
+        QByteArray stamped;
+        const QString fileName = QFileInfo(target.path).fileName();
+        if (m_watermarker->stamp(bytes, fileName, &stamped) == Imaging::Watermarker::Outcome::Stamped)
+            bytes = stamped;
+        else
+            outcome.unstamped = true;
+    }
+    QString error;
+    if (!writeFileAtomically(target.path, bytes, &error)) {
+        outcome.reason = u"无法写入图片文件"_s;
+        outcome.problem = u"无法写入 "_s + QDir::toNativeSeparators(target.path) + u": "_s + error;
+        outcome.unstamped = false;
+        return outcome;
+    }
+    outcome.type = target.type;
+    outcome.path = target.path;
+    return outcome;
+}
 
 ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
 {
     Outcome outcome;
     ItemReport &report = outcome.report;
     report.code = Core::itemCodeFromEntry(entry);
-    const int count = int(m_entries.size());
-    // After a stop only the item being written is finished; those ahead of it are dropped.
-    if (m_cancelled && index != m_writing) {
+    const int count = m_uniqueCount;
+    // After a stop nothing new begins.
+    if (m_cancelled) {
         outcome.skipped = true;
         return outcome;
     }
 
-    const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code);
-    const bool recordRead = document.hasItem();
+    // An item whose record can't be read gets no row and leaves no file: a row of empty
+    // values would become an empty listing.
+    const auto recordFailed = [&](const QString &reason) {
+        report.status = ItemReport::Status::RecordFailed;
+        report.reason = reason;
+        if (report.title.isEmpty())
+            report.title = Core::itemNameFromEntry(entry);  // the list's own name says which item it was
+        outcome.skipped = m_cancelled;
+        qCInfo(lcExport) << "item" << report.code << "not exported:" << reason;
+        return outcome;
+    };
+
+    if (!Core::isItemCode(report.code))
+        return recordFailed(u"商品编号无效："_s + Core::removeControlCharacters(report.code));
+    QString problem;
+    const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code, &problem);
+    if (!problem.isEmpty())
+        return recordFailed(problem);
     const QString title = itemTitle(document.field(u"itemName"_s));
     report.title = title;
-    if (!recordRead) {
-        // The list's own name says which item it was; the reason tells a dead server from a gone item.
-        report.title = Core::itemNameFromEntry(entry);
-        const QString message = document.field(u"errorMessage"_s);
-        report.reason = document.isEmpty() ? u"商品服务无应答"_s
-                                           : (message.isEmpty() ? u"商品服务没有这个商品"_s : message);
-    }
     outcome.folderName = itemFolderName(title, report.code);
+    const QString folder = m_paths.pictureFolder;
+    const QString itemFolder = Core::programFilePath(folder, outcome.folderName);
+    if (outcome.folderName.isEmpty() || !Core::isPathInside(folder, itemFolder))
+        return recordFailed(u"商品名称和编号都不能用作文件夹名"_s);
+
     const QString city = m_cities->cityName(document.field(u"cityId"_s));
     const QString province = cleanProvinceName(m_cities->provinceName(document.field(u"provinceId"_s)));
     outcome.pictureUrls = mainPictureUrls(document);
@@ -195,72 +268,79 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
 
     // Every picture of the item is asked for at once; the network layer keeps to the
     // connection limit per host.
-    const QString folder = m_paths.pictureFolder;
-    const QString itemFolder = Core::programFilePath(folder, outcome.folderName);
     QList<PendingPicture> pictures;
     for (const QString &url : std::as_const(outcome.pictureUrls)) {
         const QString digest = Core::Md5HexLower(url);
         const QString name = m_options.type == OutputType::Paipai ? QString(u'{' + digest + u"}.jpg"_s)
                                                                   : QString(digest + u".tbi"_s);
-        pictures.append({url, Core::programFilePath(folder, name), false, false, {}});
+        pictures.append({url, Core::programFilePath(folder, name), false, false, {}, false});
     }
-    if (!descriptionUrls.isEmpty())
-        QDir().mkpath(itemFolder);
+    if (!descriptionUrls.isEmpty() && !QDir().mkpath(itemFolder))
+        report.problems << u"无法创建文件夹 "_s + QDir::toNativeSeparators(itemFolder);
     for (const QString &url : descriptionUrls)
-        pictures.append({url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, {}});
+        pictures.append({url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, {}, false});
     for (PendingPicture &picture : pictures) {
         if (Core::trimSpaces(picture.url).startsWith(u"http://"_s)) {
             picture.requested = true;
             picture.reply = m_client.getAsync({requestAddressOfPicture(Core::trimSpaces(picture.url)),
-                                               Core::WaitMode::Long});
+                                               Core::WaitMode::Long, Core::BodyKind::Picture});
         }
     }
 
     // The stock page is read while the pictures arrive.
     outcome.stockText = Core::BuildStockList(m_client, *m_stock, report.code, m_options.adjustments);
 
+    // Pictures are stored in the order they arrive, each as soon as it is there: a slow
+    // first picture never keeps the bodies of the others waiting in memory.
     const int total = int(pictures.size());
+    auto arrivals = std::make_shared<QSemaphore>();
+    int awaited = 0;
+    for (PendingPicture &picture : pictures) {
+        if (picture.requested) {
+            ++awaited;
+            picture.reply.then(QtFuture::Launch::Sync, [arrivals](const Core::HttpResult &) { arrivals->release(); });
+        }
+    }
+    QList<StoredOutcome> stored(total);
+    for (int done = 0; done < awaited; ++done) {
+        // Only the item the writer waits for speaks, so the texts follow the list order.
+        if (index == m_writing) {
+            emit progress(itemProgress(count, m_writingPosition) + u"，共需下载"_s + QString::number(total)
+                          + u"张图片，正在下载第"_s + QString::number(done + 1) + u"张"_s);
+        }
+        arrivals->acquire();
+        // The original future is finished before its continuation runs.
+        const auto arrived = std::find_if(pictures.begin(), pictures.end(), [](const PendingPicture &p) {
+            return p.requested && !p.handled && p.reply.isFinished();
+        });
+        Q_ASSERT(arrived != pictures.end());
+        arrived->handled = true;
+        const Core::HttpResult result = arrived->reply.result();
+        arrived->reply = {};
+        stored[arrived - pictures.begin()] = storePicture(*arrived, result, folder);
+    }
+
     QStringList suffixes;
     QList<std::pair<QString, QString>> replacements;  // URL, local reference
     for (int j = 0; j < total; ++j) {
-        PendingPicture &picture = pictures[j];
-        // Only the item the writer waits for speaks, so the texts follow the list order.
-        if (index == m_writing) {
-            emit progress(itemProgress(count, index) + u"，共需下载"_s + QString::number(total)
-                          + u"张图片，正在下载第"_s + QString::number(j + 1) + u"张"_s);
-        }
-        QString type;
-        QString storedPath;
+        const PendingPicture &picture = pictures.at(j);
+        const StoredOutcome &outcomeOfPicture = stored.at(j);
         if (picture.requested) {
-            const Core::HttpResult result = picture.reply.result();
-            if (result.succeeded()) {
-                const StoredPicture stored = decideStoredPicture(picture.target, result.body);
-                QByteArray bytes = result.body;
-                if (picture.description && m_watermarker && !stored.type.isEmpty()) {
-                    // Stamped in memory and written once: the file keeps its name while its
-                    // content becomes JPEG, and a reader never sees the unstamped picture.
-                    QByteArray stamped;
-                    const QString fileName = QFileInfo(stored.path).fileName();
-                    if (m_watermarker->stamp(bytes, fileName, &stamped) == Imaging::Watermarker::Outcome::Stamped)
-                        bytes = stamped;
-                    else
-                        report.unstampedPictures << stored.path;
-                }
-                QString error;
-                if (!stored.type.isEmpty() && writeFileAtomically(stored.path, bytes, &error)) {
-                    type = stored.type;
-                    storedPath = stored.path;
-                } else if (!stored.type.isEmpty()) {
-                    report.problems << u"无法写入 "_s + QDir::toNativeSeparators(stored.path) + u": "_s + error;
-                }
-            }
-            if (type.isEmpty())
+            if (outcomeOfPicture.type.isEmpty()) {
                 report.failedPictures << picture.url;
+                report.failedPictureReasons << outcomeOfPicture.reason;
+                qCInfo(lcExport) << "picture of" << report.code << "not stored:" << picture.url
+                                 << outcomeOfPicture.reason;
+            }
+            if (outcomeOfPicture.unstamped)
+                report.unstampedPictures << outcomeOfPicture.path;
+            if (!outcomeOfPicture.problem.isEmpty())
+                report.problems << outcomeOfPicture.problem;
         }
         if (!picture.description)
-            suffixes << u'.' + type;
-        else if (!type.isEmpty())
-            replacements.append({picture.url, localPictureReference(m_options.type, storedPath)});
+            suffixes << u'.' + outcomeOfPicture.type;
+        else if (!outcomeOfPicture.type.isEmpty())
+            replacements.append({picture.url, localPictureReference(m_options.type, outcomeOfPicture.path)});
     }
 
     // Longer URLs first, so a URL that is the beginning of another never breaks the longer one.
@@ -282,14 +362,16 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     inputs.pictureSuffixes = suffixes;
     inputs.stockFile = stockFileName(report.code);
     outcome.values = paipaiValues(document, inputs, m_options.adjustments);
-    outcome.description = description;
+    // Control characters from the page never reach the listing tool's file.
+    for (QString &value : outcome.values)
+        value = Core::removeControlCharacters(value);
+    for (QString &url : outcome.pictureUrls)
+        url = Core::removeControlCharacters(url);
+    outcome.description = Core::removeControlCharacters(description);
 
-    if (!recordRead)
-        report.status = ItemReport::Status::RecordFailed;
-    else if (!report.failedPictures.isEmpty())
-        report.status = ItemReport::Status::PicturesFailed;
-    else
-        report.status = ItemReport::Status::Written;
+    report.status = report.failedPictures.isEmpty() ? ItemReport::Status::Written : ItemReport::Status::PicturesFailed;
+    // An item whose requests a stop broke off is never written half-fetched.
+    outcome.skipped = m_cancelled;
     return outcome;
 }
 
@@ -351,7 +433,31 @@ ExportSummary ExportJob::run()
             summary.notes << u"水印不可用，图片未加水印："_s + error;
     }
 
-    const int count = int(m_entries.size());
+    // A code that comes again is exported once, at its first place: a second row would
+    // be a second listing of the same item.
+    const int entryCount = int(m_entries.size());
+    QList<int> unique;  // indexes into m_entries, in list order
+    QList<ItemReport> reports(entryCount);
+    {
+        QSet<QString> seen;
+        for (int i = 0; i < entryCount; ++i) {
+            const QString code = Core::itemCodeFromEntry(m_entries.at(i));
+            reports[i].code = code;
+            if (seen.contains(code.toUpper())) {
+                reports[i].status = ItemReport::Status::Duplicate;
+                reports[i].title = Core::itemNameFromEntry(m_entries.at(i));
+                ++summary.duplicates;
+                continue;
+            }
+            seen.insert(code.toUpper());
+            unique.append(i);
+        }
+    }
+    const int count = int(unique.size());
+    m_uniqueCount = count;
+
+    csv.write(utf16.encode(headerText(m_options.type)));
+
     const int jobs = std::clamp(m_options.jobs, 1, maxJobs);
     QThreadPool pool;
     pool.setMaxThreadCount(jobs);
@@ -363,12 +469,12 @@ ExportSummary ExportJob::run()
     const int window = jobs * 2;
     QSet<QString> descriptionNames;
     QString writeError;
+    int reached = 0;  // items of `unique` whose outcome was taken, written or failed
 
-    for (int i = 0; i < count; ++i) {
-        if (m_cancelled)
-            break;
-        while (submitted < count && submitted < i + window) {
-            const int index = submitted++;
+    for (int position = 0; position < count; ++position) {
+        // After a stop nothing more is asked for; what finished before it is still written.
+        while (!m_cancelled && submitted < count && submitted < position + window) {
+            const int index = unique.at(submitted++);
             pool.start([this, index, &mutex, &ready, &finishedItems] {
                 Outcome outcome = processItem(index, m_entries.at(index));
                 QMutexLocker locker(&mutex);
@@ -376,9 +482,13 @@ ExportSummary ExportJob::run()
                 ready.wakeAll();
             });
         }
+        if (position >= submitted)
+            break;
+        const int i = unique.at(position);
         m_writing = i;
+        m_writingPosition = position;
         emit itemStarted(i);
-        emit progress(itemProgress(count, i));
+        emit progress(itemProgress(count, position));
         Outcome outcome;
         {
             QMutexLocker locker(&mutex);
@@ -389,8 +499,15 @@ ExportSummary ExportJob::run()
         }
         if (outcome.skipped)
             break;
-        if (i == 0)
-            csv.write(utf16.encode(headerText(m_options.type)));
+        ++reached;
+
+        if (outcome.report.status == ItemReport::Status::RecordFailed) {
+            ++summary.recordFailures;
+            summary.failedItemCodes << outcome.report.code;
+            reports[i] = outcome.report;
+            emit itemDone(i, outcome.report);
+            continue;
+        }
 
         // Names are settled here, in list order: a later item whose description file
         // name an earlier one already took gets a name of its own.
@@ -406,7 +523,7 @@ ExportSummary ExportJob::run()
         if (!outcome.stockText.isEmpty()) {
             const QString stockPath =
                 Core::programFilePath(m_paths.pictureFolder, outcome.values[PaipaiColumn::StockFile]);
-            const QString stockError = writeUtf8File(outcome.stockText, stockPath, true);
+            const QString stockError = writeUtf8File(Core::removeControlCharacters(outcome.stockText), stockPath, true);
             if (!stockError.isEmpty())
                 outcome.report.problems << u"无法写入 "_s + QDir::toNativeSeparators(stockPath) + u": "_s + stockError;
         }
@@ -419,35 +536,25 @@ ExportSummary ExportJob::run()
             const QDateTime now = m_options.clock ? m_options.clock() : QDateTime::currentDateTime();
             row = taobaoRow(m_options.type, outcome.values,
                             {outcome.description, outcome.pictureUrls, now.toString(u"yyyy-MM-dd hh:mm:ss"_s),
-                             m_options.sellerName});
+                             Core::removeControlCharacters(m_options.sellerName)});
         }
         if (!Core::isBlank(row)) {
             const QByteArray bytes = utf16.encode(row);
             if (csv.write(bytes) != bytes.size()) {
                 writeError = csv.errorString();
-                m_cancelled = true;
+                cancel();
             }
         }
         ++summary.rowsWritten;
-        switch (outcome.report.status) {
-        case ItemReport::Status::RecordFailed:
-            ++summary.recordFailures;
+        ++summary.written;
+        if (outcome.report.status == ItemReport::Status::PicturesFailed)
             summary.failedItemCodes << outcome.report.code;
-            break;
-        case ItemReport::Status::PicturesFailed:
-            summary.failedItemCodes << outcome.report.code;
-            ++summary.written;
-            break;
-        default:
-            ++summary.written;
-            break;
-        }
         summary.pictureFailures += int(outcome.report.failedPictures.size());
         summary.unstampedPictures += int(outcome.report.unstampedPictures.size());
         summary.fileFailures += int(outcome.report.problems.size());
         if (!outcome.report.problems.isEmpty() && !summary.failedItemCodes.contains(outcome.report.code))
             summary.failedItemCodes << outcome.report.code;
-        summary.items << outcome.report;
+        reports[i] = outcome.report;
         emit itemDone(i, outcome.report);
     }
     pool.waitForDone();
@@ -455,18 +562,13 @@ ExportSummary ExportJob::run()
     m_stock = nullptr;
     m_watermarker = nullptr;
 
-    if (summary.rowsWritten < count) {
-        summary.cancelled = true;
-        for (int i = summary.rowsWritten; i < count; ++i) {
-            ItemReport report;
-            report.code = Core::itemCodeFromEntry(m_entries.at(i));
-            summary.items << report;
-        }
-    }
-    if (count > 0 && summary.written == 0 && summary.rowsWritten == count) {
-        // Not one item could be read: a file of empty rows would replace a good one.
+    summary.cancelled = reached < count;
+    summary.items = reports;
+    if (summary.written == 0) {
+        // Nothing to list: a file of a header alone would replace a good one.
         csv.cancelWriting();
-        summary.error = u"没有读到任何商品的信息，导入文件未写入，原有文件保持不变："_s
+        summary.error = (summary.cancelled ? u"已停止，没有写入任何商品，导入文件未写入，原有文件保持不变："_s
+                                           : u"没有读到任何商品的信息，导入文件未写入，原有文件保持不变："_s)
             + QDir::toNativeSeparators(m_paths.csvFile);
     } else if (!writeError.isEmpty() || !csv.commit()) {
         summary.error = u"写入文件失败 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s

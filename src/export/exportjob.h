@@ -5,6 +5,7 @@
 #include "layouts.h"
 
 #include "core/config.h"
+#include "core/httpclient.h"
 #include "core/stocklist.h"
 #include "imaging/watermarksettings.h"
 
@@ -22,10 +23,6 @@ class Watermarker;
 
 #include <atomic>
 #include <functional>
-
-namespace Core {
-class HttpClient;
-}
 
 namespace Export {
 
@@ -74,9 +71,11 @@ struct ItemReport
 {
     QString code;
     QString title;
-    enum class Status { Written, RecordFailed, PicturesFailed, NotReached } status = Status::NotReached;
+    // Duplicate: the code came earlier in the list; that first place is the one exported.
+    enum class Status { Written, RecordFailed, PicturesFailed, NotReached, Duplicate } status = Status::NotReached;
     QString reason;            // why the record could not be read
     QStringList failedPictures;
+    QStringList failedPictureReasons;  // why each of failedPictures failed, in the same order
     QStringList unstampedPictures;  // kept without watermark: too large, or not loadable
     QStringList problems;           // files that could not be written
 };
@@ -92,6 +91,7 @@ struct ExportSummary
     int pictureFailures = 0;
     int unstampedPictures = 0;
     int fileFailures = 0;      // pictures, description or stock files that could not be written
+    int duplicates = 0;        // later places of a code the list already had
     bool cancelled = false;
     QStringList notes;         // what went wrong for the whole run, such as an unusable watermark
     QStringList failedItemCodes;
@@ -103,7 +103,8 @@ struct ExportSummary
         return recordFailures > 0 || pictureFailures > 0 || fileFailures > 0 || cancelled || !error.isEmpty()
             || !notes.isEmpty();
     }
-    // "下载完成,共成功下载" + S + "个", with the counts of what failed.
+    // "下载完成,共成功下载" + S + "个", with the counts of what failed; a stopped run
+    // begins "已停止" instead and says how many items it did not reach.
     QString text() const;
     // The summary and the failed item codes, one per line, for showing or saving.
     QString details(bool withSummary = true) const;
@@ -123,8 +124,9 @@ public:
     ~ExportJob() override;
 
     ExportSummary run();
-    // Ends the run after the item being written; the file stays well-formed.
-    void cancel() { m_cancelled = true; }
+    // Stops the run from any thread: requests in flight are aborted, the items finished
+    // so far are written and the file stays well-formed. Returns at once.
+    void cancel();
 
 signals:
     void progress(const QString &text);
@@ -134,14 +136,28 @@ signals:
 
 private:
     struct Outcome;
+    struct PendingPicture;
+    struct StoredOutcome
+    {
+        QString type;     // empty when nothing was stored
+        QString path;
+        QString reason;   // why nothing was stored
+        QString problem;  // a file that could not be written
+        bool unstamped = false;
+    };
     Outcome processItem(int index, const QString &entry);
+    StoredOutcome storePicture(const PendingPicture &picture, const Core::HttpResult &result,
+                               const QString &folder) const;
 
-    Core::HttpClient &m_client;
+    Core::CancelToken m_cancelToken;
+    Core::HttpClient m_client;  // carries m_cancelToken on every request
     const Core::Config m_config;
     ExportOptions m_options;
     QStringList m_entries;
     std::atomic_bool m_cancelled = false;
-    std::atomic_int m_writing = 0;  // the item the writer waits for
+    std::atomic_int m_writing = 0;          // the item the writer waits for
+    std::atomic_int m_writingPosition = 0;  // its place among the items exported
+    int m_uniqueCount = 0;                  // items exported: the list without its repeats
 
     // Fixed for the length of a run.
     ExportPaths m_paths;

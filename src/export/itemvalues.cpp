@@ -15,15 +15,17 @@ QString itemTitle(const QString &itemName)
     return title;
 }
 
-QString itemFolderName(const QString &title, const QString &itemCode)
+namespace {
+
+// What a file system can't hold or would read as a path: separators, drive colons,
+// wildcards, control characters, and dots at either end ("..", "." and Windows'
+// trailing-dot trimming).
+QString cleanedName(const QString &name)
 {
-    QString name = title.left(58);
-    if (!name.isEmpty() && name.back().isHighSurrogate())
-        name.chop(1);  // never keep half of a character
     static const QString removed = u"\\/:|*<>$#&\" ?"_s;
     QString safe;
     safe.reserve(name.size());
-    for (const QChar c : std::as_const(name)) {
+    for (const QChar c : name) {
         if (!removed.contains(c) && c.unicode() >= 0x20 && c.unicode() != 0x7F)
             safe.append(c);
     }
@@ -31,15 +33,36 @@ QString itemFolderName(const QString &title, const QString &itemCode)
         safe.remove(0, 1);
     while (safe.endsWith(u'.'))
         safe.chop(1);
+    return safe;
+}
+
+// Windows' device names, also with an extension ("CON.txt" opens the console too).
+bool isReservedName(const QString &name)
+{
     static const QStringList reserved = [] {
         QStringList names{u"CON"_s, u"PRN"_s, u"AUX"_s, u"NUL"_s};
         for (int i = 1; i <= 9; ++i)
             names << u"COM"_s + QString::number(i) << u"LPT"_s + QString::number(i);
         return names;
     }();
-    if (safe.isEmpty() || reserved.contains(safe, Qt::CaseInsensitive))
-        return Core::trimSpaces(itemCode);
-    return safe;
+    return reserved.contains(name.section(u'.', 0, 0), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+QString itemFolderName(const QString &title, const QString &itemCode)
+{
+    QString name = title.left(58);
+    if (!name.isEmpty() && name.back().isHighSurrogate())
+        name.chop(1);  // never keep half of a character
+    const QString safe = cleanedName(name);
+    if (!safe.isEmpty() && !isReservedName(safe))
+        return safe;
+    // The code stands in for the title; it comes from a list or a page just the same.
+    const QString code = cleanedName(Core::trimSpaces(itemCode));
+    if (code.isEmpty() || isReservedName(code))
+        return {};
+    return code;
 }
 
 QString cleanProvinceName(const QString &provinceName)

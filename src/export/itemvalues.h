@@ -17,7 +17,8 @@ namespace Export {
 // The title as every layout writes it: entities decoded, cleaned, "·" removed.
 QString itemTitle(const QString &itemName);
 // The picture folder's sub-folder of an item: the title cut to 58 characters without
-// path characters or spaces, made safe as a folder name; the item code when nothing is left.
+// path characters or spaces, made safe as a folder name; the item code, cleaned the same
+// way, when nothing is left; empty when neither gives a usable name.
 QString itemFolderName(const QString &title, const QString &itemCode);
 // The province as the layouts write it: quotes and "省" removed.
 QString cleanProvinceName(const QString &provinceName);

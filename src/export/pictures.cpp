@@ -1,7 +1,9 @@
 #include "pictures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QSaveFile>
 
 using namespace Qt::Literals::StringLiterals;
@@ -33,6 +35,17 @@ QString detectPictureType(const QByteArray &bytes)
     return {};
 }
 
+bool hasReadablePictureHeader(const QByteArray &bytes)
+{
+    QBuffer buffer;
+    buffer.setData(bytes);
+    if (!buffer.open(QIODevice::ReadOnly))
+        return false;
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    return reader.canRead() && size.isValid() && !size.isEmpty();
+}
+
 bool isFixedNameTarget(const QString &targetPath)
 {
     const QString tail = targetPath.right(4);
@@ -60,7 +73,9 @@ StoredPicture decideStoredPicture(const QString &targetPath, const QByteArray &b
 {
     if (body.isEmpty())
         return {};
-    const QString type = detectPictureType(body);
+    QString type = detectPictureType(body);
+    if (!type.isEmpty() && !hasReadablePictureHeader(body))
+        type.clear();
     // A ".tbi" main picture keeps its fixed name, but an error page answered with 200 is
     // not a picture: storing it would hand the listing tool a broken file as a success.
     if (targetPath.right(4) == u".tbi"_s)
@@ -163,7 +178,7 @@ QString downloadPicture(Core::HttpClient &client, const QString &url, const QStr
 {
     if (!url.startsWith(u"http://"_s))
         return {};
-    const Core::HttpResult result = client.get({requestAddressOfPicture(url), Core::WaitMode::Long});
+    const Core::HttpResult result = client.get({requestAddressOfPicture(url), Core::WaitMode::Long, Core::BodyKind::Picture});
     if (!result.succeeded())
         return {};
     const StoredPicture stored = decideStoredPicture(targetPath, result.body);

@@ -9,6 +9,10 @@ namespace Export {
 // "JPG", "GIF", "BMP", "PNG", "ICO" from the first bytes, or the empty text.
 QString detectPictureType(const QByteArray &bytes);
 
+// True when an image reader recognises the bytes and reads a size from their header:
+// the first bytes of a picture followed by garbage are not a picture.
+bool hasReadablePictureHeader(const QByteArray &bytes);
+
 // Targets ending in ".tbi", ".exe" or ".rar" keep their name whatever the type; ".exe" and
 // ".rar" store any body, ".tbi" only a picture.
 bool isFixedNameTarget(const QString &targetPath);

@@ -24,6 +24,8 @@ public:
 
     bool isRunning() const;
     quint16 port() const { return m_port; }
+    // The sandbox's process id, for looking at what it costs (memory) from outside.
+    qint64 processId() const { return m_process.processId(); }
     // "http://127.0.0.1:PORT", for use as the HTTP proxy or as a base URL.
     QString proxyUrl() const;
 

@@ -17,7 +17,33 @@ private slots:
     void blankOutcomeIsAlways45Tabs();
     void requestAddress();
     void documentFieldHelpers();
+    void completeDocument_data();
+    void completeDocument();
 };
+
+void TestItemService::completeDocument_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<bool>("complete");
+    QTest::newRow("whole") << u"<?xml version=\"1.0\"?>\n<itemInfo><itemName>a</itemName></itemInfo>"_s << true;
+    QTest::newRow("any first element") << u"<root a=\"1\"><x/></root>\n"_s << true;
+    QTest::newRow("comment first") << u"<!-- <itemInfo> --><itemInfo></itemInfo>"_s << true;
+    QTest::newRow("empty element") << u"<itemInfo/>"_s << true;
+    QTest::newRow("cut before its end") << u"<?xml version=\"1.0\"?>\n<itemInfo><itemName>a</itemName><picLink>"_s << false;
+    QTest::newRow("cut inside the declaration") << u"<?xml vers"_s << false;
+    QTest::newRow("cut inside the first tag") << u"<itemIn"_s << false;
+    QTest::newRow("only an inner element closed") << u"<itemInfo><itemName>a</itemName>"_s << false;
+    QTest::newRow("html page") << u"<html><body>500</body>"_s << false;
+    QTest::newRow("no markup") << u"Internal Server Error"_s << false;
+    QTest::newRow("empty") << QString() << false;
+}
+
+void TestItemService::completeDocument()
+{
+    QFETCH(QString, source);
+    QFETCH(bool, complete);
+    QCOMPARE(isCompleteDocument(source), complete);
+}
 
 static const QString document = uR"(<?xml version="1.0" encoding="GBK"?>
 <root><errorCode>0</errorCode>

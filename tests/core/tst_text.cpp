@@ -31,7 +31,44 @@ private slots:
     void dateAndTime();
     void programFilePath_data();
     void programFilePath();
+    void pathInside_data();
+    void pathInside();
+    void controlCharacters();
 };
+
+void TestText::pathInside_data()
+{
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("inside");
+    QTest::newRow("a file in it") << u"/out/goods"_s << u"/out/goods/a.jpg"_s << true;
+    QTest::newRow("deeper") << u"/out/goods"_s << u"/out/goods/x/y.jpg"_s << true;
+    QTest::newRow("trailing separator") << u"/out/goods/"_s << u"/out/goods/a.jpg"_s << true;
+    QTest::newRow("the folder itself") << u"/out/goods"_s << u"/out/goods"_s << false;
+    QTest::newRow("climbs out") << u"/out/goods"_s << u"/out/goods/../../tmp/x"_s << false;
+    QTest::newRow("climbs out and back") << u"/out/goods"_s << u"/out/goods/../goods/a"_s << true;
+    QTest::newRow("Windows separators climb out") << u"/out/goods"_s << u"/out/goods/..\\..\\x"_s << false;
+    QTest::newRow("a neighbour sharing the prefix") << u"/out/goods"_s << u"/out/goods2/a.jpg"_s << false;
+    QTest::newRow("an absolute path elsewhere") << u"/out/goods"_s << u"/tmp/x"_s << false;
+    QTest::newRow("dot segments") << u"/out/./goods"_s << u"/out/goods/./a"_s << true;
+    QTest::newRow("empty path") << u"/out/goods"_s << QString() << false;
+    QTest::newRow("empty folder") << QString() << u"/out/goods/a"_s << false;
+}
+
+void TestText::pathInside()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, path);
+    QFETCH(bool, inside);
+    QCOMPARE(isPathInside(folder, path), inside);
+}
+
+void TestText::controlCharacters()
+{
+    QCOMPARE(removeControlCharacters(u"a\u0000b\tc\r\nd\u001Be\u007Ff\u0080g 中"_s), u"abcdef\u0080g 中"_s);
+    QCOMPARE(removeControlCharacters(u"plain"_s), u"plain"_s);
+    QCOMPARE(removeControlCharacters(QString()), QString());
+}
 
 void TestText::decodeHtmlEntities_data()
 {

@@ -5,6 +5,7 @@
 #include "core/itemlist.h"
 #include "core/text.h"
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -27,6 +28,9 @@ private slots:
     void importFileCap();
     void inputRanges_data();
     void inputRanges();
+    void listCaps_data();
+    void listCaps();
+    void oversizedListFileIsRefused();
 };
 
 void TestValuesAndLists::hundredths_data()
@@ -128,6 +132,55 @@ void TestValuesAndLists::addressFile()
     const QByteArray entries = encodeAnsi(u"网址ID:C1：红色杯子\r\n网址ID:C2：蓝色\r\n"_s);
     QCOMPARE(readItemListFile(entries), (QStringList{u"网址ID:C1：红色杯子"_s, u"网址ID:C2：蓝色"_s}));
     QCOMPARE(readItemListFile(u"网址ID:C1：红色杯子\n"_s.toUtf8()), (QStringList{u"网址ID:C1：红色杯子"_s}));
+    QCOMPARE(readItemListFile(u"网址ID:C1：甲\r网址ID:C2：乙"_s.toUtf8()), (QStringList{u"网址ID:C1：甲"_s, u"网址ID:C2：乙"_s}));
+}
+
+// Both list forms stop at the cap and say how many they left out.
+void TestValuesAndLists::listCaps_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("addresses") << u"http://a.paipai.com/%1\r\n"_s;
+    QTest::newRow("entries") << u"网址ID:C%1：名\r\n"_s;
+}
+
+void TestValuesAndLists::listCaps()
+{
+    QFETCH(QString, line);
+    QString text;
+    for (int i = 0; i < maxImportedAddresses + 250; ++i)
+        text += line.arg(i);
+    int dropped = -1;
+    const QStringList entries = readItemListFile(text.toUtf8(), &dropped);
+    QCOMPARE(entries.size(), maxImportedAddresses);
+    QCOMPARE(itemCodeFromEntry(entries.last()).right(4), u"9999"_s);
+    QCOMPARE(dropped, 250);
+    QVERIFY(droppedEntriesWarning(dropped).contains(u"250"_s));
+    QCOMPARE(droppedEntriesWarning(0), QString());
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"list.txt"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(text.toUtf8());
+    file.close();
+    const ItemListFile list = loadItemListFile(path);
+    QVERIFY(list.error.isEmpty());
+    QCOMPARE(list.entries, entries);
+    QCOMPARE(list.dropped, 250);
+}
+
+void TestValuesAndLists::oversizedListFileIsRefused()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"big.txt"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(maxListFileBytes + 1));  // sparse: nothing is read before the refusal
+    file.close();
+    const ItemListFile list = loadItemListFile(path);
+    QVERIFY(list.error.contains(u"太大"_s));
+    QVERIFY(list.entries.isEmpty());
+    QVERIFY(!loadItemListFile(dir.filePath(u"missing.txt"_s)).error.isEmpty());
 }
 
 void TestValuesAndLists::importFile_data()

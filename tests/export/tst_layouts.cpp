@@ -27,6 +27,8 @@ private slots:
     void adjustments();
     void titlesAndFolders_data();
     void titlesAndFolders();
+    void hostileCodesAsFolders_data();
+    void hostileCodesAsFolders();
 };
 
 static const QString sampleDocument = uR"(<root>
@@ -236,6 +238,34 @@ void TestLayouts::titlesAndFolders_data()
     QTest::newRow("leading and trailing dots") << u".a.b."_s << u".a.b."_s << u"a.b"_s;
     QTest::newRow("empty title") << QString() << QString() << u"CODE"_s;
     QTest::newRow("70 characters cut to 58") << QString(70, u'杯') << QString(70, u'杯') << QString(58, u'杯');
+    QTest::newRow("device name with an extension") << u"COM1.txt"_s << u"COM1.txt"_s << u"CODE"_s;
+    QTest::newRow("climbing out, POSIX") << u"../../../../tmp/x"_s << u"../../../../tmp/x"_s << u"tmpx"_s;
+    QTest::newRow("climbing out, Windows") << u"..\\..\\evil"_s << u"..\\..\\evil"_s << u"evil"_s;
+    QTest::newRow("drive letter") << u"C:\\Windows"_s << u"C:\\Windows"_s << u"CWindows"_s;
+    QTest::newRow("control characters") << u"a\u0000b\u001Bc\u007Fd"_s << u"a\u0000b\u001Bc\u007Fd"_s << u"abcd"_s;
+}
+
+// The code stands in for an unusable title, and comes from a page just the same.
+void TestLayouts::hostileCodesAsFolders_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("plain code") << u"0C7D360B00000000040100000CC1B772"_s << u"0C7D360B00000000040100000CC1B772"_s;
+    QTest::newRow("climbing out, POSIX") << u"../../../../tmp/quorvex-escape"_s << u"tmpquorvex-escape"_s;
+    QTest::newRow("climbing out, Windows") << u"..\\..\\..\\quorvex-escape2"_s << u"quorvex-escape2"_s;
+    QTest::newRow("drive letter") << u"C:\\quorvex-escape3"_s << u"Cquorvex-escape3"_s;
+    QTest::newRow("absolute") << u"/tmp/quorvex-escape4"_s << u"tmpquorvex-escape4"_s;
+    QTest::newRow("dots only") << u".."_s << QString();
+    QTest::newRow("separators only") << u"/\\/"_s << QString();
+    QTest::newRow("device name") << u"aux"_s << QString();
+    QTest::newRow("device name with an extension") << u"LPT9.log"_s << QString();
+}
+
+void TestLayouts::hostileCodesAsFolders()
+{
+    QFETCH(QString, code);
+    QFETCH(QString, folder);
+    QCOMPARE(itemFolderName(u".."_s, code), folder);
 }
 
 void TestLayouts::titlesAndFolders()

@@ -2,8 +2,10 @@
 #include "export/location.h"
 #include "export/pictures.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,6 +16,27 @@
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Export;
+
+namespace {
+
+// A small real picture; Qt has no GIF writer, so that one is a known 1 × 1 file.
+QByteArray encodedPicture(const char *format)
+{
+    if (qstrcmp(format, "GIF") == 0) {
+        return QByteArray("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00"
+                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;",
+                          43);
+    }
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, format);
+    return bytes;
+}
+
+} // namespace
 
 class TestPictures : public QObject
 {
@@ -69,12 +92,20 @@ void TestPictures::storedName_data()
     QTest::addColumn<QByteArray>("body");
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("path");
-    const QByteArray png("\x89PNG....");
+    const QByteArray png = encodedPicture("PNG");
+    const QByteArray pngSignatureThenGarbage = QByteArray("\x89PNG\r\n\x1A\n") + QByteArray(200, '\x5A');
+    const QByteArray jpegSignatureThenGarbage = QByteArray("\xFF\xD8\xFF\xE0") + QByteArray(200, '\x11');
     QTest::newRow("png under .jpg") << u"/o/g/A.jpg"_s << png << u"PNG"_s << u"/o/g/A.PNG"_s;
     QTest::newRow("no extension") << u"/o/g/A"_s << png << u"PNG"_s << u"/o/g/A.PNG"_s;
     QTest::newRow("dot in the folder only") << u"/o.d/A"_s << png << u"PNG"_s << u"/o.d/A.PNG"_s;
     QTest::newRow("backslash folder") << u"C:\\o.d\\A"_s << png << u"PNG"_s << u"C:\\o.d\\A.PNG"_s;
-    QTest::newRow("tbi keeps its name") << u"/o/a.tbi"_s << QByteArray("\x89PNG") << u"1"_s << u"/o/a.tbi"_s;
+    QTest::newRow("tbi keeps its name") << u"/o/a.tbi"_s << png << u"1"_s << u"/o/a.tbi"_s;
+    QTest::newRow("jpeg") << u"/o/A.jpg"_s << encodedPicture("JPG") << u"JPG"_s << u"/o/A.JPG"_s;
+    QTest::newRow("gif") << u"/o/A.jpg"_s << encodedPicture("GIF") << u"GIF"_s << u"/o/A.GIF"_s;
+    QTest::newRow("png signature, then garbage") << u"/o/A.jpg"_s << pngSignatureThenGarbage << QString() << QString();
+    QTest::newRow("jpeg signature, then garbage") << u"/o/A.jpg"_s << jpegSignatureThenGarbage << QString() << QString();
+    QTest::newRow("tbi refuses garbage after a signature") << u"/o/a.tbi"_s << pngSignatureThenGarbage << QString()
+                                                          << QString();
     QTest::newRow("tbi refuses a page") << u"/o/a.tbi"_s << QByteArray("<html>") << QString() << QString();
     QTest::newRow("exe") << u"/o/update.exe"_s << QByteArray("MZ") << u"1"_s << u"/o/update.exe"_s;
     QTest::newRow("html page not stored") << u"/o/A.jpg"_s << QByteArray("<html>") << QString() << QString();

@@ -6,6 +6,9 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +38,8 @@ private slots:
     void collectSingle();
     void collectShops_data();
     void collectShops();
+    void exportStopsOnTermination();
+    void exportListLimits();
 
 private:
     int run(const QStringList &arguments);
@@ -281,6 +286,59 @@ void TestCli::collectShops()
         QVERIFY2(entries.constFirst().startsWith(first), qPrintable(entries.constFirst()));
     if (status == 2)
         QVERIFY(m_err.contains(u"输入的首页网址有误，请检查！"_s));
+}
+
+// The program itself, stopped from outside as a terminal or a service manager would:
+// the items finished are written and the run ends at once, however the servers behave.
+void TestCli::exportStopsOnTermination()
+{
+#ifdef Q_OS_WIN
+    QSKIP("no termination signal to send on this platform");
+#endif
+    m_sandbox->addFault(u"img1.paipaiimg.com/*"_s, u"hang"_s);
+    const QString csv = m_dir.filePath(u"terminated/goods.csv"_s);
+    const QString sameAsMainItem = u"5D7F91B30000000009060000111600C7"_s;  // its one picture is on img0
+    QProcess cli;
+    cli.start(QCoreApplication::applicationDirPath() + u"/quorvex-cli"_s,
+              {u"export"_s, u"--list"_s, writeList({sameAsMainItem, richItem}), u"--out"_s, csv, u"--format"_s,
+               u"tb5"_s, u"--jobs"_s, u"1"_s, u"--proxy"_s, m_sandbox->proxyUrl(), u"--program-dir"_s, m_dir.path()});
+    QVERIFY(cli.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(m_sandbox->hostCount(u"img1.paipaiimg.com/a1/0C7D360B/main2.jpg"_s) > 0, 20000);
+    QElapsedTimer sinceStop;
+    sinceStop.start();
+    cli.terminate();
+    QVERIFY(cli.waitForFinished(5000));
+    QVERIFY2(sinceStop.elapsed() < 1500, qPrintable(QString::number(sinceStop.elapsed())));
+    QCOMPARE(cli.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(cli.exitCode(), 1);
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    QVERIFY2(err.contains(u"已停止,共成功下载1个"_s), qPrintable(err));
+    QVERIFY(QFile::exists(csv));
+}
+
+void TestCli::exportListLimits()
+{
+    // Past 10,000 entries the list is cut, and the run says how many it left out.
+    QStringList many;
+    for (int i = 0; i < Core::maxImportedAddresses + 3; ++i)
+        many << u"0000000000000000000000000000"_s + QString::number(i).rightJustified(5, u'0');
+    many.replace(0, richItem);
+    m_sandbox->addFault(u"api.paipai.com/*"_s, u"status:404"_s);  // fail fast: the cap is what counts
+    const QString csv = m_dir.filePath(u"limits/goods.csv"_s);
+    QCOMPARE(run({u"export"_s, u"--list"_s, writeList(many), u"--out"_s, csv, u"--format"_s, u"tb5"_s}), 1);
+    QVERIFY2(m_err.contains(u"其余3个未导入"_s), qPrintable(m_err.left(2000)));
+    QCOMPARE(m_sandbox->hostCount(u"api.paipai.com/item/getItem.xhtml"_s), Core::maxImportedAddresses);
+
+    // A list file above 16 MB is refused before it is read: nothing is asked, nothing written.
+    m_sandbox->reset();
+    const QString big = m_dir.filePath(u"big.txt"_s);
+    QFile file(big);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(Core::maxListFileBytes + 1));
+    file.close();
+    QCOMPARE(run({u"export"_s, u"--list"_s, big, u"--out"_s, csv, u"--format"_s, u"tb5"_s}), 2);
+    QVERIFY(m_err.contains(u"太大"_s));
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestCli)

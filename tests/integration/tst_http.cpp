@@ -33,6 +33,12 @@ private slots:
     void connectionLimitPerHost();
     void itemService();
     void parameterPageFallback();
+    void failureReasons_data();
+    void failureReasons();
+    void cancelAbortsRequestsInFlight();
+    void cancelledTokenSendsNothing();
+    void destroyingTheClientWithRequestsInFlight();
+    void resetNeighbourDoesNotFailOthers();
 
 private:
     HttpOptions options() const;
@@ -219,6 +225,122 @@ void TestHttp::parameterPageFallback()
     const QStringList app = fetchParamSlots(client, m_config, ParamPage::App);
     QCOMPARE(app.size(), 21);
     QCOMPARE(m_sandbox->hostCount(u"soft.pelmora.com/soft/venlo/copy_app35.htm"_s), 1);
+}
+
+void TestHttp::failureReasons_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("failure");
+    QTest::addColumn<int>("attempts");
+    QTest::addColumn<QString>("reason");
+    using F = HttpResult::Failure;
+    QTest::newRow("error status") << u"status:503"_s << int(F::None) << 1 << u"服务器返回错误（HTTP 503）"_s;
+    QTest::newRow("reset before an answer, asked twice") << u"reset"_s << int(F::Closed) << 2
+                                                        << u"服务器断开了连接，没有应答"_s;
+    QTest::newRow("broken off mid-body") << u"truncate"_s << int(F::BrokenOff) << 1
+                                         << u"传输中断，内容不完整（HTTP 200）"_s;
+    QTest::newRow("no answer") << u"hang"_s << int(F::NoAnswer) << 2 << u"服务器无应答（等待超时）"_s;
+}
+
+void TestHttp::failureReasons()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, failure);
+    QFETCH(int, attempts);
+    QFETCH(QString, reason);
+    m_sandbox->addFault(u"*/js/cities.js"_s, kind);
+    HttpOptions quick = options();
+    quick.longWaitMs = 300;
+    HttpClient client(quick);
+    const HttpResult result = client.get({u"http://static.paipaiimg.com/js/cities.js"_s, WaitMode::Long});
+    QCOMPARE(int(result.failure), failure);
+    QCOMPARE(result.attempts, attempts);
+    QCOMPARE(result.reason(), reason);
+    QVERIFY(!result.succeeded());
+}
+
+void TestHttp::cancelAbortsRequestsInFlight()
+{
+    m_sandbox->addFault(u"img1.paipaiimg.com/*"_s, u"hang"_s);
+    HttpClient client(options());  // the long wait: a minute
+    CancelToken token;
+    HttpClient cancellable = client.withCancel(token);
+    QList<QFuture<HttpResult>> replies;
+    for (int i = 0; i < 10; ++i)  // more than the connection limit: some wait in the queue
+        replies << cancellable.getAsync({u"http://img1.paipaiimg.com/x"_s + QString::number(i) + u".jpg"_s});
+    QTRY_COMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 6);
+    QElapsedTimer timer;
+    timer.start();
+    token.cancel();
+    for (QFuture<HttpResult> &reply : replies) {
+        reply.waitForFinished();
+        QCOMPARE(reply.result().failure, HttpResult::Failure::Cancelled);
+        QCOMPARE(reply.result().reason(), u"已停止"_s);
+    }
+    QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
+    QVERIFY(cancellable.isCancelled());
+    QVERIFY(!client.isCancelled());
+    // The client itself, and its connections, serve on.
+    QVERIFY(client.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s}).succeeded());
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 7);  // the queued ones never left
+}
+
+void TestHttp::cancelledTokenSendsNothing()
+{
+    HttpClient client(options());
+    CancelToken token;
+    token.cancel();
+    HttpClient cancellable = client.withCancel(token);
+    QCOMPARE(cancellable.get({u"http://static.paipaiimg.com/js/cities.js"_s}).failure, HttpResult::Failure::Cancelled);
+    QCOMPARE(HttpGetText(cancellable, u"http://static.paipaiimg.com/js/cities.js"_s, 1), QString());
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
+}
+
+void TestHttp::destroyingTheClientWithRequestsInFlight()
+{
+    m_sandbox->addFault(u"img1.paipaiimg.com/*"_s, u"hang"_s);
+    QList<QFuture<HttpResult>> replies;
+    QElapsedTimer timer;
+    {
+        HttpClient client(options());
+        for (int i = 0; i < 8; ++i)
+            replies << client.getAsync({u"http://img1.paipaiimg.com/y"_s + QString::number(i) + u".jpg"_s});
+        QTRY_COMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 6);
+        timer.start();
+    }
+    QVERIFY(timer.elapsed() < 1000);
+    for (const QFuture<HttpResult> &reply : replies) {
+        QVERIFY(reply.isFinished());
+        QVERIFY(!reply.result().succeeded());
+    }
+}
+
+// A picture whose transfer is reset mid-body fails alone; the others of the same host,
+// sharing its connections, all arrive.
+void TestHttp::resetNeighbourDoesNotFailOthers()
+{
+    for (int round = 0; round < 5; ++round) {
+        m_sandbox->reset();
+        m_sandbox->addFault(u"img2.paipaiimg.com/gen/1/*/3.jpg"_s, u"truncate"_s);
+        m_sandbox->addFault(u"img2.paipaiimg.com/gen/1/*/7.jpg"_s, u"reset"_s);
+        HttpClient client(options());
+        QList<std::pair<QString, QFuture<HttpResult>>> replies;
+        for (int item = 0; item < 6; ++item) {
+            for (int k = 0; k < 10; ++k) {
+                const QString url = u"http://img2.paipaiimg.com/gen/1/"_s + QString::number(item) + u'/'
+                    + QString::number(k) + u".jpg"_s;
+                replies.append({url, client.getAsync({url, WaitMode::Long, BodyKind::Picture})});
+            }
+        }
+        int failed = 0;
+        for (auto &[url, reply] : replies) {
+            const HttpResult result = reply.result();
+            const bool faulty = url.endsWith(u"/3.jpg"_s) || url.endsWith(u"/7.jpg"_s);
+            QVERIFY2(result.succeeded() != faulty, qPrintable(url + u": "_s + result.reason()));
+            failed += result.succeeded() ? 0 : 1;
+        }
+        QCOMPARE(failed, 12);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestHttp)
