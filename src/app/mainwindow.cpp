@@ -460,7 +460,7 @@ void MainWindow::exportDone(const Export::ExportSummary &summary)
     m_ui->progressLabel->setText(summary.error.isEmpty() ? summary.text() : summary.error);
     // Failures that are not the user's own stop: they get the list to read and save.
     const bool problems = summary.recordFailures > 0 || summary.pictureFailures > 0 || summary.fileFailures > 0
-        || !summary.notes.isEmpty() || !summary.error.isEmpty();
+        || !summary.notes.isEmpty() || (!summary.error.isEmpty() && !summary.cancelled);
     if (!m_closing) {
         // A clean run says "下载完成" as it always did; anything else says what happened.
         const bool clean = !problems && !summary.cancelled;

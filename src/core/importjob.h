@@ -3,43 +3,29 @@
 #include "config.h"
 #include "httpclient.h"
 
-#include <QByteArray>
 #include <QObject>
-#include <QStringList>
+#include <QString>
 
 #include <atomic>
 
 namespace Core {
 
-// What "导入网址" finds in a file, line by line: item list entries ("网址ID:" code "："
-// name, the form the list shows and the CLI reads) are taken as they stand; any other
-// line is read with the rules of the item address files (comma-separated fields, quoted
-// fields, fields beginning with "http://"). A quote left open ends with its line.
-struct ImportFile
-{
-    QStringList items;      // in file order: entries as they stand, and "http://" addresses
-    int entryLines = 0;     // items that were entries
-    int ignoredLines = 0;   // lines, not blank, that gave no item
-    int dropped = 0;        // items beyond maxImportedAddresses, not taken
-};
-ImportFile readImportFile(const QByteArray &bytes);
-
 struct ImportOutcome
 {
     QString error;          // the file could not be read: nothing was imported
-    int total = 0;          // items the file gave
+    int total = 0;          // entries the file gave
     int imported = 0;       // entries handed on
-    int entryLines = 0;
-    int ignoredLines = 0;
-    int dropped = 0;
+    int dropped = 0;        // entries past the cap, not taken
+    int ignoredLines = 0;   // lines that gave no entry
     bool cancelled = false;
 
     // The end text for the progress label: what was read and what was ignored.
     QString text() const;
 };
 
-// The import of "导入网址" as a job: reads the file, asks the item service for the name of
-// each address (entries keep theirs) and hands the entries on in file order. cancel()
+// "导入网址" as a job. It reads the file as the CLI reads its lists (item list entries, or
+// else an item address file; see loadItemListFile), asks the item service for the name of
+// each entry that has none (an address) and hands the entries on in file order. cancel()
 // (from any thread) aborts the lookups in flight and ends it.
 class ImportJob : public QObject
 {

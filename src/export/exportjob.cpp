@@ -8,6 +8,7 @@
 #include "core/itemlist.h"
 #include "core/itemservice.h"
 #include "core/logging.h"
+#include "core/parameterslots.h"
 #include "core/parampages.h"
 #include "core/stocklist.h"
 #include "core/text.h"
@@ -264,7 +265,8 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
                                              m_options.useRules ? &m_options.rules : nullptr);
     const QStringList descriptionUrls = m_options.skipDescriptionPictures
         ? QStringList()
-        : extractDescriptionPictures(description, m_slots.mid(28, 6));
+        : extractDescriptionPictures(description, m_slots.mid(Core::MainSlot::descriptionPictureMarkers,
+                                                              Core::MainSlot::descriptionPictureMarkerCount));
 
     // Every picture of the item is asked for at once; the network layer keeps to the
     // connection limit per host.
@@ -404,9 +406,10 @@ ExportSummary ExportJob::run()
 
     m_slots = m_options.parameterSlots;
     Core::loadParamPage(m_client, m_config, Core::ParamPage::Main, m_slots);
-    while (m_slots.size() < 43)
+    while (m_slots.size() < Core::MainSlot::count)
         m_slots.append(QString());
-    const QStringList markers = m_slots.mid(28, 6);
+    const QStringList markers =
+        m_slots.mid(Core::MainSlot::descriptionPictureMarkers, Core::MainSlot::descriptionPictureMarkerCount);
     if (!m_options.skipDescriptionPictures
         && std::all_of(markers.cbegin(), markers.cend(), [](const QString &m) { return m.isEmpty(); })) {
         summary.notes << u"无法读取参数页 copy36.htm：描述图片的标记为空，描述图片未下载"_s;

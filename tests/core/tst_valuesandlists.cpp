@@ -23,9 +23,9 @@ private slots:
     void itemCodes_data();
     void itemCodes();
     void addressFile();
-    void importFile_data();
-    void importFile();
-    void importFileCap();
+    void ignoredLines_data();
+    void ignoredLines();
+    void importOutcomeText();
     void inputRanges_data();
     void inputRanges();
     void listCaps_data();
@@ -183,59 +183,45 @@ void TestValuesAndLists::oversizedListFileIsRefused()
     QVERIFY(!loadItemListFile(dir.filePath(u"missing.txt"_s)).error.isEmpty());
 }
 
-void TestValuesAndLists::importFile_data()
+void TestValuesAndLists::ignoredLines_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("items");
-    QTest::addColumn<int>("entryLines");
+    QTest::addColumn<int>("entries");
     QTest::addColumn<int>("ignoredLines");
-    const QString a1 = u"http://a.paipai.com/A1"_s;
-    const QString a2 = u"http://a.paipai.com/A2"_s;
-    QTest::newRow("address file") << (a1 + u", "_s + a2 + u"\r\nnote\r\n\r\n"_s).toUtf8() << QStringList{a1, a2}
-                                  << 0 << 1;
-    QTest::newRow("entries, GBK") << encodeAnsi(u"网址ID:C1：红色杯子\r\n 网址ID:C2：蓝色 \r\n"_s)
-                                  << QStringList{u"网址ID:C1：红色杯子"_s, u"网址ID:C2：蓝色"_s} << 2 << 0;
-    // Both forms in one file keep their order; an entry line is not cut at its commas.
-    QTest::newRow("mixed") << (u"网址ID:C1：杯子, 大号\n"_s + a1 + u"\n网址ID:C2：\nhttps://x\n"_s).toUtf8()
-                           << QStringList{u"网址ID:C1：杯子, 大号"_s, a1, u"网址ID:C2："_s} << 2 << 1;
-    QTest::newRow("quoted address with a comma") << (u"\""_s + a1 + u",x\"\r\n"_s).toUtf8()
-                                                 << QStringList{a1 + u",x"_s} << 0 << 0;
-    QTest::newRow("blank lines are not ignored lines") << QByteArray("\r\n  \n\n") << QStringList() << 0 << 0;
-    QTest::newRow("nothing usable") << QByteArray("hello\nworld") << QStringList() << 0 << 2;
+    QTest::newRow("address file") << QByteArray("http://a.paipai.com/A1, http://a.paipai.com/A2\r\nnote\r\n\r\n") << 2
+                                  << 1;
+    QTest::newRow("a line with an address among other fields") << QByteArray("note, http://a.paipai.com/A1\n") << 1
+                                                                << 0;
+    // In a file of entries every other line is ignored, addresses included.
+    QTest::newRow("entries") << (u"网址ID:C1：杯子\nhttp://a.paipai.com/A1\n备注\n 网址ID:C2：\n"_s).toUtf8() << 2 << 2;
+    QTest::newRow("blank lines are not ignored lines") << QByteArray("\r\n  \n\t\n") << 0 << 0;
+    QTest::newRow("nothing usable") << QByteArray("hello\nworld") << 0 << 2;
 }
 
-void TestValuesAndLists::importFile()
+void TestValuesAndLists::ignoredLines()
 {
     QFETCH(QByteArray, bytes);
-    QFETCH(QStringList, items);
-    QFETCH(int, entryLines);
+    QFETCH(int, entries);
     QFETCH(int, ignoredLines);
-    const ImportFile file = readImportFile(bytes);
-    QCOMPARE(file.items, items);
-    QCOMPARE(file.entryLines, entryLines);
-    QCOMPARE(file.ignoredLines, ignoredLines);
-    QCOMPARE(file.dropped, 0);
+    int ignored = -1;
+    QCOMPARE(readItemListFile(bytes, nullptr, &ignored).size(), entries);
+    QCOMPARE(ignored, ignoredLines);
 }
 
-void TestValuesAndLists::importFileCap()
+void TestValuesAndLists::importOutcomeText()
 {
-    QString text;
-    for (int i = 0; i < maxImportedAddresses + 5; ++i)
-        text += (i % 2 ? u"http://a.paipai.com/"_s : u"网址ID:"_s) + QString::number(i) + u"：\n"_s;
-    const ImportFile file = readImportFile(text.toUtf8());
-    QCOMPARE(file.items.size(), maxImportedAddresses);
-    QCOMPARE(file.dropped, 5);
-    QCOMPARE(file.items.last(), u"http://a.paipai.com/9999："_s);
-
     ImportOutcome outcome;
-    outcome.total = maxImportedAddresses;
-    outcome.imported = maxImportedAddresses;
+    outcome.total = 3;
+    outcome.imported = 3;
+    outcome.ignoredLines = 2;
+    QCOMPARE(outcome.text(), u"导入完成，共读取3个网址，忽略2行"_s);
     outcome.dropped = 5;
-    outcome.ignoredLines = 1;
-    QCOMPARE(outcome.text(), u"导入完成，共读取10000个网址，忽略1行；超过10000个，另有5个未导入"_s);
+    QCOMPARE(outcome.text(), u"导入完成，共读取3个网址，忽略2行；"_s + droppedEntriesWarning(5));
     outcome.cancelled = true;
-    outcome.imported = 12;
-    QCOMPARE(outcome.text(), u"导入已停止，已导入12/10000个网址"_s);
+    outcome.imported = 1;
+    QCOMPARE(outcome.text(), u"导入已停止，已导入1/3个网址"_s);
+    outcome.error = u"无法读取列表文件 x"_s;
+    QCOMPARE(outcome.text(), outcome.error);
 }
 
 void TestValuesAndLists::inputRanges_data()

@@ -173,21 +173,24 @@ void TestJobs::collectionStopsAtOnce()
 
 void TestJobs::importKeepsFileOrder()
 {
-    const QString path = writeFile(
-        u"list.txt"_s, (u"http://auction1.paipai.com/"_s + richItem + u"\n网址ID:X1：我的名字\nhttp://auction1.paipai.com/"_s
-                        + commaItem + u"\njunk\n"_s)
-                           .toUtf8());
+    // Entry lines keep their names; one without a name gets its item's name.
+    const QString path = writeFile(u"list.txt"_s, (u"网址ID:"_s + richItem + u"：\n网址ID:X1：我的名字\njunk\n网址ID:"_s
+                                                   + commaItem + u"：\n网址ID:../x：\n"_s)
+                                                      .toUtf8());
     Core::ImportJob job(*m_client, m_config, path);
     QSignalSpy entries(&job, &Core::ImportJob::entryFound);
     QSignalSpy progress(&job, &Core::ImportJob::progress);
     const Core::ImportOutcome outcome = job.run();
-    QCOMPARE(entries.size(), 3);
+    QCOMPARE(entries.size(), 4);
     QCOMPARE(entries.at(0).first().toString(),
              u"网址ID:"_s + richItem + u"：韩版秋冬新款毛呢外套 女中长款修身显瘦大衣 送围巾&腰带 包邮"_s);
     QCOMPARE(entries.at(1).first().toString(), u"网址ID:X1：我的名字"_s);
     QVERIFY(entries.at(2).first().toString().startsWith(u"网址ID:"_s + commaItem + u"：正品"_s));
-    QCOMPARE(progress.last().first().toString(), u"正在导入网址，共3个，已导入3个"_s);
-    QCOMPARE(outcome.imported, 3);
+    // A code that can't be an item code is never asked for.
+    QCOMPARE(entries.at(3).first().toString(), u"网址ID:../x："_s);
+    QCOMPARE(m_sandbox->count(u"/item/getItem.xhtml"_s), 2);
+    QCOMPARE(progress.last().first().toString(), u"正在导入网址，共4个，已导入4个"_s);
+    QCOMPARE(outcome.imported, 4);
     QCOMPARE(outcome.ignoredLines, 1);
     QVERIFY(!outcome.cancelled);
 }
