@@ -14,8 +14,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace App {
 
-FailureReportDialog::FailureReportDialog(const QString &report, Prompter &prompter, SaveFileChooser chooseSaveFile,
-                                         QWidget *parent)
+FailureReportDialog::FailureReportDialog(const QString &report, Prompter &prompter,
+                                         SaveFileChooser chooseSaveFile, QWidget *parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::FailureReportDialog>()), m_prompter(prompter),
       m_chooseSaveFile(std::move(chooseSaveFile))
 {

@@ -24,10 +24,10 @@ public:
 
     // Takes the job (it must have no parent), moves it to a thread of its own and runs it
     // there. The caller connects to the job's signals before calling this.
-    template<typename Job>
-    void start(Job *job)
+    template <typename Job> void start(Job *job)
     {
-        launch(job, [job] { job->run(); }, [job] { job->cancel(); });
+        launch(
+            job, [job] { job->run(); }, [job] { job->cancel(); });
     }
 
     // Asks every job still running to stop; returns at once.

@@ -63,7 +63,8 @@ MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
 
     m_ui->setupUi(this);
     // The frame is the system's for now; the skinned caption bar and borders go into these.
-    for (QWidget *slot : {m_ui->captionSlot, m_ui->leftBorderSlot, m_ui->rightBorderSlot, m_ui->bottomBorderSlot})
+    for (QWidget *slot :
+         {m_ui->captionSlot, m_ui->leftBorderSlot, m_ui->rightBorderSlot, m_ui->bottomBorderSlot})
         slot->hide();
     connectControls();
     connectLinks();
@@ -126,7 +127,8 @@ void MainWindow::connectControls()
         connect(button, &QPushButton::clicked, this, handler);
 
     // The checks run on every change and warn beside the box; the text stays as typed.
-    watchInput(m_ui->csvPathBox, m_ui->csvWarning, [](const QString &text) { return Export::checkCsvPath(text); });
+    watchInput(m_ui->csvPathBox, m_ui->csvWarning,
+               [](const QString &text) { return Export::checkCsvPath(text); });
     const auto inRange = [](const Core::InputRange &range) {
         return [range](const QString &text) { return range.accepts(text) ? QString() : range.message; };
     };
@@ -135,7 +137,8 @@ void MainWindow::connectControls()
     watchInput(m_ui->stockBox, m_ui->optionsWarning, inRange(Core::stockValueInput()));
 }
 
-void MainWindow::watchInput(QLineEdit *box, InlineWarning *warning, std::function<QString(const QString &)> check)
+void MainWindow::watchInput(QLineEdit *box, InlineWarning *warning,
+                            std::function<QString(const QString &)> check)
 {
     const auto run = [box, warning, check = std::move(check)](const QString &text) {
         warning->setWarning(box, check(text));
@@ -241,21 +244,21 @@ void MainWindow::stop()
 
 void MainWindow::setListWorkEnabled(bool enabled)
 {
-    for (QWidget *w : std::initializer_list<QWidget *>{m_ui->importButton, m_ui->exportListButton, m_ui->Command7,
-                                                       m_ui->deleteButton, m_ui->clearButton, m_ui->makeCsvButton,
-                                                       m_ui->csvLocationButton})
+    for (QWidget *w : std::initializer_list<QWidget *>{m_ui->importButton, m_ui->exportListButton,
+                                                       m_ui->Command7, m_ui->deleteButton, m_ui->clearButton,
+                                                       m_ui->makeCsvButton, m_ui->csvLocationButton})
         w->setEnabled(enabled);
 }
 
 void MainWindow::setExportControlsEnabled(bool enabled)
 {
     for (QWidget *w : std::initializer_list<QWidget *>{
-             m_ui->importButton, m_ui->exportListButton, m_ui->rulesButton, m_ui->exitButton,
-             m_ui->watermarkButton, m_ui->Command7, m_ui->deleteButton, m_ui->clearButton, m_ui->makeCsvButton,
-             m_ui->csvLocationButton, m_ui->priceCheck, m_ui->stockCheck, m_ui->taobaoSpaceCheck,
-             m_ui->watermarkCheck, m_ui->rulesCheck, m_ui->noDescPicturesCheck, m_ui->stripLinksCheck,
-             m_ui->tb4Option, m_ui->tb5Option, m_ui->paipaiOption, m_ui->pricePercentBox, m_ui->priceDecimalsBox,
-             m_ui->stockBox})
+             m_ui->importButton,     m_ui->exportListButton,  m_ui->rulesButton,  m_ui->exitButton,
+             m_ui->watermarkButton,  m_ui->Command7,          m_ui->deleteButton, m_ui->clearButton,
+             m_ui->makeCsvButton,    m_ui->csvLocationButton, m_ui->priceCheck,   m_ui->stockCheck,
+             m_ui->taobaoSpaceCheck, m_ui->watermarkCheck,    m_ui->rulesCheck,   m_ui->noDescPicturesCheck,
+             m_ui->stripLinksCheck,  m_ui->tb4Option,         m_ui->tb5Option,    m_ui->paipaiOption,
+             m_ui->pricePercentBox,  m_ui->priceDecimalsBox,  m_ui->stockBox})
         w->setEnabled(enabled);
     // The import into the seller's categories waits for a seller lookup, whatever the run did.
     m_ui->importToCategoryButton->setEnabled(false);
@@ -301,8 +304,8 @@ void MainWindow::collectionDone(const Core::CollectOutcome &outcome, bool cancel
 {
     endCommand();
     if (cancelled) {
-        m_ui->progressLabel->setText(u"网址采集已停止，已添加"_s + QString::number(outcome.entries.size())
-                                     + u"个网址"_s);
+        m_ui->progressLabel->setText(u"网址采集已停止，已添加"_s + QString::number(outcome.entries.size()) +
+                                     u"个网址"_s);
     } else {
         if (!outcome.message.isEmpty() && !m_closing)
             m_prompter.inform(this, outcome.message);
@@ -388,11 +391,12 @@ Export::ExportOptions MainWindow::exportOptions() const
     options.csvPath = QDir::fromNativeSeparators(m_ui->csvPathBox->text());
     options.programDir = m_context.programDir;
     options.type = m_ui->paipaiOption->isChecked() ? Export::OutputType::Paipai
-        : m_ui->tb4Option->isChecked()             ? Export::OutputType::Taobao4
+                   : m_ui->tb4Option->isChecked()  ? Export::OutputType::Taobao4
                                                    : Export::OutputType::Taobao5;
     options.useRules = m_ui->rulesCheck->isChecked();
     if (options.useRules)
-        options.rules = m_rulesWindow ? m_rulesWindow->rules() : Export::loadReplacementRules(m_context.programDir);
+        options.rules =
+            m_rulesWindow ? m_rulesWindow->rules() : Export::loadReplacementRules(m_context.programDir);
     options.useWatermark = m_ui->watermarkCheck->isChecked();
     // An open settings window is what the user sees: its fields win, unsaved edits included.
     if (auto *window = qobject_cast<WatermarkWindow *>(m_watermarkWindow.data())) {
@@ -437,9 +441,8 @@ void MainWindow::makeCsv()
         if (QListWidgetItem *item = m_ui->itemList->item(index))
             m_ui->itemList->setCurrentItem(item);
     });
-    connect(job, &Export::ExportJob::itemDone, m_ui->progressBar, [this](int index) {
-        m_ui->progressBar->setValue(index + 1);
-    });
+    connect(job, &Export::ExportJob::itemDone, m_ui->progressBar,
+            [this](int index) { m_ui->progressBar->setValue(index + 1); });
     connect(job, &Export::ExportJob::finished, this, &MainWindow::exportDone);
     m_commandJobs->start(job);
 }
@@ -459,13 +462,14 @@ void MainWindow::exportDone(const Export::ExportSummary &summary)
     }
     m_ui->progressLabel->setText(summary.error.isEmpty() ? summary.text() : summary.error);
     // Failures that are not the user's own stop: they get the list to read and save.
-    const bool problems = summary.recordFailures > 0 || summary.pictureFailures > 0 || summary.fileFailures > 0
-        || !summary.notes.isEmpty() || (!summary.error.isEmpty() && !summary.cancelled);
+    const bool problems = summary.recordFailures > 0 || summary.pictureFailures > 0 ||
+                          summary.fileFailures > 0 || !summary.notes.isEmpty() ||
+                          (!summary.error.isEmpty() && !summary.cancelled);
     if (!m_closing) {
         // A clean run says "下载完成" as it always did; anything else says what happened.
         const bool clean = !problems && !summary.cancelled;
         m_prompter.inform(this, !summary.error.isEmpty() ? summary.error
-                              : clean                    ? u"下载完成"_s
+                                : clean                  ? u"下载完成"_s
                                                          : summary.text());
         if (problems)
             showFailureReport(summary);
@@ -517,9 +521,9 @@ void MainWindow::quit()
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (isBusy() && !m_closing) {
-        const QString running = m_command == Command::Export  ? u"正在制作CSV数据"_s
-            : m_command == Command::Collect                    ? u"正在采集网址"_s
-                                                               : u"正在导入网址"_s;
+        const QString running = m_command == Command::Export    ? u"正在制作CSV数据"_s
+                                : m_command == Command::Collect ? u"正在采集网址"_s
+                                                                : u"正在导入网址"_s;
         if (!m_prompter.confirm(this, running + u"，确定要停止并退出吗？"_s)) {
             event->ignore();
             return;

@@ -123,11 +123,11 @@ private:
     std::unique_ptr<Ui::MainWindow> m_ui;
     MainWindowContext m_context;
     Prompter &m_prompter;
-    QStringList m_slots;     // the main window's parameter slots
-    QStringList m_appTable;  // the application parameter table
+    QStringList m_slots;    // the main window's parameter slots
+    QStringList m_appTable; // the application parameter table
 
     std::unique_ptr<JobRunner> m_startupJobs;
-    std::unique_ptr<JobRunner> m_commandJobs;  // collection, import and export: one at a time
+    std::unique_ptr<JobRunner> m_commandJobs; // collection, import and export: one at a time
     Command m_command = Command::None;
     bool m_closing = false;
 

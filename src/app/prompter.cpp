@@ -14,12 +14,13 @@ namespace {
 int showBox(QWidget *parent, QMessageBox::Icon icon, const QString &title, const QString &text,
             QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)
 {
-    QMessageBox box(icon, title.isEmpty() ? QCoreApplication::applicationName() : title, text, buttons, parent);
+    QMessageBox box(icon, title.isEmpty() ? QCoreApplication::applicationName() : title, text, buttons,
+                    parent);
     box.setDefaultButton(defaultButton);
     if (auto *grid = qobject_cast<QGridLayout *>(box.layout())) {
         const int width = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 200;
-        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(), 0, 1,
-                      grid->columnCount());
+        grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed), grid->rowCount(),
+                      0, 1, grid->columnCount());
     }
     return box.exec();
 }
@@ -35,8 +36,7 @@ public:
     bool confirm(QWidget *parent, const QString &text, const QString &title) override
     {
         return showBox(parent, QMessageBox::Question, title, text, QMessageBox::Ok | QMessageBox::Cancel,
-                       QMessageBox::Ok)
-            == QMessageBox::Ok;
+                       QMessageBox::Ok) == QMessageBox::Ok;
     }
 };
 

@@ -38,8 +38,8 @@ private:
     std::unique_ptr<Ui::RulesWindow> m_ui;
     QString m_programDir;
     Prompter &m_prompter;
-    QList<QLineEdit *> m_find;     // the control array Text1, rows one to five
-    QList<QLineEdit *> m_replace;  // Text2
+    QList<QLineEdit *> m_find;    // the control array Text1, rows one to five
+    QList<QLineEdit *> m_replace; // Text2
 };
 
 } // namespace App

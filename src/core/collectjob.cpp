@@ -4,7 +4,8 @@ namespace Core {
 
 CollectJob::CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address,
                        QObject *parent)
-    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_mode(mode), m_address(std::move(address))
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_mode(mode),
+      m_address(std::move(address))
 {
 }
 

@@ -18,7 +18,8 @@ class CollectJob : public QObject
     Q_OBJECT
 
 public:
-    CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address, QObject *parent = nullptr);
+    CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address,
+               QObject *parent = nullptr);
 
     CollectOutcome run();
     void cancel();
@@ -31,7 +32,7 @@ signals:
 
 private:
     CancelToken m_cancel;
-    HttpClient m_client;  // carries m_cancel
+    HttpClient m_client; // carries m_cancel
     const Config m_config;
     const CollectMode m_mode;
     const QString m_address;

@@ -20,18 +20,19 @@ QString ImportOutcome::text() const
     if (!error.isEmpty())
         return error;
     if (cancelled) {
-        return u"导入已停止，已导入"_s + QString::number(imported) + u"/"_s + QString::number(total)
-            + u"个网址"_s;
+        return u"导入已停止，已导入"_s + QString::number(imported) + u"/"_s + QString::number(total) +
+               u"个网址"_s;
     }
-    QString result = u"导入完成，共读取"_s + QString::number(total) + u"个网址，忽略"_s
-        + QString::number(ignoredLines) + u"行"_s;
+    QString result = u"导入完成，共读取"_s + QString::number(total) + u"个网址，忽略"_s +
+                     QString::number(ignoredLines) + u"行"_s;
     if (dropped > 0)
         result += u"；"_s + droppedEntriesWarning(dropped);
     return result;
 }
 
 ImportJob::ImportJob(const HttpClient &client, Config config, QString path, QObject *parent)
-    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_path(std::move(path))
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)),
+      m_path(std::move(path))
 {
 }
 

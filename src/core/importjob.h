@@ -12,11 +12,11 @@ namespace Core {
 
 struct ImportOutcome
 {
-    QString error;          // the file could not be read: nothing was imported
-    int total = 0;          // entries the file gave
-    int imported = 0;       // entries handed on
-    int dropped = 0;        // entries past the cap, not taken
-    int ignoredLines = 0;   // lines that gave no entry
+    QString error;        // the file could not be read: nothing was imported
+    int total = 0;        // entries the file gave
+    int imported = 0;     // entries handed on
+    int dropped = 0;      // entries past the cap, not taken
+    int ignoredLines = 0; // lines that gave no entry
     bool cancelled = false;
 
     // The end text for the progress label: what was read and what was ignored.
@@ -44,7 +44,7 @@ signals:
 
 private:
     CancelToken m_cancel;
-    HttpClient m_client;  // carries m_cancel
+    HttpClient m_client; // carries m_cancel
     const Config m_config;
     const QString m_path;
     std::atomic_bool m_cancelled = false;

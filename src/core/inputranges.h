@@ -11,16 +11,16 @@ struct InputRange
     double lowest = 0;
     double highest = 0;
     bool wholeNumber = false;
-    QString message;  // what the window says beside a box holding anything else
+    QString message; // what the window says beside a box holding anything else
 
     // Numeric (see isNumeric), within [lowest, highest] and, when asked, whole.
     bool accepts(const QString &text) const;
 };
 
 // The checks the window runs on every keystroke. They only warn: the text stays as typed.
-InputRange pricePercentInput();   // "价格调整": 1 to 10000
-InputRange priceDecimalsInput();  // "保留小数位": 1 to 5, so its design text "0" warns too
-InputRange stockValueInput();     // "库存调整,统一为": any number
+InputRange pricePercentInput();  // "价格调整": 1 to 10000
+InputRange priceDecimalsInput(); // "保留小数位": 1 to 5, so its design text "0" warns too
+InputRange stockValueInput();    // "库存调整,统一为": any number
 
 // What a run can use, which the CLI holds its options to before anything is fetched:
 // the window's ranges, except that the decimals are a whole number from 0 (the box's

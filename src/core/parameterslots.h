@@ -17,12 +17,12 @@ inline constexpr int appKey = 2;
 inline constexpr int signMethod = 3;
 inline constexpr int apiVersion = 4;
 inline constexpr int replyFormat = 5;
-inline constexpr int startAddress = 7;  // goes into the address box at start-up
+inline constexpr int startAddress = 7; // goes into the address box at start-up
 inline constexpr int noticeAddress = 16;
 // Six markers, slots 28 to 33, that find the description pictures.
 inline constexpr int descriptionPictureMarkers = 28;
 inline constexpr int descriptionPictureMarkerCount = 6;
-inline constexpr int helpAddress = 34;  // "帮助" and "软件教程"
+inline constexpr int helpAddress = 34; // "帮助" and "软件教程"
 } // namespace MainSlot
 
 // Slot 0 before any page was read: also the "no notice" value.

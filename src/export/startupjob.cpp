@@ -26,8 +26,8 @@ QString leftoverUpdateCopyName()
 
 StartupJob::StartupJob(const Core::HttpClient &client, Core::Config config, QString programDir,
                        QStringList designSlots, QObject *parent)
-    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_programDir(std::move(programDir)),
-      m_designSlots(std::move(designSlots))
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)),
+      m_programDir(std::move(programDir)), m_designSlots(std::move(designSlots))
 {
 }
 

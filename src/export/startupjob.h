@@ -13,13 +13,13 @@ namespace Export {
 // What the start-up steps did. Every step that failed was skipped and is named in failures.
 struct StartupResult
 {
-    bool parametersRead = false;   // copy36.htm was read into parameterSlots
-    QStringList parameterSlots;    // the main window's slots: the design texts when not read
-    bool applicationRead = false;  // copy_app35.htm was read into applicationTable
+    bool parametersRead = false;  // copy36.htm was read into parameterSlots
+    QStringList parameterSlots;   // the main window's slots: the design texts when not read
+    bool applicationRead = false; // copy_app35.htm was read into applicationTable
     QStringList applicationTable;
-    QStringList picturesFetched;   // default watermark pictures that were missing and are now there
-    bool leftoverRemoved = false;  // the updater's leftover copy was deleted
-    QStringList failures;          // one line per failed step, for the log
+    QStringList picturesFetched;  // default watermark pictures that were missing and are now there
+    bool leftoverRemoved = false; // the updater's leftover copy was deleted
+    QStringList failures;         // one line per failed step, for the log
     bool cancelled = false;
 };
 
@@ -36,8 +36,8 @@ class StartupJob : public QObject
 
 public:
     // designSlots: the slots as they stand before any page is read.
-    StartupJob(const Core::HttpClient &client, Core::Config config, QString programDir, QStringList designSlots,
-               QObject *parent = nullptr);
+    StartupJob(const Core::HttpClient &client, Core::Config config, QString programDir,
+               QStringList designSlots, QObject *parent = nullptr);
 
     StartupResult run();
     void cancel();
@@ -52,7 +52,7 @@ private:
     void fail(StartupResult &result, const QString &text);
 
     Core::CancelToken m_cancel;
-    Core::HttpClient m_client;  // carries m_cancel
+    Core::HttpClient m_client; // carries m_cancel
     const Core::Config m_config;
     const QString m_programDir;
     const QStringList m_designSlots;

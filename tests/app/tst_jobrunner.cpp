@@ -74,7 +74,7 @@ void TestJobRunner::runsOnItsOwnThreadAndReportsQueued()
     QCOMPARE(reportedOn, QThread::currentThread());
     QVERIFY(!cancelled);
     QVERIFY(!runner.isRunning());
-    QVERIFY(!watched);  // the runner deleted it once its thread ended
+    QVERIFY(!watched); // the runner deleted it once its thread ended
 }
 
 void TestJobRunner::cancelReachesTheJob()
@@ -102,7 +102,7 @@ void TestJobRunner::destructorStopsAndJoins()
     QTRY_VERIFY(ranOn != nullptr);
     QElapsedTimer timer;
     timer.start();
-    delete runner;  // cancels, waits for the thread and deletes the job
+    delete runner; // cancels, waits for the thread and deletes the job
     QVERIFY(timer.elapsed() < 1000);
     QVERIFY(!watched);
 }

@@ -82,8 +82,7 @@ private slots:
 
 private:
     App::MainWindow *makeWindow(bool startup = false);
-    template<typename T>
-    T *child(const QString &name) const
+    template <typename T> T *child(const QString &name) const
     {
         T *widget = m_window->findChild<T *>(name);
         if (!widget)
@@ -200,9 +199,10 @@ void TestMainWindow::inputChecksWarnBesideTheBox_data()
     QTest::newRow("decimals 5") << u"priceDecimalsBox"_s << options << u"5"_s << QString();
     QTest::newRow("stock text") << u"stockBox"_s << options << u"a"_s << u"请输入数字"_s;
     QTest::newRow("stock 7") << u"stockBox"_s << options << u"7"_s << QString();
-    QTest::newRow("csv without extension") << u"csvPathBox"_s << u"csvWarning"_s << u"/tmp/goods"_s
-                                           << u"文件名要‘.csv’为扩展名"_s;
-    QTest::newRow("csv upper case") << u"csvPathBox"_s << u"csvWarning"_s << u"D:\\out\\goods.CSV"_s << QString();
+    QTest::newRow("csv without extension")
+        << u"csvPathBox"_s << u"csvWarning"_s << u"/tmp/goods"_s << u"文件名要‘.csv’为扩展名"_s;
+    QTest::newRow("csv upper case") << u"csvPathBox"_s << u"csvWarning"_s << u"D:\\out\\goods.CSV"_s
+                                    << QString();
 }
 
 void TestMainWindow::inputChecksWarnBesideTheBox()
@@ -217,8 +217,8 @@ void TestMainWindow::inputChecksWarnBesideTheBox()
     QVERIFY(!warning->isVisible());
     edit->selectAll();
     QTest::keyClicks(edit, text);
-    QCOMPARE(edit->text(), text);  // every keystroke arrived: the text stays as typed
-    QCOMPARE(m_prompter.shown, QStringList());  // and no message box took any of them
+    QCOMPARE(edit->text(), text);              // every keystroke arrived: the text stays as typed
+    QCOMPARE(m_prompter.shown, QStringList()); // and no message box took any of them
     QCOMPARE(warning->isVisible(), !message.isEmpty());
     QCOMPARE(warning->warning(edit), message);
     if (!message.isEmpty())
@@ -283,12 +283,13 @@ void TestMainWindow::refusedAddresses_data()
     QTest::addColumn<QString>("address");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("opened");
-    QTest::newRow("single, no scheme") << 0 << u"auction1.paipai.com/ABC"_s << u"输入的商品网址有误，请检查！"_s
-                                       << QString();
+    QTest::newRow("single, no scheme")
+        << 0 << u"auction1.paipai.com/ABC"_s << u"输入的商品网址有误，请检查！"_s << QString();
     QTest::newRow("shop, no scheme") << 1 << u"shop.paipai.com/888"_s << u"输入有误，请检查！"_s << QString();
-    QTest::newRow("tmall in any mode") << 2 << u"http://detail.tmall.com/item.htm?id=1"_s
-                                       << u"你输入的是淘宝商品,如果你需要淘宝商品复制到淘宝或拍拍,请用另一个软件"_s
-                                       << u"http://www.pelmora.com/soft/tarsk"_s;
+    QTest::newRow("tmall in any mode")
+        << 2 << u"http://detail.tmall.com/item.htm?id=1"_s
+        << u"你输入的是淘宝商品,如果你需要淘宝商品复制到淘宝或拍拍,请用另一个软件"_s
+        << u"http://www.pelmora.com/soft/tarsk"_s;
     QTest::newRow("alibaba") << 0 << u"http://detail.alibaba.com/x"_s
                              << u"你输入的是阿里巴巴商品,如果你需要复制阿里巴巴商品,请用另一个软件"_s
                              << u"http://www.pelmora.com/soft/brumel"_s;
@@ -322,7 +323,8 @@ void TestMainWindow::collectSingleItem()
     QVERIFY(child<QPushButton>(u"stopButton"_s)->isEnabled());
     QVERIFY(finished.wait(20000));
     QCOMPARE(m_window->entries(),
-             QStringList{u"网址ID:"_s + richItem + u"：韩版秋冬新款毛呢外套 女中长款修身显瘦大衣 送围巾&腰带 包邮"_s});
+             QStringList{u"网址ID:"_s + richItem +
+                         u"：韩版秋冬新款毛呢外套 女中长款修身显瘦大衣 送围巾&腰带 包邮"_s});
     QCOMPARE(child<QLabel>(u"counterLabel"_s)->text(), u"宝贝数:1"_s);
     QCOMPARE(progressText(), u"网址采集完成"_s);
     // The time-based name is zero-padded: 9:07 on 5 March gives 202603050907.
@@ -345,7 +347,7 @@ void TestMainWindow::collectWholeShop()
     QVERIFY(finished.wait(20000));
     QCOMPARE(m_window->entries().size(), 85);
     QCOMPARE(child<QLabel>(u"counterLabel"_s)->text(), u"宝贝数:85"_s);
-    QCOMPARE(m_sandbox->count(u"/999/list.xhtml"_s), 4);  // page 1 for the count, then pages 1 to 3
+    QCOMPARE(m_sandbox->count(u"/999/list.xhtml"_s), 4); // page 1 for the count, then pages 1 to 3
     QVERIFY(child<QPushButton>(u"makeCsvButton"_s)->isEnabled());
 }
 
@@ -359,14 +361,14 @@ void TestMainWindow::stopEndsACollection()
     QSignalSpy finished(m_window, &App::MainWindow::collectionFinished);
     clickButton(u"Command7"_s);
     QTRY_COMPARE_WITH_TIMEOUT(m_window->entries().size(), 40, 20000);
-    QTest::qWait(200);  // the walk now waits on page 2
+    QTest::qWait(200); // the walk now waits on page 2
     QElapsedTimer stopping;
     stopping.start();
     clickButton(u"stopButton"_s);
     QVERIFY(finished.wait(5000));
     QVERIFY2(stopping.elapsed() < 1000, qPrintable(QString::number(stopping.elapsed())));
     QCOMPARE(progressText(), u"网址采集已停止，已添加40个网址"_s);
-    QCOMPARE(child<QLineEdit>(u"csvPathBox"_s)->text(), QString());  // a stopped run names no file
+    QCOMPARE(child<QLineEdit>(u"csvPathBox"_s)->text(), QString()); // a stopped run names no file
     QVERIFY(child<QPushButton>(u"Command7"_s)->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->hasRunningJobs(), 1000);
 }
@@ -374,10 +376,10 @@ void TestMainWindow::stopEndsACollection()
 void TestMainWindow::importReadsEntryLines()
 {
     // Entry lines as the list shows them and the CLI reads them, and lines that are not.
-    const QString input =
-        writeFile(u"entries.txt"_s, (u"网址ID:"_s + richItem + u"：自己起的名字\r\n网址ID:"_s + commaItem
-                                     + u"：\r\n\r\n这一行不是网址\r\n 网址ID:"_s + routerItem + u"：路由器\r\n"_s)
-                                        .toUtf8());
+    const QString input = writeFile(
+        u"entries.txt"_s, (u"网址ID:"_s + richItem + u"：自己起的名字\r\n网址ID:"_s + commaItem +
+                           u"：\r\n\r\n这一行不是网址\r\n 网址ID:"_s + routerItem + u"：路由器\r\n"_s)
+                              .toUtf8());
     makeWindow();
     m_nextFile = input;
     QSignalSpy imported(m_window, &App::MainWindow::importFinished);
@@ -403,9 +405,9 @@ void TestMainWindow::addressFileRoundTrip()
 {
     // An address file with a quoted field, two addresses on one line and a non-address.
     const QString input = writeFile(
-        u"in.txt"_s, Core::encodeAnsi(u"http://auction1.paipai.com/"_s + richItem
-                                      + u",http://auction1.paipai.com/FFFF\r\n"_s + u"\"http://auction1.paipai.com/"_s
-                                      + commaItem + u"\"\r\nnote\r\n"_s));
+        u"in.txt"_s, Core::encodeAnsi(u"http://auction1.paipai.com/"_s + richItem +
+                                      u",http://auction1.paipai.com/FFFF\r\n"_s +
+                                      u"\"http://auction1.paipai.com/"_s + commaItem + u"\"\r\nnote\r\n"_s));
     makeWindow();
     m_nextFile = input;
     QSignalSpy imported(m_window, &App::MainWindow::importFinished);
@@ -413,7 +415,7 @@ void TestMainWindow::addressFileRoundTrip()
     QVERIFY(imported.wait(20000));
     QCOMPARE(m_window->entries().size(), 3);
     QCOMPARE(Core::itemCodeFromEntry(m_window->entries().at(1)), u"FFFF"_s);
-    QVERIFY(m_window->entries().at(1).endsWith(u"："_s));  // an unknown item keeps an empty name
+    QVERIFY(m_window->entries().at(1).endsWith(u"："_s)); // an unknown item keeps an empty name
     QVERIFY(m_window->entries().at(2).endsWith(u"全棉斜纹"_s));
     QCOMPARE(progressText(), u"导入完成，共读取3个网址，忽略1行"_s);
 
@@ -486,7 +488,7 @@ void TestMainWindow::otherWindowsOpenAndCloseWithTheMainWindow()
     QVERIFY(rules && rules->isVisible());
     clickButton(u"exitButton"_s);
     QVERIFY(!m_window->isVisible());
-    QCOMPARE(m_prompter.shown, QStringList());  // nothing ran: no question
+    QCOMPARE(m_prompter.shown, QStringList()); // nothing ran: no question
     QTRY_VERIFY(!rules);
     QTRY_VERIFY(!m_window->watermarkWindow());
 }
@@ -558,7 +560,8 @@ void TestMainWindow::exportRefusesAnEmptyList()
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray(27 * 1024, 'x'));
-    QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), QStringList{u"goods.csv"_s});
+    QCOMPARE(QDir(m_dir->path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
+             QStringList{u"goods.csv"_s});
     QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
     QCOMPARE(finished.size(), 0);
 }
@@ -622,12 +625,12 @@ void TestMainWindow::closingDuringAnExportAsks()
         QVERIFY(m_window->isBusy());
         QTest::qWait(300);
         QVERIFY(m_window->hasRunningJobs());
-        return;  // cleanup() stops it
+        return; // cleanup() stops it
     }
     QVERIFY(!m_window->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(!m_window->hasRunningJobs(), 1000);
     QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
-    QCOMPARE(m_prompter.shown.size(), 1);  // no end message for a window that is gone
+    QCOMPARE(m_prompter.shown.size(), 1); // no end message for a window that is gone
     // Nothing was finished, so the earlier file stays as it was.
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
@@ -641,7 +644,7 @@ void TestMainWindow::exportStampsWithTheOpenWatermarkWindow()
     auto *watermark = qobject_cast<App::WatermarkWindow *>(m_window->watermarkWindow());
     QVERIFY(watermark);
     Imaging::WatermarkSettings settings = watermark->settings();
-    settings.text = u"未保存的水印"_s;  // typed, not saved
+    settings.text = u"未保存的水印"_s; // typed, not saved
     watermark->setSettings(settings);
     child<QCheckBox>(u"watermarkCheck"_s)->setChecked(true);
     fillList({richItem});
@@ -652,8 +655,8 @@ void TestMainWindow::exportStampsWithTheOpenWatermarkWindow()
     QVERIFY(finished.wait(30000));
 
     const QString url = u"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg"_s;
-    QFile stamped(folder + u"/goods/韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮/"_s + Core::Md5Hex(url)
-                  + u".JPG"_s);
+    QFile stamped(folder + u"/goods/韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮/"_s +
+                  Core::Md5Hex(url) + u".JPG"_s);
     QVERIFY(stamped.open(QIODevice::ReadOnly));
     QByteArray expected;
     const QByteArray original = m_client->get({url, Core::WaitMode::Long}).body;

@@ -22,8 +22,7 @@ const QString commaItem = u"1A2B3C4D00000000050200000DD2C883"_s;
 
 // Runs a job on a thread of its own, as the window does, and cancels it after a while.
 // Returns how long the job took to end after the cancel.
-template<typename Job>
-qint64 cancelWhileRunning(Job &job, int afterMs)
+template <typename Job> qint64 cancelWhileRunning(Job &job, int afterMs)
 {
     QThread *thread = QThread::create([&job] { job.run(); });
     thread->start();
@@ -104,7 +103,8 @@ void TestJobs::startupReadsAndTidies()
     QCOMPARE(finished.size(), 1);
     QVERIFY(result.parametersRead);
     QCOMPARE(result.parameterSlots.size(), Core::MainSlot::count);
-    QCOMPARE(result.parameterSlots.value(Core::MainSlot::startAddress), u"http://auction1.paipai.com/"_s + richItem);
+    QCOMPARE(result.parameterSlots.value(Core::MainSlot::startAddress),
+             u"http://auction1.paipai.com/"_s + richItem);
     QVERIFY(result.applicationRead);
     QCOMPARE(result.applicationTable.size(), Core::applicationSlotCount);
     // Only the missing picture is fetched; the one there stays as it is.
@@ -174,9 +174,10 @@ void TestJobs::collectionStopsAtOnce()
 void TestJobs::importKeepsFileOrder()
 {
     // Entry lines keep their names; one without a name gets its item's name.
-    const QString path = writeFile(u"list.txt"_s, (u"网址ID:"_s + richItem + u"：\n网址ID:X1：我的名字\njunk\n网址ID:"_s
-                                                   + commaItem + u"：\n网址ID:../x：\n"_s)
-                                                      .toUtf8());
+    const QString path =
+        writeFile(u"list.txt"_s, (u"网址ID:"_s + richItem + u"：\n网址ID:X1：我的名字\njunk\n网址ID:"_s +
+                                  commaItem + u"：\n网址ID:../x：\n"_s)
+                                     .toUtf8());
     Core::ImportJob job(*m_client, m_config, path);
     QSignalSpy entries(&job, &Core::ImportJob::entryFound);
     QSignalSpy progress(&job, &Core::ImportJob::progress);
@@ -208,7 +209,7 @@ void TestJobs::importStopsAtOnce()
     const auto outcome = finished.first().first().value<Core::ImportOutcome>();
     QVERIFY(outcome.cancelled);
     QCOMPARE(outcome.total, 20);
-    QCOMPARE(outcome.imported, 2);  // the entries before the one that hangs, in file order
+    QCOMPARE(outcome.imported, 2); // the entries before the one that hangs, in file order
     QVERIFY(outcome.text().startsWith(u"导入已停止"_s));
 }
 
