@@ -34,8 +34,11 @@ InlineWarning::InlineWarning(QWidget *parent) : QLabel(parent)
     QSizePolicy policy = sizePolicy();
     policy.setRetainSizeWhenHidden(true);
     setSizePolicy(policy);
-    // One line's height even before the first warning, so nothing moves when it comes.
-    setMinimumHeight(fontMetrics().height());
+    // One line of Chinese text high even before the first warning (the fallback font of
+    // Chinese is taller than the Latin one), so nothing moves when it comes.
+    setText(u"文字"_s);
+    setMinimumHeight(sizeHint().height());
+    setText({});
     hide();
 }
 

@@ -233,6 +233,18 @@ void MainWindow::endCommand()
     m_command = Command::None;
 }
 
+void MainWindow::announce(std::function<void()> show)
+{
+    // A message box opened inside the question's own loop would sit on top of it, and the
+    // question could not return before the box is closed.
+    if (m_closing)
+        return;
+    if (m_asking)
+        m_deferred.append(std::move(show));
+    else
+        show();
+}
+
 void MainWindow::stop()
 {
     if (!isBusy())
@@ -307,8 +319,8 @@ void MainWindow::collectionDone(const Core::CollectOutcome &outcome, bool cancel
         m_ui->progressLabel->setText(u"网址采集已停止，已添加"_s + QString::number(outcome.entries.size()) +
                                      u"个网址"_s);
     } else {
-        if (!outcome.message.isEmpty() && !m_closing)
-            m_prompter.inform(this, outcome.message);
+        if (!outcome.message.isEmpty())
+            announce([this, message = outcome.message] { m_prompter.inform(this, message); });
         if (outcome.finished) {
             m_ui->csvPathBox->setText(timeBasedCsvPath());
             m_ui->progressLabel->setText(outcome.warning.isEmpty() ? u"网址采集完成"_s
@@ -455,8 +467,7 @@ void MainWindow::exportDone(const Export::ExportSummary &summary)
     m_ui->makeCsvButton->setFocus();
     if (!summary.started) {
         m_ui->progressLabel->setText(summary.error);
-        if (!m_closing)
-            m_prompter.inform(this, summary.error);
+        announce([this, error = summary.error] { m_prompter.inform(this, error); });
         emit exportFinished();
         return;
     }
@@ -465,15 +476,14 @@ void MainWindow::exportDone(const Export::ExportSummary &summary)
     const bool problems = summary.recordFailures > 0 || summary.pictureFailures > 0 ||
                           summary.fileFailures > 0 || !summary.notes.isEmpty() ||
                           (!summary.error.isEmpty() && !summary.cancelled);
-    if (!m_closing) {
-        // A clean run says "下载完成" as it always did; anything else says what happened.
-        const bool clean = !problems && !summary.cancelled;
-        m_prompter.inform(this, !summary.error.isEmpty() ? summary.error
-                                : clean                  ? u"下载完成"_s
-                                                         : summary.text());
+    // A clean run says "下载完成" as it always did; anything else says what happened.
+    const bool clean = !problems && !summary.cancelled;
+    const QString message = !summary.error.isEmpty() ? summary.error : clean ? u"下载完成"_s : summary.text();
+    announce([this, message, problems, summary] {
+        m_prompter.inform(this, message);
         if (problems)
             showFailureReport(summary);
-    }
+    });
     emit exportFinished();
 }
 
@@ -524,8 +534,14 @@ void MainWindow::closeEvent(QCloseEvent *event)
         const QString running = m_command == Command::Export    ? u"正在制作CSV数据"_s
                                 : m_command == Command::Collect ? u"正在采集网址"_s
                                                                 : u"正在导入网址"_s;
-        if (!m_prompter.confirm(this, running + u"，确定要停止并退出吗？"_s)) {
+        m_asking = true;
+        const bool stop = m_prompter.confirm(this, running + u"，确定要停止并退出吗？"_s);
+        m_asking = false;
+        const QList<std::function<void()>> deferred = std::exchange(m_deferred, {});
+        if (!stop) {
             event->ignore();
+            for (const auto &show : deferred)
+                show();
             return;
         }
     }

@@ -112,6 +112,7 @@ private:
     void setExportControlsEnabled(bool enabled);
     void beginCommand(Command command);
     void endCommand();
+    void announce(std::function<void()> show);
     void collectionDone(const Core::CollectOutcome &outcome, bool cancelled);
     void importDone(const Core::ImportOutcome &outcome);
     void exportDone(const Export::ExportSummary &summary);
@@ -130,6 +131,9 @@ private:
     std::unique_ptr<JobRunner> m_commandJobs; // collection, import and export: one at a time
     Command m_command = Command::None;
     bool m_closing = false;
+    // While the close question is open, what a command's end has to say waits for the answer.
+    bool m_asking = false;
+    QList<std::function<void()>> m_deferred;
 
     Export::ExportSummary m_lastSummary;
     QPointer<RulesWindow> m_rulesWindow;

@@ -75,6 +75,7 @@ private slots:
     void stopEndsAnExportWithinASecond();
     void closingDuringAnExportAsks_data();
     void closingDuringAnExportAsks();
+    void anEndDuringTheCloseQuestionWaitsForTheAnswer();
     void exportStampsWithTheOpenWatermarkWindow();
     void windowFitsASmallScreen();
     void qtTextsInChinese();
@@ -118,6 +119,7 @@ void TestMainWindow::init()
     m_dir = std::make_unique<QTemporaryDir>();
     m_prompter.shown.clear();
     m_prompter.answer = true;
+    m_prompter.whileAsking = {};
     m_opened.clear();
     m_nextFile.clear();
 }
@@ -635,6 +637,28 @@ void TestMainWindow::closingDuringAnExportAsks()
     QFile file(csv);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("complete"));
+}
+
+void TestMainWindow::anEndDuringTheCloseQuestionWaitsForTheAnswer()
+{
+    makeWindow();
+    fillList({richItem});
+    child<QLineEdit>(u"csvPathBox"_s)->setText(m_dir->filePath(u"goods.csv"_s));
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    clickButton(u"makeCsvButton"_s);
+    QStringList shownWhileAsking;
+    m_prompter.answer = false;
+    m_prompter.whileAsking = [&] {
+        // The export ends while the user reads the question: its box must not open on top.
+        QVERIFY(finished.wait(30000));
+        shownWhileAsking = m_prompter.shown;
+    };
+    QVERIFY(!m_window->close());
+    QCOMPARE(shownWhileAsking, QStringList{u"正在制作CSV数据，确定要停止并退出吗？"_s});
+    // Staying, the user hears how the run ended once the question is answered.
+    QCOMPARE(m_prompter.shown, (QStringList{u"正在制作CSV数据，确定要停止并退出吗？"_s, u"下载完成"_s}));
+    QVERIFY(m_window->isVisible());
+    QVERIFY(!m_window->isBusy());
 }
 
 void TestMainWindow::exportStampsWithTheOpenWatermarkWindow()
