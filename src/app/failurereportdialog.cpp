@@ -44,7 +44,7 @@ void FailureReportDialog::saveReport()
         return;
     QString error;
     if (!Export::writeFileAtomically(path, report().toUtf8(), &error)) {
-        qCWarning(lcUi).noquote() << "cannot save the export report" << path << error;
+        qCInfo(lcUi).noquote() << "cannot save the export report" << path << error;
         m_prompter.inform(this, u"无法写入文件 "_s + QDir::toNativeSeparators(path) + u"："_s + error);
     }
 }

@@ -179,7 +179,7 @@ void MainWindow::openInBrowser(const QString &address)
     if (trimmed.isEmpty() || !trimmed.contains(u"http://"_s))
         return;
     if (!m_context.openUrl(trimmed))
-        qCWarning(lcUi).noquote() << "cannot open" << trimmed << "in the browser";
+        qCInfo(lcUi).noquote() << "cannot open" << trimmed << "in the browser";
 }
 
 QString MainWindow::timeBasedCsvPath() const
@@ -213,6 +213,8 @@ void MainWindow::startupDone(const Export::StartupResult &result)
 void MainWindow::beginCommand(Command command)
 {
     m_command = command;
+    // The focus stays on the list rather than moving to the next box the user could type into.
+    m_ui->itemList->setFocus();
     if (command == Command::Export)
         setExportControlsEnabled(false);
     else
@@ -365,7 +367,7 @@ void MainWindow::exportAddresses()
         codes << Core::itemCodeFromEntry(entry);
     QString error;
     if (!Export::writeFileAtomically(path, Core::writeItemAddresses(m_context.config, codes), &error)) {
-        qCWarning(lcUi).noquote() << "cannot write the address file" << path << error;
+        qCInfo(lcUi).noquote() << "cannot write the address file" << path << error;
         m_prompter.inform(this, u"无法写入文件 "_s + QDir::toNativeSeparators(path) + u"："_s + error);
         return;
     }

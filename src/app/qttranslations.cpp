@@ -25,7 +25,7 @@ QString installQtTranslations(QCoreApplication &application)
             return translator->filePath();
         }
     }
-    qCWarning(lcUi).noquote() << "Qt's Chinese translation (qtbase_zh_CN.qm) was not found in" << folders;
+    qCInfo(lcUi).noquote() << "Qt's Chinese translation (qtbase_zh_CN.qm) was not found in" << folders;
     delete translator;
     return {};
 }

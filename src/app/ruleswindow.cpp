@@ -43,7 +43,7 @@ void RulesWindow::save()
 {
     QString error;
     if (!Export::saveReplacementRules(m_programDir, rules(), &error)) {
-        qCWarning(lcUi).noquote() << "cannot save re.txt:" << error;
+        qCInfo(lcUi).noquote() << "cannot save re.txt:" << error;
         m_prompter.inform(this, u"保存失败："_s + error);
         return;
     }

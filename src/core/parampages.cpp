@@ -1,6 +1,7 @@
 #include "parampages.h"
 
 #include "config.h"
+#include "logging.h"
 #include "parameterslots.h"
 #include "text.h"
 
@@ -68,8 +69,11 @@ bool loadParamPage(HttpClient &client, const Config &config, ParamPage page, QSt
 {
     const ParamPageInfo info = paramPageInfo(page);
     const QString text = fetchParamPageText(client, config, page);
-    if (!text.contains(info.checkText))
+    if (!text.contains(info.checkText)) {
+        qCInfo(lcNet).noquote() << "parameter page" << info.fileName << "not read: no" << info.checkText
+                                << "in the reply of either host";
         return false;
+    }
     readParamPairs(text, table, info.slotCount);
     return true;
 }

@@ -399,7 +399,10 @@ ExportSummary ExportJob::run()
         return summary;
     }
     summary.started = true;
-    QDir().mkpath(m_paths.pictureFolder);
+    // Without the folder every picture and file of the run fails, each reported with its item.
+    if (!QDir().mkpath(m_paths.pictureFolder))
+        qCInfo(lcExport).noquote() << "cannot create the picture folder"
+                                   << QDir::toNativeSeparators(m_paths.pictureFolder);
     QStringEncoder utf16(QStringConverter::Utf16LE);
     csv.write("\xFF\xFE");
     emit progress(u"开始下载商品内容..."_s);
@@ -555,6 +558,8 @@ ExportSummary ExportJob::run()
         summary.pictureFailures += int(outcome.report.failedPictures.size());
         summary.unstampedPictures += int(outcome.report.unstampedPictures.size());
         summary.fileFailures += int(outcome.report.problems.size());
+        for (const QString &problem : std::as_const(outcome.report.problems))
+            qCInfo(lcExport).noquote() << "item" << outcome.report.code << problem;
         if (!outcome.report.problems.isEmpty() && !summary.failedItemCodes.contains(outcome.report.code))
             summary.failedItemCodes << outcome.report.code;
         reports[i] = outcome.report;
@@ -566,6 +571,8 @@ ExportSummary ExportJob::run()
     m_watermarker = nullptr;
 
     summary.cancelled = reached < count;
+    for (const QString &note : std::as_const(summary.notes))
+        qCInfo(lcExport).noquote() << note;
     summary.items = reports;
     if (summary.written == 0) {
         // Nothing to list: a file of a header alone would replace a good one.

@@ -54,7 +54,7 @@ void StartupJob::cancel()
 
 void StartupJob::fail(StartupResult &result, const QString &text)
 {
-    qCWarning(lcStartup).noquote() << text;
+    qCInfo(lcStartup).noquote() << text;
     result.failures << text;
 }
 

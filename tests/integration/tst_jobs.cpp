@@ -7,6 +7,8 @@
 #include "sandboxprocess.h"
 
 #include <QElapsedTimer>
+#include <QLoggingCategory>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -120,8 +122,13 @@ void TestJobs::startupSkipsWhatFails()
 {
     m_sandbox->addFault(u"*/soft/venlo/copy36.htm"_s, u"status:500"_s);
     m_sandbox->addFault(u"*/soft/venlo/sy_pic1.jpg"_s, u"status:404"_s);
+    // Each failed step is logged where QT_LOGGING_RULES can turn it on.
+    QLoggingCategory::setFilterRules(u"quorvex.startup.info=true"_s);
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(u"copy36\\.htm"_s));
+    QTest::ignoreMessage(QtInfoMsg, QRegularExpression(u"sy_pic1\\.jpg"_s));
     Export::StartupJob job(*m_client, m_config, m_dir->path(), designSlots());
     const Export::StartupResult result = job.run();
+    QLoggingCategory::setFilterRules({});
     // Without the main page the slots keep their design texts and the application page
     // is not asked for; the other steps still run.
     QVERIFY(!result.parametersRead);
