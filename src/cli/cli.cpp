@@ -121,13 +121,13 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return NothingDone;
 
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
-    const Core::ItemDocument document = Core::ItemDocument::fetch(client, common.config, code);
+    QString problem;
+    const Core::ItemDocument document = Core::ItemDocument::fetch(client, common.config, code, &problem);
     const QString result = document.fields(fields);
     out << result << "\n";
     out.flush();
     if (document.isEmpty()) {
-        err << "quorvex-cli item: no answer from the item service at "
-            << Core::itemServiceAddress(common.config, code) << "\n";
+        err << "quorvex-cli item: " << problem << " (" << Core::itemServiceAddress(common.config, code) << ")\n";
         return Failures;
     }
     if (result == Core::blankFieldResult()) {
