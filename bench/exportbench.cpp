@@ -17,6 +17,8 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -50,6 +52,8 @@ int main(int argc, char *argv[])
     parser.addOption({u"format"_s, u"tb4, tb5 or paipai."_s, u"FORMAT"_s, u"tb5"_s});
     parser.addOption({u"no-desc-pictures"_s, u"Skip the description pictures."_s});
     parser.addOption({u"quiet"_s, u"Only the figures."_s});
+    parser.addOption({u"fault"_s, u"A sandbox fault PATTERN=KIND (repeatable)."_s, u"FAULT"_s});
+    parser.addOption({u"cancel-after"_s, u"Stop the run after MS milliseconds and time the stop."_s, u"MS"_s});
     parser.process(app);
     const int items = parser.value(u"items"_s).toInt();
     const int latency = parser.value(u"latency"_s).toInt();
@@ -84,13 +88,32 @@ int main(int argc, char *argv[])
                                      : Export::OutputType::Taobao5;
 
     sandbox.reset();
+    for (const QString &fault : parser.values(u"fault"_s)) {
+        const qsizetype at = fault.lastIndexOf(u'=');
+        sandbox.addFault(fault.left(at), fault.mid(at + 1));
+    }
     QElapsedTimer timer;
     timer.start();
     Export::ExportSummary summary;
+    qint64 stopMs = -1;
     {
         Core::HttpClient client(Core::HttpOptions::fromConfig(config));
         Export::ExportJob job(client, config, options, entries);
+        QElapsedTimer sinceStop;
+        std::thread stopper;
+        if (parser.isSet(u"cancel-after"_s)) {
+            const int after = parser.value(u"cancel-after"_s).toInt();
+            stopper = std::thread([&job, &sinceStop, after] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(after));
+                sinceStop.start();
+                job.cancel();
+            });
+        }
         summary = job.run();
+        if (stopper.joinable()) {
+            stopper.join();
+            stopMs = sinceStop.elapsed();
+        }
     }
     const double seconds = timer.elapsed() / 1000.0;
     const QJsonObject counts = sandbox.counts();
@@ -152,6 +175,10 @@ int main(int argc, char *argv[])
         out << " " << it.key() << "=" << it.value().toInt();
     out << "\n";
     out << "peak memory          " << QString::number(memory, 'f', 1) << " MB\n";
+    out << "failed               " << summary.recordFailures << " items, " << summary.pictureFailures
+        << " pictures\n";
+    if (stopMs >= 0)
+        out << "stop to end          " << stopMs << " ms (" << summary.rowsWritten << " rows written)\n";
     out.flush();
     return summary.started ? 0 : 1;
 }

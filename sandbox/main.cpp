@@ -1,3 +1,4 @@
+#include "gateway.h"
 #include "itemcatalog.h"
 #include "options.h"
 #include "picturestore.h"
@@ -73,7 +74,13 @@ int main(int argc, char *argv[])
         && !items.writeList(options.writeListFile(), data.filePath(u"sample-list.txt"_s), &error))
         return failWith(error, 1);
 
-    const Router router(items, pictures, files, stock, shops);
+    Gateway gateway;
+    if (!gateway.load(data.filePath(u"www/soft/venlo/copy36.htm"_s), data.filePath(u"www/soft/venlo/f_1sp.htm"_s),
+                      data.filePath(u"sellers.json"_s), &error))
+        return failWith(error, 1);
+
+    Router router(items, pictures, files, stock, shops);
+    router.setGateway(&gateway);
     Server server(router, options.latencyMs(), options.faults(), options.quiet());
     if (!server.listen(options.port(), &error))
         return failWith(u"cannot listen on 127.0.0.1:"_s + QString::number(options.port()) + u": "_s + error, 1);

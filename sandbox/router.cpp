@@ -1,5 +1,6 @@
 #include "router.h"
 
+#include "gateway.h"
 #include "httprequest.h"
 #include "itemcatalog.h"
 #include "itemdocument.h"
@@ -23,6 +24,8 @@ HttpResponse Router::route(const HttpRequest &request) const
     const QString path = request.path();
     if (path == u"/item/getItem.xhtml")
         return itemService(request);
+    if (auto reply = m_gateway ? m_gateway->route(request) : std::nullopt)
+        return *reply;
     if (auto file = m_files.find(path))
         return *file;
     if (auto picture = m_pictures.find(path))

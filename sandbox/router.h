@@ -4,6 +4,7 @@
 
 namespace Sandbox {
 
+class Gateway;
 class HttpRequest;
 class ItemCatalog;
 class PictureStore;
@@ -20,6 +21,8 @@ public:
            const StockPages &stock, const ShopPages &shops);
 
     HttpResponse route(const HttpRequest &request) const;
+    // The open-platform gateway and the sellers' listing pages, when served.
+    void setGateway(const Gateway *gateway) { m_gateway = gateway; }
 
 private:
     HttpResponse itemService(const HttpRequest &request) const;
@@ -31,6 +34,7 @@ private:
     const StaticFiles &m_files;
     const StockPages &m_stock;
     const ShopPages &m_shops;
+    const Gateway *m_gateway = nullptr;
 };
 
 } // namespace Sandbox

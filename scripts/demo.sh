@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job on the built-in sandbox: start quorvex-sandbox on a free loopback port,
-# read one item through it, then export the sample item list to a Taobao Assistant 5.x
-# file with its picture folder.
+# read one item and look up one seller through it, then export the sample item list to a
+# Taobao Assistant 5.x file with its picture folder.
 set -euo pipefail
 
 bin=${1:-build/bin}
@@ -35,6 +35,10 @@ fields=itemName,itemPrice,stockCount,provinceId,cityId,picLink
 echo "== quorvex-cli item --code $code --fields $fields"
 "$bin/quorvex-cli" item --code "$code" --fields "$fields" --proxy "$proxy" --program-dir "$out/program" \
   | tr '\t' '\n' | paste -d' ' <(tr ',' '\n' <<<"$fields" | sed 's/$/:/') -
+echo
+
+echo "== quorvex-cli seller --nick quorvex_demo --select 0,3"
+"$bin/quorvex-cli" seller --nick quorvex_demo --select 0,3 --proxy "$proxy" --program-dir "$out/program"
 echo
 
 echo "== quorvex-cli export --format tb5 (the sample shop's item list)"

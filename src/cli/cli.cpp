@@ -7,6 +7,8 @@
 #include "core/inputranges.h"
 #include "core/itemlist.h"
 #include "core/itemservice.h"
+#include "core/parampages.h"
+#include "core/sellerlookup.h"
 #include "export/exportjob.h"
 #include "export/pictures.h"
 #include "core/text.h"
@@ -21,6 +23,8 @@
 #include <QJsonObject>
 #include <QMutex>
 #include <QUrl>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -37,6 +41,8 @@ const QString usage = uR"(usage:
   quorvex-cli collect --mode single|shop|list --address URL --out FILE.txt
                       [--program-dir DIR] [--config FILE] [--proxy URL]
   quorvex-cli item    --code CODE --fields NAME,NAME,...
+                      [--program-dir DIR] [--config FILE] [--proxy URL]
+  quorvex-cli seller  --nick NICK [--select N,N,...]
                       [--program-dir DIR] [--config FILE] [--proxy URL]
 )"_s;
 
@@ -116,13 +122,13 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return NothingDone;
 
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
-    const Core::ItemDocument document = Core::ItemDocument::fetch(client, common.config, code);
+    QString problem;
+    const Core::ItemDocument document = Core::ItemDocument::fetch(client, common.config, code, &problem);
     const QString result = document.fields(fields);
     out << result << "\n";
     out.flush();
     if (document.isEmpty()) {
-        err << "quorvex-cli item: no answer from the item service at "
-            << Core::itemServiceAddress(common.config, code) << "\n";
+        err << "quorvex-cli item: " << problem << " (" << Core::itemServiceAddress(common.config, code) << ")\n";
         return Failures;
     }
     if (result == Core::blankFieldResult()) {
@@ -394,6 +400,88 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return outcome.entries.isEmpty() || leftSomethingOut ? Failures : Success;
 }
 
+// "0,2" into rows; "" is no row at all. False for anything that is not a row number.
+bool parseRows(const QString &text, QList<int> &rows)
+{
+    if (Core::isBlank(text))
+        return true;
+    for (const QString &piece : text.split(u',')) {
+        bool ok = false;
+        const int row = Core::trimSpaces(piece).toInt(&ok);
+        if (!ok || row < 0)
+            return false;
+        rows.append(row);
+    }
+    return true;
+}
+
+int runSeller(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    QCommandLineParser parser;
+    parser.addOption({u"nick"_s, u"The seller's nick."_s, u"NICK"_s});
+    parser.addOption({u"select"_s, u"Category list rows for the category step, counted from 0."_s, u"N,N"_s});
+    addCommonOptions(parser);
+    if (!parse(parser, arguments, err))
+        return NothingDone;
+    if (!parser.isSet(u"nick"_s)) {
+        err << "quorvex-cli seller: --nick is required\n" << usage;
+        return NothingDone;
+    }
+    QList<int> rows;
+    if (!parseRows(parser.value(u"select"_s), rows)) {
+        err << "quorvex-cli seller: --select takes row numbers from 0, separated by commas, not "
+            << parser.value(u"select"_s) << "\n";
+        return NothingDone;
+    }
+    Common common;
+    if (!loadCommon(parser, common, err))
+        return NothingDone;
+    // A refused nick sends nothing, not even the parameter page's request.
+    const QString nick = parser.value(u"nick"_s);
+    if (const QString refusal = Core::checkSellerNick(nick); !refusal.isEmpty()) {
+        err << refusal << "\n";
+        return NothingDone;
+    }
+
+    Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
+    QStringList slotTexts(Core::paramPageInfo(Core::ParamPage::Main).slotCount);
+    if (!Core::loadParamPage(client, common.config, Core::ParamPage::Main, slotTexts))
+        err << "quorvex-cli seller: the main parameter page could not be read; the open-platform slots are "
+               "empty\n";
+    Core::SellerLookupJob job(client, common.config, slotTexts, nick);
+    QObject::connect(
+        &job, &Core::SellerLookupJob::progress, &job, [&err](const QString &text) { err << text << "\n"; },
+        Qt::DirectConnection);
+    const Core::SellerLookupResult result = job.run();
+
+    out << "nick\t" << result.nick << "\n";
+    out << "postage\t" << result.postage << "\n";
+    out << "location\t" << result.location << "\n";
+    for (const Core::SellerCategory &category : result.categories)
+        out << "category\t" << category.name << "\t" << category.id << "\n";
+    int status = result.foundAnything() ? Success : Failures;
+    if (parser.isSet(u"select"_s)) {
+        const auto outside = std::find_if(rows.cbegin(), rows.cend(),
+                                          [&result](int row) { return row >= result.categories.size(); });
+        if (outside != rows.cend()) {
+            err << "quorvex-cli seller: --select names row " << *outside << ", but the lookup found "
+                << result.categories.size() << " categories\n";
+            status = Failures;
+        } else {
+            const Core::SellerCategorySelection selection =
+                Core::selectSellerCategories(result.categories, rows);
+            out << "shop-categories\t" << selection.shopCategories << "\n";
+            out << "category-ids\t" << selection.categoryIds << "\n";
+        }
+    }
+    out.flush();
+    if (!result.foundAnything())
+        err << "quorvex-cli seller: the open platform gave no item and no category for " << result.nick
+            << "\n";
+    err.flush();
+    return status;
+}
+
 } // namespace
 
 int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
@@ -414,6 +502,8 @@ int run(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return runExport(rest, err);
     if (command == u"collect"_s)
         return runCollect(rest, out, err);
+    if (command == u"seller"_s)
+        return runSeller(rest, out, err);
     err << "quorvex-cli: unknown command: " << command << "\n" << usage;
     return NothingDone;
 }

@@ -42,8 +42,16 @@ bool hasReadablePictureHeader(const QByteArray &bytes)
     if (!buffer.open(QIODevice::ReadOnly))
         return false;
     QImageReader reader(&buffer);
+    if (!reader.canRead())
+        return false;
     const QSize size = reader.size();
-    return reader.canRead() && size.isValid() && !size.isEmpty();
+    if (size.isValid())
+        return !size.isEmpty();
+    // Some formats (icons) tell their size only by decoding; the reader's allocation
+    // limit still guards against a header that claims a giant picture.
+    if (reader.supportsOption(QImageIOHandler::Size))
+        return false;
+    return !reader.read().isNull();
 }
 
 bool isFixedNameTarget(const QString &targetPath)

@@ -102,6 +102,9 @@ void TestPictures::storedName_data()
     QTest::newRow("tbi keeps its name") << u"/o/a.tbi"_s << png << u"1"_s << u"/o/a.tbi"_s;
     QTest::newRow("jpeg") << u"/o/A.jpg"_s << encodedPicture("JPG") << u"JPG"_s << u"/o/A.JPG"_s;
     QTest::newRow("gif") << u"/o/A.jpg"_s << encodedPicture("GIF") << u"GIF"_s << u"/o/A.GIF"_s;
+    QTest::newRow("bmp") << u"/o/A.jpg"_s << encodedPicture("BMP") << u"BMP"_s << u"/o/A.BMP"_s;
+    QTest::newRow("icon, whose size only decoding tells") << u"/o/A.jpg"_s << encodedPicture("ICO") << u"ICO"_s
+                                                          << u"/o/A.ICO"_s;
     QTest::newRow("png signature, then garbage") << u"/o/A.jpg"_s << pngSignatureThenGarbage << QString() << QString();
     QTest::newRow("jpeg signature, then garbage") << u"/o/A.jpg"_s << jpegSignatureThenGarbage << QString() << QString();
     QTest::newRow("tbi refuses garbage after a signature") << u"/o/a.tbi"_s << pngSignatureThenGarbage << QString()

@@ -203,7 +203,7 @@ void TestHttp::parameterPageFallback()
     QStringList table;
     QVERIFY(loadParamPage(client, m_config, ParamPage::Main, table));
     QCOMPARE(table.size(), 43);
-    QCOMPARE(table.at(0), u"bb1.0"_s);
+    QCOMPARE(table.at(0), u"http://gw.api.taobao.com/router/rest"_s);
     QCOMPARE(table.at(28), u"<img"_s);
     QCOMPARE(m_sandbox->hostCount(u"soft.pelmora.com/soft/venlo/copy36.htm"_s), 0);
 

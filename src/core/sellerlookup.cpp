@@ -1,0 +1,126 @@
+#include "sellerlookup.h"
+
+#include "httpclient.h"
+#include "itemservice.h"
+#include "parampages.h"
+#include "text.h"
+
+#include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace Core {
+
+QString sellerNickRefusedMessage()
+{
+    return u"请输入输入掌柜名(淘宝ID)"_s;
+}
+
+QString checkSellerNick(const QString &text)
+{
+    const QString nick = trimSpaces(text);
+    if (nick.isEmpty() || nick.contains(u"输入掌柜"_s) || nick.size() > maxSellerNickLength)
+        return sellerNickRefusedMessage();
+    return {};
+}
+
+QString rewriteSellerNick(const QString &text)
+{
+    return CleanField(QString(text).remove(u' '));
+}
+
+QString FindFirstItemByPage(HttpClient &client, const Config &config, const QString &nick)
+{
+    const QStringList table = fetchParamSlots(client, config, ParamPage::FirstItem);
+    const QString address = QString(table.value(0)).replace(u"{zg}"_s, nick);
+    const QString page = HttpGetText(client, address, 1);
+    if (isBlank(page))
+        return {};
+    return trimSpaces(CutAfterMarkers(page, table.value(1), table.value(2), table.value(3)));
+}
+
+bool SellerLookupResult::foundAnything() const
+{
+    return !CleanField(itemId).isEmpty() || !categories.isEmpty();
+}
+
+SellerCategorySelection selectSellerCategories(const QList<SellerCategory> &categories,
+                                               const QList<int> &selectedRows)
+{
+    QList<int> rows = selectedRows;
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    SellerCategorySelection selection{QString(), u","_s};
+    for (int row : std::as_const(rows)) {
+        if (row < 0 || row >= categories.size())
+            continue;
+        selection.shopCategories += categories.at(row).name + u',';
+        selection.categoryIds += categories.at(row).id + u',';
+    }
+    return selection;
+}
+
+SellerLookupJob::SellerLookupJob(HttpClient &client, const Config &config, QStringList parameterSlots,
+                                 QString nickText, QObject *parent)
+    : QObject(parent), m_client(client), m_config(config), m_slots(std::move(parameterSlots)),
+      m_nickText(std::move(nickText))
+{
+}
+
+bool SellerLookupJob::stopHere(SellerLookupResult &result) const
+{
+    if (m_cancelled)
+        result.cancelled = true;
+    return result.cancelled;
+}
+
+void SellerLookupJob::note(SellerLookupResult &result, const QString &problem)
+{
+    if (problem.isEmpty() || result.problems.contains(problem))
+        return;
+    result.problems.append(problem);
+    emit progress(problem);
+}
+
+SellerLookupResult SellerLookupJob::run()
+{
+    SellerLookupResult result;
+    result.refusal = checkSellerNick(m_nickText);
+    if (result.refused()) {
+        emit finished(result);
+        return result;
+    }
+    // What the fields show when a call gets nothing: the blank field result and "/".
+    result.postage = blankFieldResult();
+    result.location = u"/"_s;
+    result.nick = rewriteSellerNick(m_nickText);
+    OpenPlatformClient platform(m_client, OpenPlatformParams::fromSlots(m_slots), m_clock);
+
+    if (!stopHere(result)) {
+        result.itemId = platform.TaobaoFirstItemOfSeller(result.nick);
+        note(result, platform.lastProblem());
+    }
+    if (!stopHere(result) && CleanField(result.itemId).isEmpty()) {
+        result.itemId = FindFirstItemByPage(m_client, m_config, result.nick);
+        result.itemFromPage = !result.itemId.isEmpty();
+        if (!result.itemFromPage)
+            note(result, u"the seller's listing page gave no item either"_s);
+    }
+    // Without an item the item calls still go out, with an empty id, as the lookup always did.
+    if (!stopHere(result)) {
+        result.postage = platform.TaobaoItemGet(result.itemId, u"postage_id"_s);
+        note(result, platform.lastProblem());
+    }
+    if (!stopHere(result)) {
+        result.categories = platform.sellerCategories(result.nick);
+        note(result, platform.lastProblem());
+    }
+    if (!stopHere(result)) {
+        result.location = readSellerLocation(platform.TaobaoItemGet(result.itemId, u"location"_s));
+        note(result, platform.lastProblem());
+    }
+    emit finished(result);
+    return result;
+}
+
+} // namespace Core
