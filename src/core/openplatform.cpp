@@ -13,8 +13,9 @@ namespace Core {
 
 OpenPlatformParams OpenPlatformParams::fromSlots(const QStringList &table)
 {
-    return {table.value(MainSlot::gateway),    table.value(MainSlot::appSecret),  table.value(MainSlot::appKey),
-            table.value(MainSlot::signMethod), table.value(MainSlot::apiVersion), table.value(MainSlot::replyFormat)};
+    return {table.value(MainSlot::gateway),    table.value(MainSlot::appSecret),
+            table.value(MainSlot::appKey),     table.value(MainSlot::signMethod),
+            table.value(MainSlot::apiVersion), table.value(MainSlot::replyFormat)};
 }
 
 QList<QueryParameter> itemGetParameters(const OpenPlatformParams &params, const QString &numIid,
