@@ -24,19 +24,17 @@ void LinkLabel::mousePressEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return QLabel::mousePressEvent(event);
     m_pressed = true;
-    m_dragged = false;
+    m_moved = false;
     m_pressPosition = event->position().toPoint();
     event->accept();
 }
 
 void LinkLabel::mouseMoveEvent(QMouseEvent *event)
 {
-    if (!m_pressed || m_dragged || !(event->buttons() & Qt::LeftButton))
-        return QLabel::mouseMoveEvent(event);
-    if ((event->position().toPoint() - m_pressPosition).manhattanLength() < QApplication::startDragDistance())
-        return;
-    m_dragged = true;
-    emit dragStarted();
+    if (m_pressed && (event->position().toPoint() - m_pressPosition).manhattanLength() >=
+                         QApplication::startDragDistance())
+        m_moved = true;
+    QLabel::mouseMoveEvent(event);
 }
 
 void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
@@ -45,7 +43,7 @@ void LinkLabel::mouseReleaseEvent(QMouseEvent *event)
         return QLabel::mouseReleaseEvent(event);
     m_pressed = false;
     // A drag is not a click, nor is a release away from the label.
-    if (!m_dragged && rect().contains(event->position().toPoint()))
+    if (!m_moved && rect().contains(event->position().toPoint()))
         emit clicked();
     event->accept();
 }

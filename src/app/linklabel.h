@@ -6,9 +6,8 @@
 namespace App {
 
 // A label that reads and acts as a link: it emits clicked() when pressed and released
-// with the left button (or Space / Return when it has the focus), and dragStarted() when
-// the mouse moves far enough with the left button held, so a label can also move its
-// window.
+// with the left button without moving the pointer away (or Space / Return when it has the
+// focus), so a link that also moves its window is not followed after a drag.
 class LinkLabel : public QLabel
 {
     Q_OBJECT
@@ -19,7 +18,6 @@ public:
 
 signals:
     void clicked();
-    void dragStarted();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -29,7 +27,7 @@ protected:
 
 private:
     bool m_pressed = false;
-    bool m_dragged = false;
+    bool m_moved = false;
     QPoint m_pressPosition;
 };
 

@@ -17,6 +17,7 @@
 #include "core/text.h"
 #include "export/pictures.h"
 #include "export/startupjob.h"
+#include "skin/windowmovehandle.h"
 
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -24,7 +25,6 @@
 #include <QFileDialog>
 #include <QTimer>
 #include <QUrl>
-#include <QWindow>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -157,10 +157,7 @@ void MainWindow::connectLinks()
     connect(m_ui->tutorialLink, &LinkLabel::clicked, this, openHelp);
     connect(m_ui->homeLink, &LinkLabel::clicked, this, [this, home] { openInBrowser(home); });
     // "首页" held and dragged moves the window, as a press on its caption does.
-    connect(m_ui->homeLink, &LinkLabel::dragStarted, this, [this] {
-        if (QWindow *window = windowHandle())
-            window->startSystemMove();
-    });
+    new Skin::WindowMoveHandle(m_ui->homeLink);
     connect(m_ui->officialSiteLink, &LinkLabel::clicked, this, &MainWindow::showWatermarkWindow);
     m_ui->makerSiteLink->setText(m_context.config.makerPrimary);
     connect(m_ui->makerSiteLink, &LinkLabel::clicked, this, [this, home] { openInBrowser(home); });

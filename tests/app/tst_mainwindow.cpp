@@ -12,6 +12,7 @@
 #include "recordingprompter.h"
 #include "sandboxprocess.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
@@ -277,6 +278,13 @@ void TestMainWindow::linksOpenTheirAddresses()
     QTest::mousePress(home, Qt::LeftButton);
     QTest::mouseRelease(home, Qt::LeftButton, {}, QPoint(home->width() + 20, home->height() + 20));
     QCOMPARE(m_opened, QStringList());
+    // Nor is a drag of "首页", which moves the window, even when it ends where it began.
+    QTest::mousePress(home, Qt::LeftButton, {}, QPoint(2, 2));
+    QTest::mouseMove(home, QPoint(2 + 3 * QApplication::startDragDistance(), 2));
+    QTest::mouseRelease(home, Qt::LeftButton, {}, QPoint(2, 2));
+    QCOMPARE(m_opened, QStringList());
+    QTest::mouseClick(home, Qt::LeftButton);
+    QCOMPARE(m_opened, QStringList{u"http://"_s + m_config.makerPrimary + u"/"_s});
 }
 
 void TestMainWindow::refusedAddresses_data()
