@@ -373,6 +373,8 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
     Core::Collector collector(client, common.config);
     collector.onProgress = [&err](const QString &text) { err << text << "\n"; err.flush(); };
+    // Ctrl+C or a termination request aborts the pages in flight; what was found is written.
+    const InterruptWatch interrupt([&collector] { collector.cancel(); });
     const Core::CollectOutcome outcome = collector.run(mode, parser.value(u"address"_s));
     if (!outcome.message.isEmpty()) {
         err << outcome.message << "\n";
@@ -394,8 +396,10 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QString warnings = outcome.warnings();
     if (!warnings.isEmpty())
         err << warnings << "\n";
+    if (outcome.cancelled)
+        err << u"已停止"_s << "\n";
     err << u"宝贝数:"_s << outcome.entries.size() << "\n";
-    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0;
+    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0 || outcome.cancelled;
     return outcome.entries.isEmpty() || leftSomethingOut ? Failures : Success;
 }
 
