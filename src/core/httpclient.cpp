@@ -133,7 +133,10 @@ struct Job
     QNetworkReply *reply = nullptr;
     QTimer *timer = nullptr;  // made on the network thread, where it fires
     bool tooLarge = false;
+    bool resendPending = false;  // the timer's next shot sends the request again
 };
+
+constexpr int brokenConnectionPauseMs = 50;
 
 bool isHttpStatusError(QNetworkReply::NetworkError error)
 {
@@ -244,21 +247,27 @@ public:
     // those waiting for a connection never leave.
     void abortCancelled()
     {
-        const auto jobs = m_jobs;
-        for (Job *job : jobs) {
-            if (!job->cancel || !job->cancel->cancelled)
+        const auto isCancelled = [](const Job *job) { return job->cancel && job->cancel->cancelled; };
+        // Those waiting first, so a freed connection never goes to a request about to be dropped.
+        for (Job *job : QSet<Job *>(m_jobs)) {
+            if (isCancelled(job) && !job->active) {
+                m_waiting[job->hostKey].removeOne(job);
+                finish(job, failed(HttpResult::Failure::Cancelled));
+            }
+        }
+        for (Job *job : QSet<Job *>(m_jobs)) {
+            if (!isCancelled(job))
                 continue;
             dropReply(job);
-            if (job->active)
-                release(job);
-            else
-                m_waiting[job->hostKey].removeOne(job);
+            job->active = false;
+            QTimer::singleShot(brokenConnectionPauseMs, this, [this, key = job->hostKey] { releaseSlot(key); });
             finish(job, failed(HttpResult::Failure::Cancelled));
         }
     }
 
     void shutDown()
     {
+        m_shuttingDown = true;
         const auto jobs = m_jobs;
         for (Job *job : jobs) {
             dropReply(job);
@@ -324,6 +333,11 @@ private:
 
     void onTimeout(Job *job)
     {
+        if (job->resendPending) {
+            job->resendPending = false;
+            send(job);
+            return;
+        }
         dropReply(job);
         if (job->attempt < 2) {
             qCInfo(lcNet) << "no answer in time, asking again:" << job->request.address;
@@ -358,30 +372,50 @@ private:
                                          : reply->errorString();
         }
         reply->deleteLater();
+        // After a connection broke, the manager is still putting it away for a moment, and
+        // a request handed over meanwhile may be given that dead connection and failed
+        // unsent. So the connection's place is taken again only after a short pause.
+        const bool connectionBroke = result.failure != HttpResult::Failure::None
+            && result.failure != HttpResult::Failure::TooLarge && result.failure != HttpResult::Failure::Cancelled;
         // A connection that closed before any answer says nothing about the request:
         // a kept-alive connection the server dropped, or a neighbour's reset. Once more.
         if (result.failure == HttpResult::Failure::Closed && job->attempt < 2) {
             qCInfo(lcNet) << "connection closed before an answer, asking again:" << job->request.address;
-            send(job);
+            job->resendPending = true;
+            job->timer->start(brokenConnectionPauseMs);
             return;
         }
         if (result.failure != HttpResult::Failure::None)
             qCInfo(lcNet) << "request failed:" << job->request.address << result.error;
-        release(job);
+        if (connectionBroke) {
+            job->active = false;
+            QTimer::singleShot(brokenConnectionPauseMs, this, [this, key = job->hostKey] { releaseSlot(key); });
+        } else {
+            release(job);
+        }
         finish(job, std::move(result));
     }
 
     void release(Job *job)
     {
         job->active = false;
-        QQueue<Job *> &waiting = m_waiting[job->hostKey];
+        releaseSlot(job->hostKey);
+    }
+
+    void releaseSlot(const QString &hostKey)
+    {
+        if (m_shuttingDown)
+            return;
+        QQueue<Job *> &waiting = m_waiting[hostKey];
+        while (!waiting.isEmpty() && waiting.head()->cancel && waiting.head()->cancel->cancelled)
+            finish(waiting.dequeue(), failed(HttpResult::Failure::Cancelled));
         if (!waiting.isEmpty()) {
             Job *next = waiting.dequeue();
             next->active = true;
             send(next);  // the freed connection goes straight to the next request
         } else {
-            --m_inFlight[job->hostKey];
-            m_waiting.remove(job->hostKey);
+            --m_inFlight[hostKey];
+            m_waiting.remove(hostKey);
         }
     }
 
@@ -396,6 +430,7 @@ private:
     }
 
     HttpOptions m_options;
+    bool m_shuttingDown = false;
     QString m_proxyKey;
     QNetworkAccessManager *m_manager = nullptr;
     QHash<QString, int> m_inFlight;

@@ -122,9 +122,67 @@ QString ExportSummary::details(bool withSummary) const
     return lines.join(u'\n');
 }
 
+// The working memory of the items in flight, counted in characters of their item
+// documents (an item holds a few copies of its document while it works). An item
+// reserves the largest document it may receive before asking for it and gives the rest
+// back once it is there; the share goes back when the writer is done with the item. The
+// item the writer waits for never waits here, so the run always moves on.
+class ExportJob::DocumentBudget
+{
+public:
+    explicit DocumentBudget(qint64 capacity) : m_capacity(capacity) {}
+
+    void acquire(qint64 amount, const std::function<bool()> &mayPass)
+    {
+        QMutexLocker locker(&m_mutex);
+        while (m_used > 0 && m_used + amount > m_capacity && !mayPass())
+            m_changed.wait(&m_mutex);
+        m_used += amount;
+    }
+    void release(qint64 amount)
+    {
+        QMutexLocker locker(&m_mutex);
+        m_used -= amount;
+        m_changed.wakeAll();
+    }
+    // The writer moved to another item: the one now first may pass.
+    void wake()
+    {
+        QMutexLocker locker(&m_mutex);
+        m_changed.wakeAll();
+    }
+
+private:
+    QMutex m_mutex;
+    QWaitCondition m_changed;
+    const qint64 m_capacity;
+    qint64 m_used = 0;
+};
+
+class ExportJob::BudgetShare
+{
+public:
+    BudgetShare(DocumentBudget &budget, qint64 amount) : m_budget(budget), m_amount(amount) {}
+    ~BudgetShare() { m_budget.release(m_amount); }
+    BudgetShare(const BudgetShare &) = delete;
+    BudgetShare &operator=(const BudgetShare &) = delete;
+    void shrinkTo(qint64 amount)
+    {
+        if (amount < m_amount) {
+            m_budget.release(m_amount - amount);
+            m_amount = amount;
+        }
+    }
+
+private:
+    DocumentBudget &m_budget;
+    qint64 m_amount;
+};
+
 struct ExportJob::Outcome
 {
     bool skipped = false;  // dropped after a stop, never written
+    std::shared_ptr<BudgetShare> budget;  // given back when the writer is done with the item
     ItemReport report;
     QStringList values;
     QString folderName;
@@ -136,7 +194,9 @@ struct ExportJob::Outcome
 ExportJob::ExportJob(Core::HttpClient &client, const Core::Config &config, ExportOptions options,
                      QStringList entries, QObject *parent)
     : QObject(parent), m_client(client.withCancel(m_cancelToken)), m_config(config),
-      m_options(std::move(options)), m_entries(std::move(entries))
+      m_options(std::move(options)), m_entries(std::move(entries)),
+      // Six documents of the largest size at once, whatever the number of jobs.
+      m_budget(std::make_unique<DocumentBudget>(6 * m_client.options().maxBytes(Core::BodyKind::Page)))
 {
 }
 
@@ -144,6 +204,7 @@ void ExportJob::cancel()
 {
     m_cancelled = true;
     m_cancelToken.cancel();
+    m_budget->wake();
 }
 
 ExportJob::~ExportJob() = default;
@@ -245,10 +306,16 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
 
     if (!Core::isItemCode(report.code))
         return recordFailed(u"商品编号无效："_s + Core::removeControlCharacters(report.code));
+    const qint64 largest = m_client.options().maxBytes(Core::BodyKind::Page);
+    m_budget->acquire(largest, [this, index] { return index == m_writing || m_cancelled; });
+    outcome.budget = std::make_shared<BudgetShare>(*m_budget, largest);
     QString problem;
     const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code, &problem);
-    if (!problem.isEmpty())
+    outcome.budget->shrinkTo(document.source().size());
+    if (!problem.isEmpty()) {
+        outcome.budget.reset();
         return recordFailed(problem);
+    }
     const QString title = itemTitle(document.field(u"itemName"_s));
     report.title = title;
     outcome.folderName = itemFolderName(title, report.code);
@@ -487,6 +554,7 @@ ExportSummary ExportJob::run()
         const int i = unique.at(position);
         m_writing = i;
         m_writingPosition = position;
+        m_budget->wake();
         emit itemStarted(i);
         emit progress(itemProgress(count, position));
         Outcome outcome;
@@ -558,6 +626,7 @@ ExportSummary ExportJob::run()
         emit itemDone(i, outcome.report);
     }
     pool.waitForDone();
+    finishedItems.clear();
     m_cities = nullptr;
     m_stock = nullptr;
     m_watermarker = nullptr;

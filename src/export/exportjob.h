@@ -23,6 +23,7 @@ class Watermarker;
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 namespace Export {
 
@@ -137,6 +138,8 @@ signals:
 private:
     struct Outcome;
     struct PendingPicture;
+    class DocumentBudget;
+    class BudgetShare;
     struct StoredOutcome
     {
         QString type;     // empty when nothing was stored
@@ -154,6 +157,7 @@ private:
     const Core::Config m_config;
     ExportOptions m_options;
     QStringList m_entries;
+    std::unique_ptr<DocumentBudget> m_budget;
     std::atomic_bool m_cancelled = false;
     std::atomic_int m_writing = 0;          // the item the writer waits for
     std::atomic_int m_writingPosition = 0;  // its place among the items exported
@@ -165,6 +169,7 @@ private:
     const class CityTable *m_cities = nullptr;
     const Imaging::Watermarker *m_watermarker = nullptr;
     const Core::StockParameters *m_stock = nullptr;
+
 };
 
 } // namespace Export

@@ -18,6 +18,12 @@ using TestSupport::SandboxProcess;
 namespace {
 const QString richItem = u"0C7D360B00000000040100000CC1B772"_s;
 const QString missingItem = u"8A0B1C2D000000000C0900001449330E"_s;
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 }
 
 // quorvex-cli run in-process, its output in buffers.
@@ -40,6 +46,7 @@ private slots:
     void collectShops();
     void exportStopsOnTermination();
     void collectStopsOnTermination();
+    void collectHostileShop();
     void exportListLimits();
 
 private:
@@ -288,6 +295,21 @@ void TestCli::collectShops()
         QVERIFY2(entries.constFirst().startsWith(first), qPrintable(entries.constFirst()));
     if (status == 2)
         QVERIFY(m_err.contains(u"输入的首页网址有误，请检查！"_s));
+}
+
+// A shop page is untrusted: links whose code could climb out of a folder are left out,
+// and the run says so.
+void TestCli::collectHostileShop()
+{
+    const QString out = m_dir.filePath(u"hostile-shop.txt"_s);
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/666"_s, u"--out"_s, out}),
+             1);
+    QVERIFY2(m_err.contains(u"4个链接的商品编号无效，已跳过"_s), qPrintable(m_err));
+    QVERIFY(m_err.contains(u"宝贝数:6"_s));
+    const QStringList lines = QString::fromUtf8(readFile(out)).split(u"\r\n"_s, Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 6);
+    for (const QString &line : lines)
+        QVERIFY2(Core::isItemCode(line.section(u'/', -1)), qPrintable(line));
 }
 
 // The program itself, stopped from outside as a terminal or a service manager would:

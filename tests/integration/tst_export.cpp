@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 #include <thread>
 
@@ -26,6 +27,28 @@ const QString commaItem = u"1A2B3C4D00000000050200000DD2C883"_s;     // comma in
 const QString deviceNameItem = u"4C6E80A200000000080500001005FBB6"_s; // title "CON", a picture that 404s
 const QString missingItem = u"8A0B1C2D000000000C0900001449330E"_s;    // the service doesn't know it
 const QString sameAsMainItem = u"5D7F91B30000000009060000111600C7"_s;  // one main picture, shown again
+// Hostile items of the sandbox: titles that climb out of a folder, control characters.
+const QString titleEscapeItem = u"A1B2C3D4000000000D0A000014E5F601"_s;   // "../../../../tmp/quorvex-title-escape"
+const QString backslashTitleItem = u"A1B2C3D4000000000E0B000014E5F602"_s; // "..\\..\\..\\evil"
+const QString dotsTitleItem = u"A1B2C3D4000000000F0C000014E5F603"_s;      // ".."
+const QString deviceTitleItem = u"A1B2C3D400000000100D000014E5F604"_s;    // "COM1"
+const QString controlItem = u"A1B2C3D400000000110E000014E5F605"_s;        // NUL, ESC, BEL, DEL ...
+
+// An item of the sandbox's generated shop 999: ten pictures on img0 to img3.
+QString generatedItem(int i)
+{
+    return u"000003E7"_s + QString::number(i, 16).toUpper().rightJustified(24, u'0');
+}
+
+// Every file under root, for checking that a run wrote nothing where it should not.
+QStringList filesUnder(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << it.next();
+    return files;
+}
 
 QStringList entriesOf(const QStringList &codes)
 {
@@ -68,6 +91,12 @@ private slots:
     void unreachableItemService();
     void hangingPictureServer();
     void repeatedCodesExportOnce();
+    void descriptionFileNamesStayDistinct();
+    void hostileServers_data();
+    void hostileServers();
+    void hostileNamesStayInside();
+    void controlCharactersNeverReachTheFiles();
+    void resetPicturesFailAlone();
     void cancelEndsPromptlyWhateverTheServers();
     void optionsChangeTheDescription();
     void cancelLeavesAWellFormedFile();
@@ -352,6 +381,182 @@ void TestExport::repeatedCodesExportOnce()
     const QStringList rows = decodeUtf16(readAll(folder + u"/goods.csv"_s)).split(u'\n').mid(1);
     QCOMPARE(rows.size(), 2);
     QCOMPARE(m_sandbox->hostCount(u"api.paipai.com/item/getItem.xhtml"_s), 2);
+}
+
+void TestExport::descriptionFileNamesStayDistinct()
+{
+    // Two items of one title: the second gets a description file of its own.
+    const QString twinItem = u"0C7D360B00000000040100000CC1B773"_s;
+    const QString folder = m_dir.filePath(u"twins"_s);
+    run(OutputType::Paipai, {richItem, twinItem}, folder + u"/goods.csv"_s);
+    const QString text = decodeUtf16(readAll(folder + u"/goods.csv"_s));
+    const QStringList rows = text.split(u'\n', Qt::SkipEmptyParts).mid(1);
+    QCOMPARE(rows.size(), 2);
+    const QString first = rows.at(0).split(u'\t').at(30);
+    const QString second = rows.at(1).split(u'\t').at(30);
+    const QString folderName = u"韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮"_s;
+    QCOMPARE(first, u"\"{"_s + Core::Md5HexLower(folderName) + u"}.htm\""_s);
+    QCOMPARE(second, u"\"{"_s + Core::Md5HexLower(folderName + twinItem) + u"}.htm\""_s);
+    QVERIFY(QFile::exists(folder + u"/goods/"_s + first.mid(1).chopped(1)));
+    QVERIFY(QFile::exists(folder + u"/goods/"_s + second.mid(1).chopped(1)));
+}
+
+void TestExport::hostileServers_data()
+{
+    QTest::addColumn<QStringList>("codes");
+    QTest::addColumn<QStringList>("faults");  // PATTERN=KIND
+    QTest::addColumn<int>("written");
+    QTest::addColumn<QString>("failedCode");  // the item that fails, or empty
+    QTest::addColumn<QString>("itemReason");  // its reason, or the reason of each failed picture
+    QTest::addColumn<int>("pictureFailures");
+    const QString escape = u"../../../../tmp/quorvex-escape"_s;
+    QTest::newRow("codes climbing out") << QStringList{richItem, escape, u"..\\..\\..\\quorvex-escape2"_s,
+                                                        u"C:\\quorvex-escape3"_s, u"/tmp/quorvex-escape4"_s}
+                                        << QStringList() << 1 << escape << u"商品编号无效：../../../../tmp/quorvex-escape"_s
+                                        << 0;
+    QTest::newRow("document cut before its end")
+        << QStringList{richItem, commaItem} << QStringList{u"*itemCode=1A2B3C4D*=cut"_s} << 1 << commaItem
+        << u"商品服务的回复不完整或不是商品信息"_s << 0;
+    QTest::newRow("document too large")
+        << QStringList{richItem, commaItem} << QStringList{u"*itemCode=1A2B3C4D*=oversize:100000000"_s} << 1
+        << commaItem << u"商品服务：内容过大，已中止下载"_s << 0;
+    QTest::newRow("redirect loop") << QStringList{richItem, commaItem}
+                                   << QStringList{u"*itemCode=1A2B3C4D*=redirect-loop"_s} << 1 << commaItem
+                                   << u"商品服务：网址重定向次数过多"_s << 0;
+    QTest::newRow("signature, then garbage")
+        << QStringList{generatedItem(1)}
+        << QStringList{u"*/gen/999/1/0.jpg=garbage:png"_s, u"*/gen/999/1/6.jpg=garbage:jpeg"_s} << 1 << QString()
+        << u"下载的内容不是图片"_s << 2;
+    QTest::newRow("picture too large") << QStringList{generatedItem(2)}
+                                       << QStringList{u"*/gen/999/2/7.jpg=oversize:4000000000"_s} << 1 << QString()
+                                       << u"内容过大，已中止下载"_s << 1;
+    QTest::newRow("picture broken off")
+        << QStringList{generatedItem(3)} << QStringList{u"*/gen/999/3/2.jpg=reset-body"_s} << 1 << QString()
+        << u"传输中断，内容不完整（HTTP 200）"_s << 1;
+}
+
+// Whatever a server sends, a failure never passes as a row or a picture, and says why.
+void TestExport::hostileServers()
+{
+    QFETCH(QStringList, codes);
+    QFETCH(QStringList, faults);
+    QFETCH(int, written);
+    QFETCH(QString, failedCode);
+    QFETCH(QString, itemReason);
+    QFETCH(int, pictureFailures);
+    for (const QString &fault : faults) {
+        const qsizetype at = fault.lastIndexOf(u'=');
+        m_sandbox->addFault(fault.left(at), fault.mid(at + 1));
+    }
+    const QString folder = m_dir.filePath(u"hostile"_s + QString::number(m_runs++));
+    const ExportSummary summary = run(OutputType::Paipai, codes, folder + u"/goods.csv"_s, {}, 5000);
+    QCOMPARE(summary.written, written);
+    QCOMPARE(summary.rowsWritten, written);
+    QCOMPARE(summary.pictureFailures, pictureFailures);
+    QCOMPARE(summary.recordFailures, int(codes.size()) - written);
+    if (!failedCode.isEmpty()) {
+        const auto failed = std::find_if(summary.items.cbegin(), summary.items.cend(),
+                                         [&](const ItemReport &item) { return item.code == failedCode; });
+        QVERIFY(failed != summary.items.cend());
+        QCOMPARE(failed->status, ItemReport::Status::RecordFailed);
+        QCOMPARE(failed->reason, itemReason);
+    } else {
+        const ItemReport &item = summary.items.at(0);
+        QCOMPARE(item.status, ItemReport::Status::PicturesFailed);
+        QCOMPARE(item.failedPictureReasons, QStringList(pictureFailures, itemReason));
+        // Nothing is stored for a picture that failed.
+        for (const QString &url : item.failedPictures) {
+            const QString stem = Core::Md5HexLower(url);
+            const QString main = Core::Md5Hex(url);
+            for (const QString &file : filesUnder(folder))
+                QVERIFY2(!file.contains(stem) && !file.contains(main), qPrintable(file));
+        }
+    }
+    const QStringList rows = decodeUtf16(readAll(folder + u"/goods.csv"_s)).split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 1 + written);
+    // Nothing outside the output folder.
+    for (const QString &path : {u"/tmp/quorvex-escape"_s, u"/tmp/quorvex-escape4"_s, u"/tmp/quorvex-title-escape"_s})
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+    for (const QString &file : filesUnder(m_dir.path()))
+        QVERIFY2(Core::isPathInside(m_dir.path(), file), qPrintable(file));
+}
+
+void TestExport::hostileNamesStayInside()
+{
+    const QString folder = m_dir.filePath(u"hostilenames"_s);
+    const QString pictures = folder + u"/goods"_s;
+    const ExportSummary summary = run(OutputType::Taobao5, {titleEscapeItem, backslashTitleItem, dotsTitleItem,
+                                                            deviceTitleItem}, folder + u"/goods.csv"_s);
+    QCOMPARE(summary.written, 4);
+    QVERIFY2(!summary.hasFailures(), qPrintable(summary.details()));
+    // Each item's description pictures are in a folder of its own, inside the picture folder.
+    const QStringList expectedFolders{u"tmpquorvex-title-escape"_s, u"evil"_s, dotsTitleItem, deviceTitleItem};
+    for (const QString &name : expectedFolders) {
+        const QDir itemFolder(pictures + u'/' + name);
+        QVERIFY2(itemFolder.exists(), qPrintable(name));
+        QCOMPARE(itemFolder.entryList(QDir::Files).size(), 2);
+    }
+    QCOMPARE(QDir(pictures).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 4);
+    QVERIFY(!QFileInfo::exists(u"/tmp/quorvex-title-escape"_s));
+    for (const QString &file : filesUnder(m_dir.path()))
+        QVERIFY2(Core::isPathInside(folder, file) || !file.startsWith(folder), qPrintable(file));
+    QVERIFY(!QFileInfo::exists(m_dir.filePath(u"evil"_s)));
+}
+
+void TestExport::controlCharactersNeverReachTheFiles()
+{
+    const QString folder = m_dir.filePath(u"control"_s);
+    for (const OutputType type : {OutputType::Taobao5, OutputType::Paipai}) {
+        const QString csv = folder + QString::number(int(type)) + u"/goods.csv"_s;
+        const ExportSummary summary = run(type, {controlItem}, csv);
+        QCOMPARE(summary.written, 1);
+        const QString text = decodeUtf16(readAll(csv));
+        QVERIFY(text.contains(u"控制字符空字符转义响铃制表回车换行删除 测试宝贝"_s));
+        // The layouts' own TABs and line ends are the only control characters left.
+        for (const QChar c : text)
+            QVERIFY2(c.unicode() >= 0x20 || c == u'\t' || c == u'\r' || c == u'\n', qPrintable(QString::number(c.unicode())));
+        QVERIFY(!text.contains(QChar(0x7F)));
+        for (const QString &file : filesUnder(QFileInfo(csv).path() + u"/goods"_s)) {
+            if (!file.endsWith(u".htm"_s))
+                continue;
+            QByteArray bytes = readAll(file);
+            QVERIFY(bytes.endsWith("\r\n"));
+            bytes.chop(2);
+            QVERIFY(bytes.contains("<p>"));
+            for (const char c : std::as_const(bytes))
+                QVERIFY2(uchar(c) >= 0x20 && uchar(c) != 0x7F, file.toUtf8().constData());
+        }
+    }
+}
+
+// A picture whose transfer is reset in mid-body fails alone, run after run; its
+// neighbours on the same hosts and connections all arrive.
+void TestExport::resetPicturesFailAlone()
+{
+    QStringList codes;
+    for (int i = 0; i < 30; ++i)
+        codes << generatedItem(10 + i);
+    for (int run = 0; run < 3; ++run) {
+        m_sandbox->reset();
+        QStringList faulty;
+        for (int i = 0; i < 6; ++i) {
+            const QString path = u"/gen/999/"_s + QString::number(10 + 5 * i) + u'/' + QString::number(i) + u".jpg"_s;
+            m_sandbox->addFault(u"*"_s + path, u"reset-body"_s);
+            faulty << path;
+        }
+        const QString folder = m_dir.filePath(u"resets"_s + QString::number(m_runs++));
+        const ExportSummary summary = this->run(OutputType::Taobao5, codes, folder + u"/goods.csv"_s);
+        QCOMPARE(summary.written, 30);
+        QCOMPARE(summary.pictureFailures, 6);
+        QStringList failed;
+        for (const ItemReport &item : summary.items) {
+            for (const QString &url : item.failedPictures)
+                failed << QUrl(url).path();
+        }
+        failed.sort();
+        faulty.sort();
+        QCOMPARE(failed, faulty);
+    }
 }
 
 void TestExport::cancelEndsPromptlyWhateverTheServers()
