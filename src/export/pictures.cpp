@@ -43,7 +43,8 @@ bool hasReadablePictureHeader(const QByteArray &bytes)
         return false;
     QImageReader reader(&buffer);
     const QSize size = reader.size();
-    return reader.canRead() && size.isValid() && !size.isEmpty();
+    // Not canRead(): Qt's icon reader says no to every icon, its own ones included.
+    return size.isValid() && !size.isEmpty();
 }
 
 bool isFixedNameTarget(const QString &targetPath)

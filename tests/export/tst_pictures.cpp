@@ -17,7 +17,8 @@ QByteArray encodedPicture(const char *format)
 {
     if (qstrcmp(format, "GIF") == 0) {
         return QByteArray("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00"
-                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;",
+                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02"  // "\x02D" would be one byte
+                          "D\x01\x00;",
                           43);
     }
     QImage image(8, 6, QImage::Format_RGB32);
@@ -93,6 +94,8 @@ void TestPictures::storedName_data()
     QTest::newRow("tbi keeps its name") << u"/o/a.tbi"_s << png << u"1"_s << u"/o/a.tbi"_s;
     QTest::newRow("jpeg") << u"/o/A.jpg"_s << encodedPicture("JPG") << u"JPG"_s << u"/o/A.JPG"_s;
     QTest::newRow("gif") << u"/o/A.jpg"_s << encodedPicture("GIF") << u"GIF"_s << u"/o/A.GIF"_s;
+    QTest::newRow("ico") << u"/o/A.jpg"_s << encodedPicture("ICO") << u"ICO"_s << u"/o/A.ICO"_s;
+    QTest::newRow("bmp") << u"/o/A.jpg"_s << encodedPicture("BMP") << u"BMP"_s << u"/o/A.BMP"_s;
     QTest::newRow("png signature, then garbage") << u"/o/A.jpg"_s << pngSignatureThenGarbage << QString() << QString();
     QTest::newRow("jpeg signature, then garbage") << u"/o/A.jpg"_s << jpegSignatureThenGarbage << QString() << QString();
     QTest::newRow("tbi refuses garbage after a signature") << u"/o/a.tbi"_s << pngSignatureThenGarbage << QString()
