@@ -41,6 +41,7 @@ private slots:
     void badArguments();
     void exportStatuses();
     void exportReport();
+    void exportResume();
     void collectSingle();
     void collectShops_data();
     void collectShops();
@@ -234,6 +235,27 @@ void TestCli::exportReport()
     QCOMPARE(items.at(0).toObject().value(u"status"_s).toString(), u"written"_s);
     QCOMPARE(items.at(1).toObject().value(u"code"_s).toString(), missingItem);
     QCOMPARE(items.at(1).toObject().value(u"status"_s).toString(), u"record-failed"_s);
+}
+
+// A second run with --resume takes the pictures of the first and says how many.
+void TestCli::exportResume()
+{
+    const QString report = m_dir.filePath(u"resume.json"_s);
+    const QStringList arguments{u"export"_s, u"--list"_s, writeList({richItem}), u"--out"_s,
+                                m_dir.filePath(u"resume.csv"_s), u"--format"_s, u"tb5"_s, u"--report"_s, report};
+    QCOMPARE(run(arguments + QStringList{u"--resume"_s}), 0);  // nothing there yet: all fetched
+    const auto reused = [&report] {
+        QFile file(report);
+        return file.open(QIODevice::ReadOnly)
+            ? QJsonDocument::fromJson(file.readAll()).object().value(u"reusedPictures"_s).toInt(-1)
+            : -1;
+    };
+    QCOMPARE(reused(), 0);
+    QCOMPARE(m_sandbox->count(u"/a1/0C7D360B/main1.jpg"_s), 1);
+    QCOMPARE(run(arguments + QStringList{u"--resume"_s}), 0);
+    QCOMPARE(m_sandbox->count(u"/a1/0C7D360B/main1.jpg"_s), 1);
+    QVERIFY(reused() > 5);
+    QVERIFY2(m_err.contains(u"张图片使用了已下载的文件"_s), qPrintable(m_err));
 }
 
 void TestCli::collectSingle()
