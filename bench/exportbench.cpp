@@ -50,6 +50,7 @@ int main(int argc, char *argv[])
     parser.addOption({u"format"_s, u"tb4, tb5 or paipai."_s, u"FORMAT"_s, u"tb5"_s});
     parser.addOption({u"no-desc-pictures"_s, u"Skip the description pictures."_s});
     parser.addOption({u"quiet"_s, u"Only the figures."_s});
+    parser.addOption({u"resume"_s, u"Then run again with --resume over the complete output."_s});
     parser.process(app);
     const int items = parser.value(u"items"_s).toInt();
     const int latency = parser.value(u"latency"_s).toInt();
@@ -83,16 +84,18 @@ int main(int argc, char *argv[])
         : format == u"paipai"_s      ? Export::OutputType::Paipai
                                      : Export::OutputType::Taobao5;
 
-    sandbox.reset();
-    QElapsedTimer timer;
-    timer.start();
-    Export::ExportSummary summary;
-    {
+    // One run against counters set to zero; its time in seconds.
+    const auto exportOnce = [&](Export::ExportSummary &summary) {
+        sandbox.reset();
+        QElapsedTimer timer;
+        timer.start();
         Core::HttpClient client(Core::HttpOptions::fromConfig(config));
         Export::ExportJob job(client, config, options, entries);
         summary = job.run();
-    }
-    const double seconds = timer.elapsed() / 1000.0;
+        return timer.elapsed() / 1000.0;
+    };
+    Export::ExportSummary summary;
+    const double seconds = exportOnce(summary);
     const QJsonObject counts = sandbox.counts();
     const int total = counts.value(u"total"_s).toInt();
     const QJsonObject hosts = counts.value(u"hosts"_s).toObject();
@@ -152,6 +155,35 @@ int main(int argc, char *argv[])
         out << " " << it.key() << "=" << it.value().toInt();
     out << "\n";
     out << "peak memory          " << QString::number(memory, 'f', 1) << " MB\n";
+    if (parser.isSet(u"resume"_s)) {
+        // The same list again over the complete output: only what is not on disk is asked for.
+        options.reusePictures = true;
+        Export::ExportSummary resumed;
+        const double resumeSeconds = exportOnce(resumed);
+        const QJsonObject resumeCounts = sandbox.counts();
+        const int resumeTotal = resumeCounts.value(u"total"_s).toInt();
+        const QJsonObject resumePaths = resumeCounts.value(u"paths"_s).toObject();
+        int documents = 0, stockPages = 0, pictures = 0, runWide = 0;
+        for (auto it = resumePaths.begin(); it != resumePaths.end(); ++it) {
+            const int n = it.value().toInt();
+            if (it.key() == u"/item/getItem.xhtml"_s)
+                documents += n;
+            else if (it.key().startsWith(u"/stock/"_s))
+                stockPages += n;
+            else if (it.key().startsWith(u"/soft/venlo/"_s) || it.key() == u"/js/cities.js"_s)
+                runWide += n;
+            else
+                pictures += n;
+        }
+        const auto perItem = [items](int n) { return QString::number(double(n) / std::max(items, 1), 'f', 2); };
+        out << "resume               " << QString::number(resumeSeconds, 'f', 2) << " s ("
+            << QString::number(seconds / resumeSeconds, 'f', 1) << "x faster), " << resumed.written << " written, "
+            << resumed.reusedPictures << " pictures reused\n";
+        out << "resume requests      " << resumeTotal << ": per item " << perItem(resumeTotal - runWide)
+            << " (item document " << perItem(documents) << ", stock page " << perItem(stockPages) << ", pictures "
+            << perItem(pictures) << "), " << runWide << " for the run\n";
+        out << "peak memory          " << QString::number(peakMemoryMb(), 'f', 1) << " MB after both runs\n";
+    }
     out.flush();
     return summary.started ? 0 : 1;
 }
