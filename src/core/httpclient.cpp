@@ -531,6 +531,11 @@ QByteArray fetchTextBody(HttpClient &client, const QString &address, int mode)
 
 } // namespace
 
+QString ansiText(const HttpResult &result)
+{
+    return result.completed && !result.body.isEmpty() ? decodeAnsi(result.body) : QString();
+}
+
 QString HttpGetText(HttpClient &client, const QString &address, int mode)
 {
     const QByteArray body = fetchTextBody(client, address, mode);
