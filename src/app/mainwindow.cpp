@@ -322,8 +322,8 @@ void MainWindow::collectionDone(const Core::CollectOutcome &outcome, bool cancel
             announce([this, message = outcome.message] { m_prompter.inform(this, message); });
         if (outcome.finished) {
             m_ui->csvPathBox->setText(timeBasedCsvPath());
-            m_ui->progressLabel->setText(outcome.warning.isEmpty() ? u"网址采集完成"_s
-                                                                   : u"网址采集完成，"_s + outcome.warning);
+            const QString warnings = outcome.warnings();
+            m_ui->progressLabel->setText(warnings.isEmpty() ? u"网址采集完成"_s : u"网址采集完成，"_s + warnings);
         }
     }
     emit collectionFinished();

@@ -37,7 +37,7 @@ const QString usage = uR"(usage:
                       [--program-dir DIR] [--config FILE] [--proxy URL]
                       [--rules] [--watermark] [--no-desc-pictures] [--strip-links]
                       [--seller NICK] [--price-percent P --price-decimals D] [--stock N]
-                      [--jobs N] [--report FILE.json]
+                      [--jobs N] [--report FILE.json] [--resume]
   quorvex-cli collect --mode single|shop|list --address URL --out FILE.txt
                       [--program-dir DIR] [--config FILE] [--proxy URL]
   quorvex-cli item    --code CODE --fields NAME,NAME,...
@@ -199,6 +199,7 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                              {u"unstampedPictures"_s, summary.unstampedPictures},
                              {u"fileFailures"_s, summary.fileFailures},
                              {u"duplicates"_s, summary.duplicates},
+                             {u"reusedPictures"_s, summary.reusedPictures},
                              {u"notes"_s, QJsonArray::fromStringList(summary.notes)},
                              {u"cancelled"_s, summary.cancelled},
                              {u"error"_s, summary.error},
@@ -229,6 +230,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
     parser.addOption({u"stock"_s, u"Set every quantity to N."_s, u"N"_s});
     parser.addOption({u"jobs"_s, u"Items in flight at once."_s, u"N"_s});
     parser.addOption({u"report"_s, u"Write a JSON report."_s, u"FILE"_s});
+    parser.addOption({u"resume"_s, u"Keep the pictures an earlier run left whole in the picture folder."_s});
     addCommonOptions(parser);
     if (!parse(parser, arguments, err))
         return NothingDone;
@@ -301,6 +303,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
         options.rules = Export::loadReplacementRules(common.programDir);
     options.useWatermark = parser.isSet(u"watermark"_s);
     options.skipDescriptionPictures = parser.isSet(u"no-desc-pictures"_s);
+    options.reusePictures = parser.isSet(u"resume"_s);
     options.stripLinks = parser.isSet(u"strip-links"_s);
     options.sellerName = parser.value(u"seller"_s);
     if (parser.isSet(u"price-percent"_s)) {
@@ -374,6 +377,8 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
     Core::Collector collector(client, common.config);
     collector.onProgress = [&err](const QString &text) { err << text << "\n"; err.flush(); };
+    // Ctrl+C or a termination request aborts the pages in flight; what was found is written.
+    const InterruptWatch interrupt([&collector] { collector.cancel(); });
     const Core::CollectOutcome outcome = collector.run(mode, parser.value(u"address"_s));
     if (!outcome.message.isEmpty()) {
         err << outcome.message << "\n";
@@ -395,8 +400,10 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QString warnings = outcome.warnings();
     if (!warnings.isEmpty())
         err << warnings << "\n";
+    if (outcome.cancelled)
+        err << u"已停止"_s << "\n";
     err << u"宝贝数:"_s << outcome.entries.size() << "\n";
-    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0;
+    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0 || outcome.cancelled;
     return outcome.entries.isEmpty() || leftSomethingOut ? Failures : Success;
 }
 

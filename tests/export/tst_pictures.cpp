@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -24,7 +25,8 @@ QByteArray encodedPicture(const char *format)
 {
     if (qstrcmp(format, "GIF") == 0) {
         return QByteArray("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00"
-                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;",
+                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02"  // "\x02D" would be one byte
+                          "D\x01\x00;",
                           43);
     }
     QImage image(8, 6, QImage::Format_RGB32);
@@ -34,6 +36,29 @@ QByteArray encodedPicture(const char *format)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+// A picture with detail, so its data runs over many bytes; JPEG also progressive.
+QByteArray detailedPicture(const char *format, bool progressive = false)
+{
+    QImage image(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 4, (x ^ y) * 5, y * 5));
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -47,6 +72,10 @@ private slots:
     void pictureType();
     void storedName_data();
     void storedName();
+    void completePictures_data();
+    void completePictures();
+    void picturesOnDisk_data();
+    void picturesOnDisk();
     void descriptionPictures_data();
     void descriptionPictures();
     void utf8File();
@@ -102,9 +131,8 @@ void TestPictures::storedName_data()
     QTest::newRow("tbi keeps its name") << u"/o/a.tbi"_s << png << u"1"_s << u"/o/a.tbi"_s;
     QTest::newRow("jpeg") << u"/o/A.jpg"_s << encodedPicture("JPG") << u"JPG"_s << u"/o/A.JPG"_s;
     QTest::newRow("gif") << u"/o/A.jpg"_s << encodedPicture("GIF") << u"GIF"_s << u"/o/A.GIF"_s;
+    QTest::newRow("ico") << u"/o/A.jpg"_s << encodedPicture("ICO") << u"ICO"_s << u"/o/A.ICO"_s;
     QTest::newRow("bmp") << u"/o/A.jpg"_s << encodedPicture("BMP") << u"BMP"_s << u"/o/A.BMP"_s;
-    QTest::newRow("icon, whose size only decoding tells") << u"/o/A.jpg"_s << encodedPicture("ICO") << u"ICO"_s
-                                                          << u"/o/A.ICO"_s;
     QTest::newRow("png signature, then garbage") << u"/o/A.jpg"_s << pngSignatureThenGarbage << QString() << QString();
     QTest::newRow("jpeg signature, then garbage") << u"/o/A.jpg"_s << jpegSignatureThenGarbage << QString() << QString();
     QTest::newRow("tbi refuses garbage after a signature") << u"/o/a.tbi"_s << pngSignatureThenGarbage << QString()
@@ -125,6 +153,85 @@ void TestPictures::storedName()
     QCOMPARE(stored.type, type);
     QCOMPARE(stored.path, path);
     QCOMPARE(requestAddressOfPicture(u"http://x/a.jpg?w=1?v=2"_s), u"http://x/a.jpg"_s);
+}
+
+void TestPictures::completePictures_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("complete");
+    const QList<std::pair<const char *, QByteArray>> pictures{
+        {"jpeg", detailedPicture("JPG")},  {"progressive jpeg", detailedPicture("JPG", true)},
+        {"png", detailedPicture("PNG")},   {"bmp", detailedPicture("BMP")},
+        {"ico", detailedPicture("ICO")},   {"gif", encodedPicture("GIF")},
+    };
+    for (const auto &[name, bytes] : pictures) {
+        QTest::addRow("%s, whole", name) << bytes << true;
+        // Image readers show a JPEG or BMP cut short with a grey or black lower part.
+        QTest::addRow("%s, cut in half", name) << bytes.left(bytes.size() / 2) << false;
+        QTest::addRow("%s, last byte missing", name) << bytes.chopped(1) << false;
+    }
+    QTest::newRow("jpeg with bytes after its end") << detailedPicture("JPG") + "trailer" << true;
+    QTest::newRow("jpeg signature, then noise")
+        << QByteArray("\xFF\xD8\xFF\xE0") + QByteArray(4096, '\x9A') << false;
+    QTest::newRow("png signature, then noise")
+        << QByteArray("\x89PNG\r\n\x1A\n") + QByteArray(4096, '\x9A') << false;
+    QTest::newRow("a page") << QByteArray("<html>404</html>") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestPictures::completePictures()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, complete);
+    QCOMPARE(isCompletePicture(bytes), complete);
+}
+
+void TestPictures::picturesOnDisk_data()
+{
+    QTest::addColumn<QString>("target");   // as the run names it
+    QTest::addColumn<QStringList>("files"); // written beside it: name, then what it holds
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("tbi, whole") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"png"_s} << u"1"_s << u"a.tbi"_s;
+    QTest::newRow("tbi, cut short") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"half png"_s} << QString() << QString();
+    QTest::newRow("tbi, empty") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"empty"_s} << QString() << QString();
+    QTest::newRow("missing") << u"{d}.jpg"_s << QStringList{} << QString() << QString();
+    QTest::newRow("stored under its type") << u"{d}.jpg"_s << QStringList{u"{d}.PNG"_s, u"png"_s} << u"PNG"_s
+                                           << u"{d}.PNG"_s;
+    // A stamped description picture keeps its name while its content is JPEG.
+    QTest::newRow("type from the name") << u"D.jpg"_s << QStringList{u"D.GIF"_s, u"jpeg"_s} << u"GIF"_s
+                                        << u"D.GIF"_s;
+    QTest::newRow("a cut one passed over") << u"{d}.jpg"_s
+                                           << QStringList{u"{d}.JPG"_s, u"half jpeg"_s, u"{d}.PNG"_s, u"png"_s}
+                                           << u"PNG"_s << u"{d}.PNG"_s;
+    QTest::newRow("other letter case is another file")
+        << u"{d}.jpg"_s << QStringList{u"{d}.jpg"_s, u"jpeg"_s} << QString() << QString();
+    QTest::newRow("larger than a download may be")
+        << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"large png"_s} << QString() << QString();
+}
+
+void TestPictures::picturesOnDisk()
+{
+    QFETCH(QString, target);
+    QFETCH(QStringList, files);
+    QFETCH(QString, type);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    const QByteArray png = detailedPicture("PNG");
+    const QByteArray jpeg = detailedPicture("JPG");
+    const QHash<QString, QByteArray> contents{{u"png"_s, png},
+                                              {u"half png"_s, png.left(png.size() / 2)},
+                                              {u"jpeg"_s, jpeg},
+                                              {u"half jpeg"_s, jpeg.left(jpeg.size() / 2)},
+                                              {u"empty"_s, QByteArray()},
+                                              {u"large png"_s, png + QByteArray(4096, ' ')}};
+    for (qsizetype i = 0; i + 1 < files.size(); i += 2)
+        QVERIFY(writeFile(dir.filePath(files.at(i)), contents.value(files.at(i + 1))));
+    if (files.contains(u"{d}.jpg"_s) && QFile::exists(dir.filePath(u"{d}.JPG"_s)))
+        QSKIP("the file system does not tell letter cases apart");
+    const StoredPicture picture = findCompletePicture(dir.filePath(target), png.size() + 1024);
+    QCOMPARE(picture.type, type);
+    QCOMPARE(picture.path, found.isEmpty() ? QString() : dir.filePath(found));
 }
 
 void TestPictures::descriptionPictures_data()
