@@ -323,7 +323,8 @@ void MainWindow::collectionDone(const Core::CollectOutcome &outcome, bool cancel
         if (outcome.finished) {
             m_ui->csvPathBox->setText(timeBasedCsvPath());
             const QString warnings = outcome.warnings();
-            m_ui->progressLabel->setText(warnings.isEmpty() ? u"网址采集完成"_s : u"网址采集完成，"_s + warnings);
+            m_ui->progressLabel->setText(warnings.isEmpty() ? u"网址采集完成"_s
+                                                            : u"网址采集完成，"_s + warnings);
         }
     }
     emit collectionFinished();
