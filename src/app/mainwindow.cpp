@@ -1,4 +1,6 @@
 #include "mainwindow.h"
+
+#include "skin/framechrome.h"
 #include "ui_mainwindow.h"
 
 #include "failurereportdialog.h"
@@ -62,10 +64,13 @@ MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
     m_appTable = QStringList(Core::applicationSlotCount);
 
     m_ui->setupUi(this);
-    // The frame is the system's for now; the skinned caption bar and borders go into these.
+    // The skinned frame takes its room through the window's margins; the form's own places
+    // for it stay empty. Without a skin file the frame is empty and takes no room.
     for (QWidget *slot :
          {m_ui->captionSlot, m_ui->leftBorderSlot, m_ui->rightBorderSlot, m_ui->bottomBorderSlot})
         slot->hide();
+    m_chrome = new Skin::FrameChrome(this);
+    m_chrome->setPath(Core::programFilePath(m_context.programDir, u"skin.jss"_s));
     connectControls();
     connectLinks();
     updateCounter();

@@ -26,6 +26,10 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace Skin {
+class FrameChrome;
+}
+
 namespace App {
 
 class FailureReportDialog;
@@ -122,6 +126,7 @@ private:
     QString timeBasedCsvPath() const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
+    Skin::FrameChrome *m_chrome = nullptr;
     MainWindowContext m_context;
     Prompter &m_prompter;
     QStringList m_slots;    // the main window's parameter slots
