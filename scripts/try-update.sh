@@ -29,19 +29,11 @@ fi
 [ -e "$bin/skin.jss" ] && cp "$bin/skin.jss" "$out/program/"
 printf '123456789%-6s' 3.6 >"$out/program/tb.dat"
 
-log="$out/sandbox.log"
-"$bin/quorvex-sandbox" --port 0 --quiet --published-version "$version" --downloads "$out/downloads" >"$log" 2>&1 &
-sandbox=$!
-trap 'kill $sandbox 2>/dev/null || true' EXIT
-port=""
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^quorvex-sandbox listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-[ -n "$port" ] || { cat "$log" >&2; exit 1; }
-printf '[network]\nproxy=http://127.0.0.1:%s\n' "$port" >"$out/program/quorvex.ini"
-echo "quorvex-sandbox publishes version $version on http://127.0.0.1:$port; programs in $out/program"
+source "$root/scripts/sandbox.sh"
+trap 'kill ${sandbox_pid:-} 2>/dev/null || true' EXIT
+start_sandbox "$bin" "$out/sandbox.log" --published-version "$version" --downloads "$out/downloads"
+printf '[network]\nproxy=http://127.0.0.1:%s\n' "$sandbox_port" >"$out/program/quorvex.ini"
+echo "quorvex-sandbox publishes version $version on http://127.0.0.1:$sandbox_port; programs in $out/program"
 
 program="$out/program/update$exe"
 [ "$start" = quorvex ] && program="$out/program/Quorvex$exe"

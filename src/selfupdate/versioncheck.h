@@ -20,8 +20,10 @@ struct VersionCheckOutcome
     };
 
     Step step = Step::Nothing;
-    QString question;         // for Ask
-    QString publishedVersion; // normalised; empty when the version file held no number
+    QString question; // for Ask
+    // The published version as the check counted it, normalised. When the version file held
+    // no number: this program's version for the start-up check, empty for the manual one.
+    QString publishedVersion;
     bool cancelled = false;
 };
 

@@ -37,7 +37,11 @@ UpdaterWindow::UpdaterWindow(const Core::HttpClient &client, Core::Config config
     connect(m_jobs, &JobHolder::idle, this, &UpdaterWindow::showOutcome);
 }
 
-UpdaterWindow::~UpdaterWindow() = default;
+UpdaterWindow::~UpdaterWindow()
+{
+    // Stops and joins a download still running before the members it reports to go.
+    delete m_jobs;
+}
 
 void UpdaterWindow::closeEvent(QCloseEvent *event)
 {

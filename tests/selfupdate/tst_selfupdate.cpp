@@ -1,4 +1,4 @@
-#include "programbytes.h"
+#include "updatefixtures.h"
 
 #include "selfupdate/programfiles.h"
 #include "selfupdate/version.h"
@@ -41,24 +41,7 @@ private slots:
     void installReplacesTheWholeFile();
     void installFailureLeavesTargetAndFolderAlone_data();
     void installFailureLeavesTargetAndFolderAlone();
-
-private:
-    static QByteArray readAll(const QString &path);
-    static void writeAll(const QString &path, const QByteArray &bytes);
 };
-
-QByteArray TestSelfUpdate::readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void TestSelfUpdate::writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
 
 void TestSelfUpdate::normalising_data()
 {
@@ -175,9 +158,9 @@ void TestSelfUpdate::readingTheRecord()
     QFETCH(QByteArray, record);
     QFETCH(QString, field);
     QTemporaryDir dir;
-    writeAll(dir.filePath(u"tb.dat"_s), record);
+    QVERIFY(Files::write(dir.filePath(u"tb.dat"_s), record));
     QCOMPARE(readVersionField(dir.path()), field);
-    QCOMPARE(readAll(dir.filePath(u"tb.dat"_s)), record);
+    QCOMPARE(Files::read(dir.filePath(u"tb.dat"_s)), record);
 }
 
 void TestSelfUpdate::readingCreatesAMissingRecord()
@@ -228,11 +211,11 @@ void TestSelfUpdate::writingTheRecord()
     QTemporaryDir dir;
     const QString path = dir.filePath(u"tb.dat"_s);
     if (exists)
-        writeAll(path, before);
+        QVERIFY(Files::write(path, before));
 
     QString error;
     QVERIFY2(writeVersionField(dir.path(), version, &error), qPrintable(error));
-    QCOMPARE(readAll(path), after);
+    QCOMPARE(Files::read(path), after);
 }
 
 void TestSelfUpdate::writingARecordThatIsAFolder()
@@ -292,7 +275,7 @@ void TestSelfUpdate::executableFormats()
 // The checks must let a real program of this platform through, and only whole.
 void TestSelfUpdate::thisProgramIsAProgram()
 {
-    const QByteArray self = readAll(QCoreApplication::applicationFilePath());
+    const QByteArray self = Files::read(QCoreApplication::applicationFilePath());
     QVERIFY(!self.isEmpty());
     QCOMPARE(executableFormat(self), platformExecutableFormat());
     QCOMPARE(executableFormat(self.left(self.size() / 2)), ExecutableFormat::None);
@@ -303,14 +286,13 @@ void TestSelfUpdate::installReplacesTheWholeFile()
 {
     QTemporaryDir dir;
     const QString target = dir.filePath(programFileName(ProgramFile::DownloadCopy));
-    writeAll(target, QByteArray(100000, 'o')); // an older, larger copy
+    QVERIFY(Files::write(target, QByteArray(100000, 'o'))); // an older, larger copy
     const QByteArray program = ProgramBytes::program(5000);
 
     QString error;
     QVERIFY2(installProgram(program, target, &error), qPrintable(error));
-    QCOMPARE(readAll(target), program);
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-             QStringList{programFileName(ProgramFile::DownloadCopy)});
+    QCOMPARE(Files::read(target), program);
+    QCOMPARE(Files::entries(dir.path()), QStringList{programFileName(ProgramFile::DownloadCopy)});
 #ifndef Q_OS_WIN
     const QFile::Permissions permissions = QFileInfo(target).permissions();
     QVERIFY(permissions.testFlags(QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther | QFile::ReadOwner));
@@ -334,13 +316,12 @@ void TestSelfUpdate::installFailureLeavesTargetAndFolderAlone()
     } else {
         target = dir.filePath(u"gone/"_s + programFileName(ProgramFile::Main));
     }
-    const QStringList before =
-        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    const QStringList before = Files::entries(dir.path());
 
     QString error;
     QVERIFY(!installProgram(ProgramBytes::program(), target, &error));
     QVERIFY(!error.isEmpty());
-    QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+    QCOMPARE(Files::entries(dir.path()), before);
     if (obstacle == u"folder")
         QVERIFY(QFileInfo::exists(target + u"/inside"_s));
 }

@@ -1,5 +1,5 @@
-#include "programbytes.h"
 #include "sandboxprocess.h"
+#include "updatefixtures.h"
 
 #include "core/config.h"
 #include "core/httpclient.h"
@@ -32,8 +32,6 @@ private slots:
     void init();
 
     void sandboxServesVersionAndDownloads();
-    void downloads_data();
-    void downloads();
     void startupCheckWithoutMainPageAsksNothing();
     void checks_data();
     void checks();
@@ -45,8 +43,6 @@ private slots:
 private:
     void serve(const QString &name, const QByteArray &bytes);
     Core::HttpClient client() const { return Core::HttpClient(Core::HttpOptions::fromConfig(m_config)); }
-    static QByteArray readAll(const QString &path);
-    static QStringList entries(const QString &folder);
 
     QTemporaryDir m_downloads;
     std::unique_ptr<SandboxProcess> m_sandbox;
@@ -65,26 +61,13 @@ void TestSelfUpdateJobs::initTestCase()
 void TestSelfUpdateJobs::init()
 {
     m_sandbox->reset();
-    for (const QString &name : entries(m_downloads.path()))
+    for (const QString &name : Files::entries(m_downloads.path()))
         QVERIFY(QFile::remove(m_downloads.filePath(name)));
 }
 
 void TestSelfUpdateJobs::serve(const QString &name, const QByteArray &bytes)
 {
-    QFile file(m_downloads.filePath(name));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
-}
-
-QByteArray TestSelfUpdateJobs::readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList TestSelfUpdateJobs::entries(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    QVERIFY(Files::write(m_downloads.filePath(name), bytes));
 }
 
 void TestSelfUpdateJobs::sandboxServesVersionAndDownloads()
@@ -111,51 +94,13 @@ void TestSelfUpdateJobs::sandboxServesVersionAndDownloads()
         404);
 }
 
-void TestSelfUpdateJobs::downloads_data()
-{
-    QTest::addColumn<QByteArray>("served"); // null: nothing served
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<bool>("succeeds");
-
-    const QByteArray program = ProgramBytes::program(200000);
-    QTest::newRow("program") << program << QString() << true;
-    QTest::newRow("not there (404)") << QByteArray() << QString() << false;
-    QTest::newRow("server error") << program << u"status:500"_s << false;
-    QTest::newRow("broken off, connection closed") << program << u"truncate"_s << false;
-    QTest::newRow("broken off, connection reset") << program << u"reset-body"_s << false;
-    QTest::newRow("empty body") << program << u"empty"_s << false;
-    QTest::newRow("half a program, well framed") << program << u"cut"_s << false;
-    QTest::newRow("error page with status 200")
-        << QByteArray("<html><head><title>Error</title></head><body>File not found</body></html>")
-        << QString() << false;
-    QTest::newRow("the other platform's program") << ProgramBytes::foreignProgram() << QString() << false;
-}
-
-void TestSelfUpdateJobs::downloads()
-{
-    QFETCH(QByteArray, served);
-    QFETCH(QString, fault);
-    QFETCH(bool, succeeds);
-    if (!served.isNull())
-        serve(u"venlo.jpg"_s, served);
-    if (!fault.isEmpty())
-        m_sandbox->addFault(u"*/soft/venlo/venlo.jpg"_s, fault);
-
-    Core::HttpClient http = client();
-    const ProgramDownload download = downloadProgram(http, mainProgramPackageAddress(m_config));
-    QCOMPARE(download.succeeded(), succeeds);
-    QCOMPARE(download.program, succeeds ? served : QByteArray());
-    QVERIFY(succeeds || !download.reason.isEmpty());
-    QVERIFY(!download.cancelled);
-}
-
 void TestSelfUpdateJobs::startupCheckWithoutMainPageAsksNothing()
 {
     QTemporaryDir programDir;
     VersionCheckJob job(client(), m_config, programDir.path(), VersionCheckJob::Kind::Startup, false);
     QCOMPARE(job.run().step, Step::Nothing);
     QCOMPARE(m_sandbox->count(u"/soft/venlo/s_ver.txt"_s), 0);
-    QCOMPARE(entries(programDir.path()), QStringList());
+    QCOMPARE(Files::entries(programDir.path()), QStringList());
 }
 
 void TestSelfUpdateJobs::checks_data()
@@ -200,9 +145,7 @@ void TestSelfUpdateJobs::checks()
     QTemporaryDir programDir;
     const QString recordPath = programDir.filePath(u"tb.dat"_s);
     if (!record.isNull()) {
-        QFile file(recordPath);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(record);
+        QVERIFY(Files::write(recordPath, record));
     }
     if (!versionFault.isEmpty())
         m_sandbox->addFault(u"*/soft/venlo/s_ver.txt"_s, versionFault);
@@ -216,7 +159,7 @@ void TestSelfUpdateJobs::checks()
     QVERIFY(!outcome.cancelled);
     // The record is only read; a manual check leaves an empty one where there was none.
     if (kind == int(VersionCheckJob::Kind::Manual))
-        QCOMPARE(readAll(recordPath), record.isNull() ? QByteArray("") : record);
+        QCOMPARE(Files::read(recordPath), record.isNull() ? QByteArray("") : record);
     else
         QCOMPARE(QFileInfo::exists(recordPath), !record.isNull());
 }
@@ -267,9 +210,7 @@ void TestSelfUpdateJobs::updateStart()
     QTemporaryDir programDir;
     const QString target = programDir.filePath(programFileName(ProgramFile::Updater));
     if (!present.isNull()) {
-        QFile file(target);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(present);
+        QVERIFY(Files::write(target, present));
     }
     if (!served.isNull())
         serve(u"update.jpg"_s, served);
@@ -283,15 +224,15 @@ void TestSelfUpdateJobs::updateStart()
     if (!succeeds) {
         QCOMPARE(result.message, u"升级失败,尝试退出软件重来"_s);
         QCOMPARE(result.program, QString());
-        QCOMPARE(entries(programDir.path()), QStringList()); // no partial file anywhere
+        QCOMPARE(Files::entries(programDir.path()), QStringList()); // no partial file anywhere
         return;
     }
     QCOMPARE(result.message, QString());
     QCOMPARE(result.program, target);
     QCOMPARE(result.downloaded, present.isNull());
     QCOMPARE(m_sandbox->count(u"/soft/venlo/update.jpg"_s), present.isNull() ? 1 : 0);
-    QCOMPARE(readAll(target), present.isNull() ? served : present);
-    QCOMPARE(entries(programDir.path()), QStringList{programFileName(ProgramFile::Updater)});
+    QCOMPARE(Files::read(target), present.isNull() ? served : present);
+    QCOMPARE(Files::entries(programDir.path()), QStringList{programFileName(ProgramFile::Updater)});
 #ifndef Q_OS_WIN
     if (present.isNull())
         QVERIFY(QFileInfo(target).permissions().testFlag(QFile::ExeOwner));
@@ -313,7 +254,7 @@ void TestSelfUpdateJobs::cancelledUpdateStartStoresNothing()
     QVERIFY(result.cancelled);
     QCOMPARE(result.message, QString()); // the window is going away: nothing to say
     QCOMPARE(result.program, QString());
-    QCOMPARE(entries(programDir.path()), QStringList());
+    QCOMPARE(Files::entries(programDir.path()), QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestSelfUpdateJobs)

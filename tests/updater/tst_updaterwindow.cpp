@@ -1,5 +1,5 @@
-#include "programbytes.h"
 #include "sandboxprocess.h"
+#include "updatefixtures.h"
 
 #include "core/config.h"
 #include "core/httpclient.h"
@@ -81,8 +81,6 @@ private:
     QString programPath(ProgramFile file) const { return m_dir->filePath(programFileName(file)); }
     UpdateOutcome clickAndWait();
     QByteArray folderSnapshot() const;
-    static QByteArray readAll(const QString &path);
-    static void writeAll(const QString &path, const QByteArray &bytes);
 
     QTemporaryDir m_downloads;
     std::unique_ptr<SandboxProcess> m_sandbox;
@@ -114,9 +112,9 @@ void TestUpdaterWindow::init()
     QFile::remove(m_downloads.filePath(u"venlo.jpg"_s));
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
-    writeAll(programPath(ProgramFile::Main), m_oldProgram);
-    writeAll(programPath(ProgramFile::DownloadCopy), m_oldCopy);
-    writeAll(m_dir->filePath(u"tb.dat"_s), m_record);
+    QVERIFY(Files::write(programPath(ProgramFile::Main), m_oldProgram));
+    QVERIFY(Files::write(programPath(ProgramFile::DownloadCopy), m_oldCopy));
+    QVERIFY(Files::write(m_dir->filePath(u"tb.dat"_s), m_record));
 }
 
 void TestUpdaterWindow::cleanup()
@@ -140,7 +138,7 @@ void TestUpdaterWindow::makeWindow(SandboxProcess *sandbox)
 
 void TestUpdaterWindow::serve(const QByteArray &bytes)
 {
-    writeAll(m_downloads.filePath(u"venlo.jpg"_s), bytes);
+    QVERIFY(Files::write(m_downloads.filePath(u"venlo.jpg"_s), bytes));
 }
 
 UpdateOutcome TestUpdaterWindow::clickAndWait()
@@ -165,21 +163,9 @@ QByteArray TestUpdaterWindow::folderSnapshot() const
     for (const QFileInfo &entry :
          dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name))
         snapshot += entry.fileName().toUtf8() +
-                    (entry.isDir() ? QByteArray("/") : QByteArray(": ") + readAll(entry.filePath())) + '\n';
+                    (entry.isDir() ? QByteArray("/") : QByteArray(": ") + Files::read(entry.filePath())) +
+                    '\n';
     return snapshot;
-}
-
-QByteArray TestUpdaterWindow::readAll(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-void TestUpdaterWindow::writeAll(const QString &path, const QByteArray &bytes)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(bytes), bytes.size());
 }
 
 void TestUpdaterWindow::freshWindow()
@@ -203,16 +189,15 @@ void TestUpdaterWindow::updateReplacesTheProgramAndRecordsTheVersion()
     const UpdateOutcome outcome = clickAndWait();
     QCOMPARE(outcome.result, UpdateOutcome::Result::Updated);
 
-    QCOMPARE(readAll(programPath(ProgramFile::Main)), m_newProgram);
+    QCOMPARE(Files::read(programPath(ProgramFile::Main)), m_newProgram);
     // The old, larger copy is replaced whole: nothing of it stays behind the new bytes.
-    QCOMPARE(readAll(programPath(ProgramFile::DownloadCopy)), m_newProgram);
+    QCOMPARE(Files::read(programPath(ProgramFile::DownloadCopy)), m_newProgram);
     QByteArray record = m_record;
     record.replace(9, 6, "4.0   ");
-    QCOMPARE(readAll(m_dir->filePath(u"tb.dat"_s)), record);
-    QCOMPARE(
-        QDir(m_dir->path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
-        (QStringList{programFileName(ProgramFile::Main), programFileName(ProgramFile::DownloadCopy),
-                     u"tb.dat"_s}));
+    QCOMPARE(Files::read(m_dir->filePath(u"tb.dat"_s)), record);
+    QCOMPARE(Files::entries(m_dir->path()),
+             (QStringList{programFileName(ProgramFile::Main), programFileName(ProgramFile::DownloadCopy),
+                          u"tb.dat"_s}));
 #ifndef Q_OS_WIN
     for (const ProgramFile file : {ProgramFile::Main, ProgramFile::DownloadCopy})
         QVERIFY(QFileInfo(programPath(file))
@@ -305,7 +290,7 @@ void TestUpdaterWindow::aFailedRunCanBeRepeated()
     QCOMPARE(clickAndWait().result, UpdateOutcome::Result::DownloadFailed);
     m_sandbox->reset();
     QCOMPARE(clickAndWait().result, UpdateOutcome::Result::Updated);
-    QCOMPARE(readAll(programPath(ProgramFile::Main)), m_newProgram);
+    QCOMPARE(Files::read(programPath(ProgramFile::Main)), m_newProgram);
     QCOMPARE(button()->text(), doneCaption);
 }
 
@@ -324,8 +309,8 @@ void TestUpdaterWindow::replaceFailureSaysNothing()
     QCOMPARE(button()->text(), startCaption);
     QVERIFY(button()->isEnabled());
     QVERIFY(QFileInfo::exists(programPath(ProgramFile::Main) + u"/inside"_s));
-    QCOMPARE(readAll(programPath(ProgramFile::DownloadCopy)), m_newProgram);
-    QCOMPARE(readAll(m_dir->filePath(u"tb.dat"_s)), m_record);
+    QCOMPARE(Files::read(programPath(ProgramFile::DownloadCopy)), m_newProgram);
+    QCOMPARE(Files::read(m_dir->filePath(u"tb.dat"_s)), m_record);
     QCOMPARE(m_sandbox->count(u"/soft/venlo/s_ver.txt"_s), 0);
 }
 
@@ -375,7 +360,7 @@ void TestUpdaterWindow::recordedVersion()
     QCOMPARE(clickAndWait().result, UpdateOutcome::Result::Updated);
     QByteArray record = m_record;
     record.replace(9, 6, field);
-    QCOMPARE(readAll(m_dir->filePath(u"tb.dat"_s)), record);
+    QCOMPARE(Files::read(m_dir->filePath(u"tb.dat"_s)), record);
     QCOMPARE(button()->text(), doneCaption);
 }
 

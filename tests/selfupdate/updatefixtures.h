@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
 #include <QtEndian>
 
 // Small program images for the download and install tests: complete as far as the
@@ -89,3 +92,26 @@ inline QByteArray foreignProgram(qsizetype size = 4096)
 }
 
 } // namespace ProgramBytes
+
+// Whole files and folder listings, for the tests that check what a run left behind.
+namespace Files {
+
+inline QByteArray read(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline bool write(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+// Every name in the folder, hidden ones too, sorted.
+inline QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace Files
