@@ -30,6 +30,12 @@ namespace Skin {
 class FrameChrome;
 }
 
+namespace SelfUpdate {
+class Launcher;
+struct UpdateStartResult;
+struct VersionCheckOutcome;
+} // namespace SelfUpdate
+
 namespace App {
 
 class FailureReportDialog;
@@ -53,6 +59,8 @@ struct MainWindowContext
     // Makes the watermark settings window; the real one when empty.
     std::function<QWidget *(QWidget *parent)> makeWatermarkWindow;
     std::function<QDateTime()> clock;
+    // Starts the update program; nothing is started when null.
+    SelfUpdate::Launcher *launcher = nullptr;
     int exportJobs = 6;
     bool runStartup = true;
 };
@@ -110,6 +118,9 @@ private:
 
     void startStartup();
     void startupDone(const Export::StartupResult &result);
+    void startVersionCheck(bool manual, bool mainPageRead);
+    void versionChecked(const SelfUpdate::VersionCheckOutcome &outcome);
+    void updateStartFinished(const SelfUpdate::UpdateStartResult &result);
     void addEntry(const QString &entry);
     void updateCounter();
     void setListWorkEnabled(bool enabled);
