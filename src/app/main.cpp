@@ -3,6 +3,7 @@
 
 #include "core/httpclient.h"
 #include "core/text.h"
+#include "selfupdate/launcher.h"
 
 #include <QApplication>
 
@@ -21,6 +22,8 @@ int main(int argc, char *argv[])
     context.programDir = programDir;
     context.config = config;
     context.client = &client;
+    SelfUpdate::ProcessLauncher launcher;
+    context.launcher = &launcher;
     App::MainWindow window(std::move(context));
     window.show();
     return QApplication::exec();

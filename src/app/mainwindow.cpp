@@ -1,4 +1,9 @@
 #include "mainwindow.h"
+
+#include "selfupdate/launcher.h"
+#include "selfupdate/updatestart.h"
+#include "selfupdate/versioncheck.h"
+#include "skin/framechrome.h"
 #include "ui_mainwindow.h"
 
 #include "failurereportdialog.h"
@@ -64,10 +69,13 @@ MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
     m_appTable = QStringList(Core::applicationSlotCount);
 
     m_ui->setupUi(this);
-    // The frame is the system's for now; the skinned caption bar and borders go into these.
+    // The skinned frame takes its room through the window's margins; the form's own places
+    // for it stay empty. Without a skin file the frame is empty and takes no room.
     for (QWidget *slot :
          {m_ui->captionSlot, m_ui->leftBorderSlot, m_ui->rightBorderSlot, m_ui->bottomBorderSlot})
         slot->hide();
+    m_chrome = new Skin::FrameChrome(this);
+    m_chrome->setPath(Core::programFilePath(m_context.programDir, u"skin.jss"_s));
     connectControls();
     connectLinks();
     updateCounter();
@@ -164,6 +172,8 @@ void MainWindow::connectLinks()
     // "首页" held and dragged moves the window, as a press on its caption does.
     new Skin::WindowMoveHandle(m_ui->homeLink);
     connect(m_ui->officialSiteLink, &LinkLabel::clicked, this, &MainWindow::showWatermarkWindow);
+    m_ui->upgradeLink->setToolTip(QString());
+    connect(m_ui->upgradeLink, &LinkLabel::clicked, this, [this] { startVersionCheck(true, true); });
     m_ui->makerSiteLink->setText(m_context.config.makerPrimary);
     connect(m_ui->makerSiteLink, &LinkLabel::clicked, this, [this, home] { openInBrowser(home); });
     connect(m_ui->contactLink, &LinkLabel::clicked, this, [this] {
@@ -208,6 +218,47 @@ void MainWindow::startupDone(const Export::StartupResult &result)
     if (result.applicationRead)
         m_appTable = result.applicationTable;
     emit startupFinished();
+    // The published version is compared only when the main page could be read.
+    startVersionCheck(false, result.parametersRead);
+}
+
+void MainWindow::startVersionCheck(bool manual, bool mainPageRead)
+{
+    if (!m_context.client || m_closing)
+        return;
+    auto *job = new SelfUpdate::VersionCheckJob(
+        *m_context.client, m_context.config, m_context.programDir,
+        manual ? SelfUpdate::VersionCheckJob::Kind::Manual : SelfUpdate::VersionCheckJob::Kind::Startup,
+        mainPageRead);
+    connect(job, &SelfUpdate::VersionCheckJob::finished, this, &MainWindow::versionChecked);
+    m_startupJobs->start(job);
+}
+
+void MainWindow::versionChecked(const SelfUpdate::VersionCheckOutcome &outcome)
+{
+    using Step = SelfUpdate::VersionCheckOutcome::Step;
+    if (m_closing || outcome.cancelled || outcome.step == Step::Nothing)
+        return;
+    if (outcome.step == Step::Ask && !m_prompter.confirm(this, outcome.question))
+        return;
+    auto *job = new SelfUpdate::UpdateStartJob(*m_context.client, m_context.config, m_context.programDir);
+    connect(job, &SelfUpdate::UpdateStartJob::finished, this, &MainWindow::updateStartFinished);
+    m_startupJobs->start(job);
+}
+
+void MainWindow::updateStartFinished(const SelfUpdate::UpdateStartResult &result)
+{
+    if (m_closing || result.cancelled)
+        return;
+    if (!result.succeeded()) {
+        qCInfo(lcUi).noquote() << "update start failed:" << result.reason;
+        m_prompter.inform(this, result.message);
+        return;
+    }
+    if (!m_context.launcher || !m_context.launcher->start(result.program))
+        qCInfo(lcUi).noquote() << "cannot start the update program" << result.program;
+    // The update program replaces this one: every window closes, whatever the start did.
+    close();
 }
 
 // ---- commands -------------------------------------------------------------------------

@@ -28,6 +28,16 @@ namespace Ui {
 class MainWindow;
 }
 
+namespace Skin {
+class FrameChrome;
+}
+
+namespace SelfUpdate {
+class Launcher;
+struct UpdateStartResult;
+struct VersionCheckOutcome;
+} // namespace SelfUpdate
+
 namespace App {
 
 class FailureReportDialog;
@@ -51,6 +61,8 @@ struct MainWindowContext
     // Makes the watermark settings window; the real one when empty.
     std::function<QWidget *(QWidget *parent)> makeWatermarkWindow;
     std::function<QDateTime()> clock;
+    // Starts the update program; nothing is started when null.
+    SelfUpdate::Launcher *launcher = nullptr;
     int exportJobs = 6;
     bool runStartup = true;
 };
@@ -113,6 +125,9 @@ private:
 
     void startStartup();
     void startupDone(const Export::StartupResult &result);
+    void startVersionCheck(bool manual, bool mainPageRead);
+    void versionChecked(const SelfUpdate::VersionCheckOutcome &outcome);
+    void updateStartFinished(const SelfUpdate::UpdateStartResult &result);
     void addEntry(const QString &entry);
     void updateCounter();
     void setListWorkEnabled(bool enabled);
@@ -131,6 +146,7 @@ private:
     QString timeBasedCsvPath() const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
+    Skin::FrameChrome *m_chrome = nullptr;
     MainWindowContext m_context;
     Prompter &m_prompter;
     QStringList m_slots;    // the main window's parameter slots
