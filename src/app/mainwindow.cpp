@@ -19,6 +19,7 @@
 #include "core/itemlist.h"
 #include "core/logging.h"
 #include "core/parameterslots.h"
+#include "core/sellerlookup.h"
 #include "core/text.h"
 #include "export/pictures.h"
 #include "export/startupjob.h"
@@ -38,7 +39,8 @@ namespace App {
 MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
       m_prompter(m_context.prompter ? *m_context.prompter : Prompter::standard()),
-      m_startupJobs(std::make_unique<JobRunner>()), m_commandJobs(std::make_unique<JobRunner>())
+      m_startupJobs(std::make_unique<JobRunner>()), m_commandJobs(std::make_unique<JobRunner>()),
+      m_sellerJobs(std::make_unique<JobRunner>())
 {
     if (!m_context.openFileName) {
         m_context.openFileName = [](QWidget *p, const QString &caption, const QString &filter) {
@@ -89,6 +91,7 @@ MainWindow::~MainWindow()
     m_closing = true;
     // Stopped and joined while everything their jobs report into still stands.
     m_commandJobs.reset();
+    m_sellerJobs.reset();
     m_startupJobs.reset();
 }
 
@@ -107,7 +110,7 @@ RulesWindow *MainWindow::rulesWindow() const
 
 bool MainWindow::hasRunningJobs() const
 {
-    return m_startupJobs->isRunning() || m_commandJobs->isRunning();
+    return m_startupJobs->isRunning() || m_commandJobs->isRunning() || m_sellerJobs->isRunning();
 }
 
 // ---- controls -------------------------------------------------------------------------
@@ -127,6 +130,8 @@ void MainWindow::connectControls()
         {m_ui->csvLocationButton, &MainWindow::chooseCsvFile},
         {m_ui->makeCsvButton, &MainWindow::makeCsv},
         {m_ui->stopButton, &MainWindow::stop},
+        {m_ui->queryButton, &MainWindow::lookUpSeller},
+        {m_ui->importToCategoryButton, &MainWindow::importToSellerCategories},
         {m_ui->watermarkButton, &MainWindow::showWatermarkWindow},
         {m_ui->rulesButton, &MainWindow::showRulesWindow},
         {m_ui->exitButton, &MainWindow::quit},
@@ -263,10 +268,15 @@ void MainWindow::beginCommand(Command command)
     m_command = command;
     // The focus stays on the list rather than moving to the next box the user could type into.
     m_ui->itemList->setFocus();
-    if (command == Command::Export)
+    if (command == Command::Export) {
         setExportControlsEnabled(false);
-    else
+        // The import into the seller's categories waits for the next seller lookup, whatever
+        // the run does.
+        m_sellerCategoriesReady = false;
+        updateSellerButtons();
+    } else {
         setListWorkEnabled(false);
+    }
     if (command == Command::Collect)
         m_ui->addressBox->setEnabled(false);
     m_ui->stopButton->setEnabled(true);
@@ -281,6 +291,7 @@ void MainWindow::endCommand()
     m_ui->addressBox->setEnabled(true);
     m_ui->stopButton->setEnabled(false);
     m_command = Command::None;
+    updateSellerButtons();
 }
 
 void MainWindow::announce(std::function<void()> show)
@@ -320,10 +331,8 @@ void MainWindow::setExportControlsEnabled(bool enabled)
              m_ui->makeCsvButton,    m_ui->csvLocationButton, m_ui->priceCheck,   m_ui->stockCheck,
              m_ui->taobaoSpaceCheck, m_ui->watermarkCheck,    m_ui->rulesCheck,   m_ui->noDescPicturesCheck,
              m_ui->stripLinksCheck,  m_ui->tb4Option,         m_ui->tb5Option,    m_ui->paipaiOption,
-             m_ui->pricePercentBox,  m_ui->priceDecimalsBox,  m_ui->stockBox})
+             m_ui->pricePercentBox,  m_ui->priceDecimalsBox,  m_ui->stockBox, m_ui->reusePicturesCheck})
         w->setEnabled(enabled);
-    // The import into the seller's categories waits for a seller lookup, whatever the run did.
-    m_ui->importToCategoryButton->setEnabled(false);
 }
 
 // ---- the item list --------------------------------------------------------------------
@@ -467,6 +476,7 @@ Export::ExportOptions MainWindow::exportOptions() const
         options.watermarkPicture = window->watermarkPicture();
     }
     options.skipDescriptionPictures = m_ui->noDescPicturesCheck->isChecked();
+    options.reusePictures = m_ui->reusePicturesCheck->isChecked();
     options.stripLinks = m_ui->stripLinksCheck->isChecked();
     options.sellerName = m_ui->sellerBox->text();
     options.adjustments.adjustPrice = m_ui->priceCheck->isChecked();
@@ -476,6 +486,7 @@ Export::ExportOptions MainWindow::exportOptions() const
     options.adjustments.stockValue = m_ui->stockBox->text();
     options.parameterSlots = m_slots;
     options.jobs = m_context.exportJobs;
+    options.clock = m_context.clock;
     return options;
 }
 
@@ -548,6 +559,66 @@ void MainWindow::showFailureReport(const Export::ExportSummary &summary)
     dialog->show();
 }
 
+// ---- the seller lookup ----------------------------------------------------------------------
+
+void MainWindow::lookUpSeller()
+{
+    if (m_lookingUp)
+        return;
+    const QString refusal = Core::checkSellerNick(m_ui->sellerBox->text());
+    if (!refusal.isEmpty()) {
+        m_prompter.inform(this, refusal);
+        m_ui->sellerBox->setFocus();
+        return;
+    }
+    m_lookingUp = true;
+    updateSellerButtons();
+    const QString nick = Core::rewriteSellerNick(m_ui->sellerBox->text());
+    m_ui->sellerBox->setText(nick);
+    m_ui->postageBox->clear();
+    m_ui->shopCategoryBox->clear();
+    m_ui->sellerCategoryList->clear();
+    m_sellerCategories.clear();
+    auto *job = new Core::SellerLookupJob(*m_context.client, m_context.config, m_slots, nick);
+    connect(job, &Core::SellerLookupJob::progress, this,
+            [](const QString &problem) { qCInfo(lcUi).noquote() << "seller lookup:" << problem; });
+    connect(job, &Core::SellerLookupJob::finished, this, &MainWindow::sellerLookupDone);
+    m_sellerJobs->start(job);
+}
+
+void MainWindow::sellerLookupDone(const Core::SellerLookupResult &result)
+{
+    // An empty answer fills the fields with what the calls gave; no message either way.
+    m_ui->postageBox->setText(result.postage);
+    m_ui->locationBox->setText(result.location);
+    m_sellerCategories = result.categories;
+    for (const Core::SellerCategory &category : std::as_const(m_sellerCategories))
+        m_ui->sellerCategoryList->addItem(category.name);
+    m_ui->sellerBox->setText(result.nick);
+    m_lookingUp = false;
+    m_sellerCategoriesReady = true;
+    updateSellerButtons();
+    emit sellerLookupFinished();
+}
+
+void MainWindow::importToSellerCategories()
+{
+    QList<int> rows;
+    for (const QModelIndex &index : m_ui->sellerCategoryList->selectionModel()->selectedRows())
+        rows << index.row();
+    const Core::SellerCategorySelection selection = Core::selectSellerCategories(m_sellerCategories, rows);
+    m_ui->shopCategoryBox->setText(selection.shopCategories);
+    m_ui->categoryIdBox->setText(selection.categoryIds);
+}
+
+void MainWindow::updateSellerButtons()
+{
+    // An export keeps both disabled; a lookup that ends during it leaves them to the export's end.
+    const bool idle = !m_lookingUp && m_command != Command::Export;
+    m_ui->queryButton->setEnabled(idle);
+    m_ui->importToCategoryButton->setEnabled(idle && m_sellerCategoriesReady);
+}
+
 // ---- other windows and shut-down ------------------------------------------------------------
 
 void MainWindow::showRulesWindow()
@@ -598,6 +669,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     m_closing = true;
     m_commandJobs->cancel();
+    m_sellerJobs->cancel();
     m_startupJobs->cancel();
     for (QWidget *w : {static_cast<QWidget *>(m_rulesWindow.data()), m_watermarkWindow.data(),
                        static_cast<QWidget *>(m_failureReport.data())}) {

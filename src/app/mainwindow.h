@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/config.h"
+#include "core/openplatform.h"
 #include "export/exportjob.h"
 
 #include <QDateTime>
@@ -16,6 +17,7 @@ namespace Core {
 class HttpClient;
 struct CollectOutcome;
 struct ImportOutcome;
+struct SellerLookupResult;
 } // namespace Core
 
 namespace Export {
@@ -81,7 +83,9 @@ public:
     const QStringList &applicationTable() const { return m_appTable; }
     // True while a collection, an import or an export runs (until its end is shown).
     bool isBusy() const { return m_command != Command::None; }
-    // True while the thread of any job, the start-up included, has not ended.
+    // True while a seller lookup runs (until its fields are shown).
+    bool isLookingUpSeller() const { return m_lookingUp; }
+    // True while the thread of any job, the start-up and the seller lookup included, has not ended.
     bool hasRunningJobs() const;
     RulesWindow *rulesWindow() const;
     QWidget *watermarkWindow() const { return m_watermarkWindow; }
@@ -95,6 +99,8 @@ public:
     void clearList();
     void chooseCsvFile();
     void makeCsv();
+    void lookUpSeller();
+    void importToSellerCategories();
     void stop();
     void showRulesWindow();
     void showWatermarkWindow();
@@ -105,6 +111,7 @@ signals:
     void collectionFinished();
     void importFinished();
     void exportFinished();
+    void sellerLookupFinished();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -131,6 +138,8 @@ private:
     void collectionDone(const Core::CollectOutcome &outcome, bool cancelled);
     void importDone(const Core::ImportOutcome &outcome);
     void exportDone(const Export::ExportSummary &summary);
+    void sellerLookupDone(const Core::SellerLookupResult &result);
+    void updateSellerButtons();
     void showFailureReport(const Export::ExportSummary &summary);
     Export::ExportOptions exportOptions() const;
     void openInBrowser(const QString &address);
@@ -145,11 +154,18 @@ private:
 
     std::unique_ptr<JobRunner> m_startupJobs;
     std::unique_ptr<JobRunner> m_commandJobs; // collection, import and export: one at a time
+    std::unique_ptr<JobRunner> m_sellerJobs;  // the seller lookup, beside any command
     Command m_command = Command::None;
     bool m_closing = false;
     // While the close question is open, what a command's end has to say waits for the answer.
     bool m_asking = false;
     QList<std::function<void()>> m_deferred;
+
+    bool m_lookingUp = false;
+    // A lookup has filled the category list since the last export started: the category
+    // step may run.
+    bool m_sellerCategoriesReady = false;
+    QList<Core::SellerCategory> m_sellerCategories; // the category table; list row i is row i
 
     Export::ExportSummary m_lastSummary;
     QPointer<RulesWindow> m_rulesWindow;

@@ -7,6 +7,7 @@
 #include "app/watermarkwindow.h"
 #include "core/httpclient.h"
 #include "core/itemlist.h"
+#include "core/sellerlookup.h"
 #include "core/text.h"
 #include "imaging/watermarker.h"
 #include "recordingprompter.h"
@@ -19,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QGroupBox>
 #include <QGuiApplication>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -37,6 +39,9 @@ const QString richItem = u"0C7D360B00000000040100000CC1B772"_s;
 const QString commaItem = u"1A2B3C4D00000000050200000DD2C883"_s;
 const QString routerItem = u"2F4E6A8C00000000060300000EE3D994"_s;
 const QString deletedItem = u"8A0B1C2D000000000C0900001449330E"_s;
+
+const QString nickRefused = u"请输入输入掌柜名(淘宝ID)"_s;
+const QString blankFieldResult = QString(45, u'\t');
 
 // The item service never answers for this item.
 QString hangPattern(const QString &code)
@@ -78,6 +83,15 @@ private slots:
     void closingDuringAnExportAsks();
     void anEndDuringTheCloseQuestionWaitsForTheAnswer();
     void exportStampsWithTheOpenWatermarkWindow();
+    void resumedExportFetchesNoPicture();
+    void refusedSellerNicks_data();
+    void refusedSellerNicks();
+    void sellerLookupFillsTheFields();
+    void gatewayFailureLeavesEmptyFields_data();
+    void gatewayFailureLeavesEmptyFields();
+    void categoryStepWritesTheSelectedRows_data();
+    void categoryStepWritesTheSelectedRows();
+    void closingDuringASellerLookupAbortsIt();
     void windowFitsASmallScreen();
     void qtTextsInChinese();
     void screenshots();
@@ -95,6 +109,10 @@ private:
     QString writeFile(const QString &name, const QByteArray &bytes) const;
     void fillList(const QStringList &codes);
     QString progressText() const { return child<QLabel>(u"progressLabel"_s)->text(); }
+    // A window that has read the parameter page, so the open-platform slots are filled.
+    void makeStartedWindow();
+    void startSellerLookup(const QString &nick);
+    int pictureRequests() const;
 
     std::unique_ptr<SandboxProcess> m_sandbox;
     std::unique_ptr<Core::HttpClient> m_client;
@@ -160,6 +178,32 @@ QString TestMainWindow::writeFile(const QString &name, const QByteArray &bytes) 
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qPrintable(path));
     return path;
+}
+
+void TestMainWindow::makeStartedWindow()
+{
+    QSignalSpy started(makeWindow(true), &App::MainWindow::startupFinished);
+    if (!started.wait(20000))
+        qFatal("the start-up did not finish");
+    QTRY_VERIFY(!m_window->hasRunningJobs());
+    m_sandbox->reset();
+}
+
+void TestMainWindow::startSellerLookup(const QString &nick)
+{
+    child<QLineEdit>(u"sellerBox"_s)->setText(nick);
+    clickButton(u"queryButton"_s);
+}
+
+int TestMainWindow::pictureRequests() const
+{
+    int count = 0;
+    const QJsonObject hosts = m_sandbox->counts().value(u"hosts"_s).toObject();
+    for (auto it = hosts.begin(); it != hosts.end(); ++it) {
+        if (it.key().startsWith(u"img"_s))
+            count += it.value().toInt();
+    }
+    return count;
 }
 
 void TestMainWindow::fillList(const QStringList &codes)
@@ -514,7 +558,7 @@ void TestMainWindow::exportFromTheButton()
     QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
     clickButton(u"makeCsvButton"_s);
     for (const QString &name : {u"makeCsvButton"_s, u"importButton"_s, u"Command7"_s, u"clearButton"_s,
-                                u"exitButton"_s, u"csvLocationButton"_s})
+                                u"exitButton"_s, u"csvLocationButton"_s, u"queryButton"_s})
         QVERIFY2(!child<QPushButton>(name)->isEnabled(), qPrintable(name));
     QVERIFY(!child<QCheckBox>(u"watermarkCheck"_s)->isEnabled());
     QVERIFY(!child<QRadioButton>(u"tb4Option"_s)->isEnabled());
@@ -522,6 +566,7 @@ void TestMainWindow::exportFromTheButton()
     QVERIFY(child<QPushButton>(u"stopButton"_s)->isEnabled());
     QVERIFY(finished.wait(30000));
     QVERIFY(child<QPushButton>(u"makeCsvButton"_s)->isEnabled());
+    QVERIFY(child<QPushButton>(u"queryButton"_s)->isEnabled());
     QVERIFY(!child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
     QVERIFY(!child<QPushButton>(u"stopButton"_s)->isEnabled());
     const QString summary = u"下载完成,共成功下载1个，1个商品读取失败"_s;
@@ -696,6 +741,190 @@ void TestMainWindow::exportStampsWithTheOpenWatermarkWindow()
                  .stamp(original, u"x.JPG"_s, &expected),
              Imaging::Watermarker::Outcome::Stamped);
     QCOMPARE(stamped.readAll(), expected);
+}
+
+void TestMainWindow::resumedExportFetchesNoPicture()
+{
+    makeWindow();
+    fillList({richItem, commaItem});
+    const QString csv = m_dir->filePath(u"goods.csv"_s);
+    child<QLineEdit>(u"csvPathBox"_s)->setText(csv);
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(m_window->lastSummary().pictureFailures, 0);
+    const int pictures = pictureRequests();
+    QVERIFY2(pictures > 5, qPrintable(QString::number(pictures)));
+    QFile first(csv);
+    QVERIFY(first.open(QIODevice::ReadOnly));
+    const QByteArray written = first.readAll();
+    first.close();
+
+    m_sandbox->reset();
+    auto *reuse = child<QCheckBox>(u"reusePicturesCheck"_s);
+    QCOMPARE(reuse->text(), u"跳过已下载的图片"_s);
+    QVERIFY(!reuse->isChecked());
+    reuse->setChecked(true);
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(!reuse->isEnabled()); // an option the run has taken
+    QVERIFY(finished.wait(30000));
+    QVERIFY(reuse->isEnabled());
+    QCOMPARE(pictureRequests(), 0);
+    QCOMPARE(m_window->lastSummary().reusedPictures, pictures);
+    QCOMPARE(m_window->lastSummary().written, 2);
+    QFile second(csv);
+    QVERIFY(second.open(QIODevice::ReadOnly));
+    QCOMPARE(second.readAll(), written);
+}
+
+void TestMainWindow::refusedSellerNicks_data()
+{
+    QTest::addColumn<QString>("nick");
+    QTest::newRow("initial text") << u"输入掌柜名(淘宝ID)"_s;
+    QTest::newRow("empty") << QString();
+    QTest::newRow("spaces only") << u"   "_s;
+    QTest::newRow("39 characters") << QString(39, u'x');
+    QTest::newRow("39 with inner spaces") << u"quorvex"_s + QString(27, u' ') + u"_demo"_s;
+}
+
+void TestMainWindow::refusedSellerNicks()
+{
+    QFETCH(QString, nick);
+    makeWindow();
+    auto *box = child<QLineEdit>(u"sellerBox"_s);
+    if (nick != box->text())
+        box->setText(nick);
+    child<QLineEdit>(u"locationBox"_s)->setText(u"浙江/杭州"_s);
+    clickButton(u"queryButton"_s);
+    QCOMPARE(m_prompter.shown, QStringList{nickRefused});
+    QVERIFY(box->hasFocus());
+    // Nothing else changes and nothing is asked.
+    QCOMPARE(box->text(), nick);
+    QCOMPARE(child<QLineEdit>(u"locationBox"_s)->text(), u"浙江/杭州"_s);
+    QVERIFY(child<QPushButton>(u"queryButton"_s)->isEnabled());
+    QVERIFY(!m_window->isLookingUpSeller());
+    QVERIFY(!m_window->hasRunningJobs());
+    QTest::qWait(100);
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
+}
+
+void TestMainWindow::sellerLookupFillsTheFields()
+{
+    makeStartedWindow();
+    auto *list = child<QListWidget>(u"sellerCategoryList"_s);
+    // What an earlier lookup and category step left.
+    child<QLineEdit>(u"postageBox"_s)->setText(u"old"_s);
+    child<QLineEdit>(u"shopCategoryBox"_s)->setText(u"old,"_s);
+    list->addItem(u"old"_s);
+    QSignalSpy finished(m_window, &App::MainWindow::sellerLookupFinished);
+    startSellerLookup(u" quorvex _demo "_s);
+    QVERIFY(m_window->isLookingUpSeller());
+    QVERIFY(!child<QPushButton>(u"queryButton"_s)->isEnabled());
+    QVERIFY(!child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
+    // The nick as looked up, and the fields the lookup fills, cleared at once.
+    QCOMPARE(child<QLineEdit>(u"sellerBox"_s)->text(), u"quorvex_demo"_s);
+    QCOMPARE(child<QLineEdit>(u"postageBox"_s)->text(), QString());
+    QCOMPARE(child<QLineEdit>(u"shopCategoryBox"_s)->text(), QString());
+    QCOMPARE(list->count(), 0);
+    // The other controls stay usable meanwhile.
+    QVERIFY(child<QPushButton>(u"makeCsvButton"_s)->isEnabled());
+    QVERIFY(finished.wait(20000));
+
+    QCOMPARE(child<QLineEdit>(u"sellerBox"_s)->text(), u"quorvex_demo"_s);
+    QCOMPARE(child<QLineEdit>(u"postageBox"_s)->text(), u"7310001"_s);
+    QCOMPARE(child<QLineEdit>(u"locationBox"_s)->text(), u"浙江/杭州"_s);
+    QStringList names;
+    for (int i = 0; i < list->count(); ++i)
+        names << list->item(i)->text();
+    QCOMPARE(names, (QStringList{u"女装"_s, u"连衣裙"_s, u"T恤"_s, u"家居&日用"_s, u"收纳整理"_s}));
+    QVERIFY(child<QPushButton>(u"queryButton"_s)->isEnabled());
+    QVERIFY(child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
+    QCOMPARE(m_prompter.shown, QStringList()); // no message on success
+    QCOMPARE(m_sandbox->count(u"/router/rest"_s), 4);
+    QTRY_VERIFY(!m_window->hasRunningJobs());
+}
+
+void TestMainWindow::gatewayFailureLeavesEmptyFields_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::newRow("server error") << u"status:500"_s;
+    QTest::newRow("broken off") << u"truncate"_s;
+}
+
+void TestMainWindow::gatewayFailureLeavesEmptyFields()
+{
+    QFETCH(QString, fault);
+    makeStartedWindow();
+    m_sandbox->addFault(u"*/router/rest*"_s, fault);
+    QSignalSpy finished(m_window, &App::MainWindow::sellerLookupFinished);
+    startSellerLookup(u"quorvex_demo"_s);
+    QVERIFY(!child<QPushButton>(u"queryButton"_s)->isEnabled());
+    QVERIFY(!child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
+    QVERIFY(finished.wait(20000));
+    // The calls' empty results flow into the fields; no message.
+    QCOMPARE(child<QLineEdit>(u"postageBox"_s)->text(), blankFieldResult);
+    QCOMPARE(child<QLineEdit>(u"locationBox"_s)->text(), u"/"_s);
+    QCOMPARE(child<QListWidget>(u"sellerCategoryList"_s)->count(), 0);
+    QCOMPARE(child<QLineEdit>(u"sellerBox"_s)->text(), u"quorvex_demo"_s);
+    QCOMPARE(m_prompter.shown, QStringList());
+    QVERIFY(child<QPushButton>(u"queryButton"_s)->isEnabled());
+    QVERIFY(child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
+    QVERIFY(!m_window->isLookingUpSeller());
+}
+
+void TestMainWindow::categoryStepWritesTheSelectedRows_data()
+{
+    QTest::addColumn<QString>("nick");
+    QTest::addColumn<QList<int>>("clicked"); // the first a plain click, the others with Ctrl
+    QTest::addColumn<QString>("shopCategories");
+    QTest::addColumn<QString>("categoryIds");
+    QTest::newRow("two rows, clicked bottom first")
+        << u"quorvex_demo"_s << QList<int>{3, 1} << u"连衣裙,家居&日用,"_s << u",1102,1104,"_s;
+    QTest::newRow("nothing selected") << u"quorvex_demo"_s << QList<int>{} << QString() << u","_s;
+    QTest::newRow("a shop without categories") << u"no_category_shop"_s << QList<int>{} << QString() << u","_s;
+    QTest::newRow("names with # and a space")
+        << u"小周的杂货铺"_s << QList<int>{0, 1} << u"新品#上架,特价 专区,"_s << u",2101,2102,"_s;
+}
+
+void TestMainWindow::categoryStepWritesTheSelectedRows()
+{
+    QFETCH(QString, nick);
+    QFETCH(QList<int>, clicked);
+    QFETCH(QString, shopCategories);
+    QFETCH(QString, categoryIds);
+    makeStartedWindow();
+    QSignalSpy finished(m_window, &App::MainWindow::sellerLookupFinished);
+    startSellerLookup(nick);
+    QVERIFY(finished.wait(20000));
+    auto *list = child<QListWidget>(u"sellerCategoryList"_s);
+    for (qsizetype i = 0; i < clicked.size(); ++i) {
+        QListWidgetItem *item = list->item(clicked.at(i));
+        QVERIFY(item);
+        list->scrollToItem(item);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, i == 0 ? Qt::NoModifier : Qt::ControlModifier,
+                          list->visualItemRect(item).center());
+    }
+    QCOMPARE(list->selectedItems().size(), clicked.size());
+    clickButton(u"importToCategoryButton"_s);
+    QCOMPARE(child<QLineEdit>(u"shopCategoryBox"_s)->text(), shopCategories);
+    QCOMPARE(child<QLineEdit>(u"categoryIdBox"_s)->text(), categoryIds);
+    QCOMPARE(m_prompter.shown, QStringList());
+}
+
+void TestMainWindow::closingDuringASellerLookupAbortsIt()
+{
+    makeStartedWindow();
+    m_sandbox->addFault(u"*/router/rest*"_s, u"hang"_s);
+    startSellerLookup(u"quorvex_demo"_s);
+    QTRY_COMPARE_WITH_TIMEOUT(m_sandbox->count(u"/router/rest"_s), 1, 20000);
+    QTest::qWait(200);
+    QElapsedTimer closing;
+    closing.start();
+    QVERIFY(m_window->close()); // a lookup is no command: no question
+    QTRY_VERIFY_WITH_TIMEOUT(!m_window->hasRunningJobs(), 1000);
+    QVERIFY2(closing.elapsed() < 1000, qPrintable(QString::number(closing.elapsed())));
+    QCOMPARE(m_sandbox->count(u"/router/rest"_s), 1); // the calls not yet made are skipped
+    QCOMPARE(m_prompter.shown, QStringList());
 }
 
 void TestMainWindow::windowFitsASmallScreen()
