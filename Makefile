@@ -5,8 +5,11 @@ BUILD      ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS       ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_ARGS ?=
+# `make fuzz`: the libFuzzer build and how long each target runs.
+FUZZ_BUILD   ?= build-fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo bench clean sanitize
+.PHONY: all deps configure build test demo bench clean sanitize fuzz
 
 all: build
 
@@ -32,6 +35,15 @@ bench: build
 
 sanitize:
 	$(MAKE) test BUILD=build-asan BUILD_TYPE=Debug CMAKE_ARGS=-DQUORVEX_SANITIZE=ON
+
+# Every fuzz target for FUZZ_SECONDS each; fails on any finding (scripts/fuzz.sh lists the
+# other knobs). Builds with clang, address + undefined-behaviour sanitizers, in $(FUZZ_BUILD).
+fuzz:
+	bash scripts/install-deps.sh --fuzz
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DQUORVEX_FUZZ=ON -DQUORVEX_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target quorvex_fuzz
+	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
 clean:
 	rm -rf $(BUILD)

@@ -27,3 +27,16 @@ if(QUORVEX_SANITIZE AND NOT MSVC)
   target_compile_options(quorvex_common INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer)
   target_link_options(quorvex_common INTERFACE -fsanitize=address,undefined)
 endif()
+
+# The fuzz build: every library is instrumented for coverage and the sanitizers; the
+# fuzz targets themselves link libFuzzer (fuzz/CMakeLists.txt). Undefined behaviour
+# stops the run like any other finding.
+if(QUORVEX_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    message(FATAL_ERROR "QUORVEX_FUZZ needs clang (-DCMAKE_CXX_COMPILER=clang++)")
+  endif()
+  set(quorvex_fuzz_sanitizers -fsanitize=address,undefined -fno-sanitize-recover=undefined)
+  target_compile_options(quorvex_common INTERFACE
+    -fsanitize=fuzzer-no-link ${quorvex_fuzz_sanitizers} -fno-omit-frame-pointer)
+  target_link_options(quorvex_common INTERFACE ${quorvex_fuzz_sanitizers})
+endif()

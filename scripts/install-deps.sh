@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs every Debian package the build, the tests and the demo need.
+# Installs every Debian package the build, the tests and the demo need; with --fuzz also
+# clang and its sanitizer and libFuzzer runtimes (make fuzz).
 # Safe to run again: it only calls apt-get when something is missing.
 set -euo pipefail
 
@@ -18,6 +19,9 @@ packages=(
   xauth
   python3
 )
+if [ "${1:-}" = "--fuzz" ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -101,6 +101,12 @@ ListAddress parseListAddress(const Config &config, const QString &address)
     return list;
 }
 
+QString singleItemCode(const QString &address)
+{
+    const qsizetype query = address.lastIndexOf(u'?');
+    return itemCodeFromAddress(query >= 0 ? address.left(query) : address);
+}
+
 qint64 listingPageCount(const QString &countText)
 {
     const QString count = CleanField(countText);
@@ -112,6 +118,19 @@ qint64 listingPageCount(const QString &countText)
     return qint64(std::min(std::ceil(n / 40), 1e15));
 }
 
+namespace {
+
+// What one entry of a listing page copies out of it. Codes and names are cut from spans that
+// may reach far into the page (to the next end marker anywhere after the item): without a
+// bound, a page full of start markers would make every entry hold the rest of the page.
+// An item code has at most 64 characters, so a longer span holds none (unless blanks pad
+// it); it is kept as its first 64 characters and "…", which the collection refuses.
+constexpr qsizetype maxCodeSpan = 256;
+// Item titles are a few dozen characters; a longer name is cut.
+constexpr qsizetype maxEntryNameLength = 256;
+
+} // namespace
+
 QStringList listingEntries(const QString &page, const QStringList &markers, int kind)
 {
     const auto slot = [&markers](int i) { return markers.value(i); };
@@ -119,36 +138,44 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
     QStringList entries;
     if (start.isEmpty())
         return entries;
-    QString area = TextBetween(page, slot(8), slot(9));
-    const QString codeMarker = slot(kind == 1 ? 12 : 18);
+    // The area is walked by position, never copied; every marker's search goes forward only.
+    const QString area = TextBetween(page, slot(8), slot(9));
+    ForwardFinder starts(area, start);
+    ForwardFinder skips[] = {{area, slot(11)}, {area, slot(kind == 1 ? 12 : 18)}};
+    ForwardFinder codeEnds(area, slot(13)), codeCuts(area, slot(19));
+    ForwardFinder nameStarts(area, slot(14)), nameEnds(area, slot(15));
+    qsizetype pos = 0;
     while (true) {
-        const qsizetype at = area.indexOf(start);
+        const qsizetype at = starts.from(pos);
         if (at < 0)
             break;
-        area = area.mid(at + start.size());
-        for (const QString &skip : {slot(11), codeMarker}) {
-            const qsizetype skipAt = skip.isEmpty() ? -1 : area.indexOf(skip);
+        pos = at + start.size();
+        for (ForwardFinder &skip : skips) {
+            const qsizetype skipAt = skip.isEmpty() ? -1 : skip.from(pos);
             if (skipAt >= 0)
-                area = area.mid(skipAt + skip.size());
+                pos = skipAt + skip.size();
         }
-        const QString codeEnd = slot(13);
-        const qsizetype e13 = codeEnd.isEmpty() ? -1 : area.indexOf(codeEnd);
+        const qsizetype e13 = codeEnds.isEmpty() ? -1 : codeEnds.from(pos);
         if (e13 < 0)
             continue;
-        QString code = area.left(e13);
-        const qsizetype cut = slot(19).isEmpty() ? -1 : code.indexOf(slot(19));
-        if (cut >= 0)
-            code.truncate(cut);
+        qsizetype codeEnd = e13;
+        // The code is cut before slot 19 when the marker lies wholly inside it.
+        const qsizetype cut = codeCuts.isEmpty() ? -1 : codeCuts.from(pos);
+        if (cut >= 0 && cut + codeCuts.size() <= e13)
+            codeEnd = cut;
+        const QString code = codeEnd - pos > maxCodeSpan ? area.mid(pos, 64) + u'…'
+                                                         : trimSpaces(area.mid(pos, codeEnd - pos));
         QString name;
-        const QString nameStart = slot(14);
-        const qsizetype e14 = nameStart.isEmpty() ? -1 : area.indexOf(nameStart);
-        const qsizetype e15 = slot(15).isEmpty() ? -1 : area.indexOf(slot(15));
+        const qsizetype e14 = nameStarts.isEmpty() ? -1 : nameStarts.from(pos);
+        const qsizetype e15 = nameEnds.isEmpty() ? -1 : nameEnds.from(pos);
         if (e14 >= 0 && e15 >= 0) {
-            const qsizetype length = e15 - e14 - nameStart.size();
+            const qsizetype length = e15 - e14 - nameStarts.size();
             if (length > 0)
-                name = area.mid(e14 + nameStart.size(), length);
+                name = area.mid(e14 + nameStarts.size(), std::min(length, maxEntryNameLength));
+            if (length > maxEntryNameLength && name.back().isHighSurrogate())
+                name.chop(1); // never half of a character
         }
-        entries << makeItemEntry(trimSpaces(code), name);
+        entries << makeItemEntry(code, name);
     }
     return entries;
 }
@@ -371,11 +398,7 @@ CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
 
     switch (mode) {
     case CollectMode::Single: {
-        QString itemAddress = address;
-        const qsizetype query = itemAddress.lastIndexOf(u'?');
-        if (query >= 0)
-            itemAddress.truncate(query);
-        const QString code = itemCodeFromAddress(itemAddress);
+        const QString code = singleItemCode(address);
         if (!isItemCode(trimSpaces(code))) {
             outcome.message = u"输入的商品网址有误，请检查！"_s;
             return outcome;

@@ -43,6 +43,10 @@ struct ListAddress
 };
 ListAddress parseListAddress(const Config &config, const QString &address);
 
+// The item code of a single item's address (the mode "单件商品"): the address is cut at
+// its last "?" first. Not checked: see isItemCode.
+QString singleItemCode(const QString &address);
+
 // The number of listing pages for a total item count (40 a page); 0 when not a number.
 qint64 listingPageCount(const QString &countText);
 // A walk reads at most this many pages (100,000 items); a page claiming more is not believed.

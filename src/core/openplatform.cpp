@@ -75,34 +75,6 @@ QString openPlatformTimestamp(const QDateTime &when)
 
 namespace {
 
-// The next occurrence of a needle at or after a position. The scans below only move
-// forward, so each needle's search is remembered and the text is read once per needle,
-// however the tags are (un)balanced.
-class ForwardFinder
-{
-public:
-    ForwardFinder(const QString &text, QString needle) : m_text(text), m_needle(std::move(needle)) {}
-
-    qsizetype from(qsizetype pos)
-    {
-        if (m_searched && pos >= m_searchedFrom && (m_next < 0 || m_next >= pos))
-            return m_next;
-        m_searched = true;
-        m_searchedFrom = pos;
-        m_next = m_text.indexOf(m_needle, pos);
-        return m_next;
-    }
-
-    qsizetype size() const { return m_needle.size(); }
-
-private:
-    const QString &m_text;
-    const QString m_needle;
-    bool m_searched = false;
-    qsizetype m_searchedFrom = 0;
-    qsizetype m_next = -1;
-};
-
 // The five predefined entities and numeric references, in one pass.
 QString decodeXmlEntities(const QString &text)
 {

@@ -29,14 +29,18 @@ QString rewriteSellerNick(const QString &text)
     return CleanField(QString(text).remove(u' '));
 }
 
+QString firstItemOfListingPage(const QString &page, const QStringList &table)
+{
+    if (isBlank(page))
+        return {};
+    return trimSpaces(CutAfterMarkers(page, table.value(1), table.value(2), table.value(3)));
+}
+
 QString FindFirstItemByPage(HttpClient &client, const Config &config, const QString &nick)
 {
     const QStringList table = fetchParamSlots(client, config, ParamPage::FirstItem);
     const QString address = QString(table.value(0)).replace(u"{zg}"_s, nick);
-    const QString page = HttpGetText(client, address, 1);
-    if (isBlank(page))
-        return {};
-    return trimSpaces(CutAfterMarkers(page, table.value(1), table.value(2), table.value(3)));
+    return firstItemOfListingPage(HttpGetText(client, address, 1), table);
 }
 
 bool SellerLookupResult::foundAnything() const

@@ -23,6 +23,9 @@ QString checkSellerNick(const QString &text);
 // The nick the lookup uses and writes back into the nick box: every space removed, then cleaned.
 QString rewriteSellerNick(const QString &text);
 
+// The first item id of a seller's listing page, cut with the markers of "f_1sp.htm"
+// (slots 1 to 3); empty when the page is blank or the markers are not found.
+QString firstItemOfListingPage(const QString &page, const QStringList &table);
 // The first item of the seller's listing page, through the maker's "f_1sp.htm"; empty
 // when the page or the item can't be found. The nick goes into the address unencoded.
 QString FindFirstItemByPage(HttpClient &client, const Config &config, const QString &nick);

@@ -7,6 +7,8 @@
 
 #include <QLocale>
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace Core {
@@ -57,9 +59,21 @@ QString composeStockList(const QStringList &slotTexts, const QString &page, cons
         if (!slot(deleted).isEmpty())
             attribute.remove(slot(deleted));
     }
+    // The replacements come from the maker's page and the section from the stock page: a long
+    // replacement of a frequent marker would multiply the two sizes. The copy may grow to four
+    // times the section (a character written as an entity, say) or a megabyte; a copy that
+    // would grow further is left out.
+    const qsizetype maxCopyLength = std::max<qsizetype>(4 * section.size(), 1024 * 1024);
     for (int from : {20, 22}) {
-        if (!slot(from).isEmpty())
-            attribute.replace(slot(from), slot(from + 1));
+        if (slot(from).isEmpty())
+            continue;
+        const std::optional<QString> replaced =
+            replacedWithin(attribute, slot(from), slot(from + 1), maxCopyLength);
+        if (!replaced) {
+            attribute.clear();
+            break;
+        }
+        attribute = *replaced;
     }
 
     QStringList variants;

@@ -209,6 +209,41 @@ QString TextBetween(const QString &text, const QString &start, const QString &en
     return text.mid(from, endAt - from);
 }
 
+std::optional<QString> replacedWithin(const QString &text, const QString &before, const QString &after,
+                                      qsizetype maxLength)
+{
+    if (before.isEmpty())
+        return text.size() > maxLength ? std::nullopt : std::optional<QString>(text);
+    // The size first, so that a result over the limit is never built.
+    qsizetype count = 0;
+    for (qsizetype at = text.indexOf(before); at >= 0; at = text.indexOf(before, at + before.size()))
+        ++count;
+    if (text.size() + count * (after.size() - before.size()) > maxLength)
+        return std::nullopt;
+    if (count == 0)
+        return text;
+    QString result;
+    result.reserve(text.size() + count * (after.size() - before.size()));
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(before); at >= 0; at = text.indexOf(before, from)) {
+        result += QStringView(text).sliced(from, at - from);
+        result += after;
+        from = at + before.size();
+    }
+    result += QStringView(text).sliced(from);
+    return result;
+}
+
+qsizetype ForwardFinder::from(qsizetype pos)
+{
+    if (m_searched && pos >= m_searchedFrom && (m_next < 0 || m_next >= pos))
+        return m_next;
+    m_searched = true;
+    m_searchedFrom = pos;
+    m_next = m_text.indexOf(m_needle, pos);
+    return m_next;
+}
+
 bool FileExists(const QString &path)
 {
     if (path.isEmpty() || !QFileInfo(path).isFile())

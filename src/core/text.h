@@ -5,6 +5,8 @@
 #include <QString>
 #include <QTime>
 
+#include <optional>
+
 // Text helpers shared by every part of the program: the fetch layer, the item
 // service, the export and the windows all cut and clean text the same way.
 namespace Core {
@@ -44,6 +46,35 @@ QString CutAfterMarkers(const QString &text, const QString &marker1, const QStri
                         const QString &endMarker);
 // Text between the first start marker and the first end marker, when the end stands after the start.
 QString TextBetween(const QString &text, const QString &start, const QString &end);
+
+// The text with every occurrence of before (not empty) replaced by after, left to right as
+// QString::replace does, in one pass; nothing when the result would be longer than maxLength.
+// For replacements that come from outside: a long text for a frequent one would multiply
+// two sizes that are each bounded on their own.
+std::optional<QString> replacedWithin(const QString &text, const QString &before, const QString &after,
+                                      qsizetype maxLength);
+
+// The next occurrence of a needle at or after a position, for scans that only move forward:
+// each search is remembered, so the text is read about once per needle however often it is
+// asked, and a page full of markers costs time in proportion to its length. The text must
+// outlive the finder.
+class ForwardFinder
+{
+public:
+    ForwardFinder(const QString &text, QString needle) : m_text(text), m_needle(std::move(needle)) {}
+
+    // -1 when there is none. Positions asked for must not go back.
+    qsizetype from(qsizetype pos);
+    qsizetype size() const { return m_needle.size(); }
+    bool isEmpty() const { return m_needle.isEmpty(); }
+
+private:
+    const QString &m_text;
+    const QString m_needle;
+    bool m_searched = false;
+    qsizetype m_searchedFrom = 0;
+    qsizetype m_next = -1;
+};
 
 // True when the path names a file that can be opened for reading.
 bool FileExists(const QString &path);

@@ -6,6 +6,9 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <QStringView>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -86,31 +89,72 @@ QString stripLinks(const QString &input, const QString &marker)
     if (marker.isEmpty())
         return input;
     const bool itemLink = marker.contains(u"item.htm"_s);
+
+    // The text is walked by position and never copied whole: the closing tags that item links
+    // give up are remembered as ranges of the input (4 characters each) and skipped, so a
+    // description full of markers costs time in proportion to its length.
+    QList<qsizetype> removed; // ascending
+    qsizetype ahead = 0;      // removed.mid(ahead) lie at or after the walk's position
+    const auto firstRemovedFrom = [&](qsizetype at) {
+        return std::lower_bound(removed.cbegin() + ahead, removed.cend(), at - 3);
+    };
+    const auto isRemoved = [&](qsizetype at, qsizetype length) {
+        const auto range = firstRemovedFrom(at);
+        return range != removed.cend() && *range < at + length;
+    };
     QString result;
-    QString text = input;
+    const auto keep = [&](qsizetype from, qsizetype to) {
+        for (auto range = firstRemovedFrom(from); range != removed.cend() && *range < to; ++range) {
+            result += QStringView(input).sliced(from, *range - from);
+            from = *range + 4;
+        }
+        if (from < to)
+            result += QStringView(input).sliced(from, to - from);
+    };
+
+    Core::ForwardFinder markers(input, marker);
+    Core::ForwardFinder closes(input, u"</a>"_s), upperCloses(input, u"</A>"_s);
+    // Every closing tag between a marker and the last one taken for an earlier marker is gone.
+    qsizetype closesDone = 0, upperClosesDone = 0;
+    qsizetype pos = 0;
     while (true) {
-        const qsizetype at = text.indexOf(marker);
+        qsizetype at = markers.from(pos);
+        while (at >= 0 && isRemoved(at, marker.size()))
+            at = markers.from(at + 1);
         if (at < 0)
             break;
-        QString before = text.left(at);
-        QString after = text.mid(at + 1);
+        qsizetype close = -1;
         if (itemLink) {
-            qsizetype close = after.indexOf(u"</a>"_s);
-            if (close < 0)
-                close = after.indexOf(u"</A>"_s);
+            close = closes.from(std::max(at + 1, closesDone));
+            if (close >= 0) {
+                closesDone = close + 4;
+            } else {
+                close = upperCloses.from(std::max(at + 1, upperClosesDone));
+                if (close >= 0)
+                    upperClosesDone = close + 4;
+            }
             if (close >= 0)
-                after.remove(close, 4);
+                removed.insert(std::upper_bound(removed.cbegin() + ahead, removed.cend(), close), close);
         }
-        const qsizetype tagEnd = after.indexOf(u'>');
-        if (tagEnd < 0)
-            return result + text;  // the tag never closes: the rest stays as it is, and the loop ends
-        const qsizetype tagStart = before.lastIndexOf(u'<');
-        if (tagStart >= 0)
-            before.truncate(tagStart);
-        result += before;
-        text = after.mid(tagEnd + 1);
+        qsizetype tagEnd = input.indexOf(u'>', at + 1);
+        while (tagEnd >= 0 && isRemoved(tagEnd, 1))
+            tagEnd = input.indexOf(u'>', tagEnd + 1);
+        if (tagEnd < 0) {
+            // The tag never closes: the rest stays as it is, and the walk ends.
+            if (close >= 0)
+                removed.removeOne(close);
+            break;
+        }
+        qsizetype tagStart = QStringView(input).sliced(pos, at - pos).lastIndexOf(u'<');
+        while (tagStart >= 0 && isRemoved(pos + tagStart, 1))
+            tagStart = tagStart == 0 ? -1 : QStringView(input).sliced(pos, tagStart).lastIndexOf(u'<');
+        keep(pos, tagStart >= 0 ? pos + tagStart : at);
+        pos = tagEnd + 1;
+        while (ahead < removed.size() && removed.at(ahead) < pos)
+            ++ahead;
     }
-    return result + text;
+    keep(pos, input.size());
+    return result;
 }
 
 } // namespace Export

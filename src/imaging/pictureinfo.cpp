@@ -202,4 +202,9 @@ bool TooLargeForWatermark(const QString &path)
     return IsPictureName(path) && tooLargeByInfo(PictureInfo(path));
 }
 
+bool isTooLargeToStamp(const QSize &decodedSize)
+{
+    return decodedSize.width() > largestSide || decodedSize.height() > largestSide;
+}
+
 } // namespace Imaging

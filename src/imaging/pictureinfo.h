@@ -28,5 +28,9 @@ bool IsPictureName(const QString &path);
 // width or height is above 1000 pixels or its size above 1000 KB.
 bool TooLargeForWatermark(const QString &fileName, const QByteArray &bytes);
 bool TooLargeForWatermark(const QString &path);
+// True when a decoded picture is wider or taller than 1000 pixels. The header can understate
+// a picture (an icon's directory keeps one byte per side while the picture inside may be
+// thousands of pixels wide), so the watermark checks the decoded size as well.
+bool isTooLargeToStamp(const QSize &decodedSize);
 
 } // namespace Imaging

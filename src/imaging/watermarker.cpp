@@ -75,7 +75,12 @@ Watermarker::Outcome Watermarker::stamp(const QByteArray &pictureBytes, const QS
         return Outcome::NotAPicture;
     if (TooLargeForWatermark(fileName, pictureBytes))
         return Outcome::TooLarge;
-    QImage surface = drawingSurface(loadPicture(pictureBytes));
+    const QImage picture = loadPicture(pictureBytes);
+    if (picture.isNull())
+        return Outcome::NotAPicture;
+    if (isTooLargeToStamp(picture.size()))
+        return Outcome::TooLarge;
+    QImage surface = drawingSurface(picture);
     if (surface.isNull())
         return Outcome::NotAPicture;
     DrawWatermark(surface, m_settings, m_picture);

@@ -3,6 +3,8 @@
 #include <QAtomicInteger>
 #include <QList>
 #include <QResource>
+#include <QSet>
+#include <QStringList>
 #include <QtEndian>
 
 using namespace Qt::Literals::StringLiterals;
@@ -69,6 +71,7 @@ std::optional<QList<RootFile>> checkedRootFiles(const QByteArray &data)
         return std::nullopt;
 
     QList<RootFile> files;
+    QSet<qint64> dataOffsets;
     for (quint32 i = 0; i < count; ++i) {
         const qint64 node = tree + (qint64(first) + i) * nodeSize;
         const qint64 nameAt = names + bytes.u32(node);
@@ -81,8 +84,9 @@ std::optional<QList<RootFile>> checkedRootFiles(const QByteArray &data)
         if (flags & flagDirectory)
             continue;
         const qint64 dataAt = payload + bytes.u32(node + 10);
-        if (!bytes.has(dataAt, 4))
+        if (!bytes.has(dataAt, 4) || dataOffsets.contains(dataAt))
             return std::nullopt;
+        dataOffsets.insert(dataAt);
         const qint64 size = bytes.u32(dataAt);
         if (!bytes.has(dataAt + 4, size))
             return std::nullopt;
@@ -116,19 +120,28 @@ std::optional<QHash<QString, QByteArray>> readResourceRoot(const QByteArray &dat
     if (!QResource::registerResource(raw, root))
         return std::nullopt;
 
-    QHash<QString, QByteArray> contents;
+    // The sizes first: nothing is unpacked when the entries together are too large.
+    QStringList names;
+    qint64 total = 0;
     for (const RootFile &file : *files) {
         const QResource resource(u':' + root + u'/' + file.name);
-        if (!resource.isValid())
-            continue;
-        const qint64 size = resource.uncompressedSize();
+        const qint64 size = resource.isValid() ? resource.uncompressedSize() : -1;
         if (size < 0 || size > MaxResourceEntrySize)
             continue;
-        const QByteArray bytes = resource.uncompressedData();
-        if (bytes.size() != size)
-            continue;
-        // A deep copy: uncompressed entries point into `data`.
-        contents.insert(file.name, QByteArray(bytes.constData(), bytes.size()));
+        names.append(file.name);
+        total += size;
+    }
+    std::optional<QHash<QString, QByteArray>> contents;
+    if (total <= MaxResourceContentSize) {
+        contents.emplace();
+        for (const QString &name : std::as_const(names)) {
+            const QResource resource(u':' + root + u'/' + name);
+            const QByteArray bytes = resource.uncompressedData();
+            if (bytes.size() != resource.uncompressedSize())
+                continue;
+            // A deep copy: uncompressed entries point into `data`.
+            contents->insert(name, QByteArray(bytes.constData(), bytes.size()));
+        }
     }
     QResource::unregisterResource(raw, root);
     return contents;

@@ -20,6 +20,8 @@ private slots:
     void pageCount();
     void listing();
     void listingWithoutStartMarker();
+    void listingFullOfStartMarkers();
+    void listingNamesAreCut();
     void csvName_data();
     void csvName();
     void modes();
@@ -129,6 +131,37 @@ void TestCollection::listingWithoutStartMarker()
     QStringList table = markers();
     table[10].clear();
     QVERIFY(listingEntries(u"<ul class=\"itemlist\"><li class=\"item\"></ul>"_s, table, 1).isEmpty());
+}
+
+void TestCollection::listingFullOfStartMarkers()
+{
+    // A worst case of the fuzz target: item starts without their links, and one quote at the
+    // very end. Each code reached to that quote, so every entry held the rest of the page and
+    // the walk copied the page once per item.
+    const QString start = u"<li class=\"item\">"_s;
+    QString page = u"<ul class=\"itemlist\">"_s;
+    for (int i = 0; i < 3000; ++i)
+        page += start;
+    page += u"\"</ul>"_s;
+    const QStringList entries = listingEntries(page, markers(), 1);
+    QCOMPARE(entries.size(), 3000);
+    for (const QString &entry : entries) {
+        QVERIFY2(entry.size() <= 80, qPrintable(entry.left(100)));
+        QVERIFY(!isItemCode(itemCodeFromEntry(entry)));
+    }
+    // A code shorter than the span limit is read as before: the last start's span is "".
+    QCOMPARE(entries.last(), u"网址ID:："_s);
+}
+
+void TestCollection::listingNamesAreCut()
+{
+    const QString item =
+        u"<ul class=\"itemlist\"><li class=\"item\"><a href=\"http://auction1.paipai.com/AAA\" title=\""_s;
+    QCOMPARE(listingEntries(item + QString(300, u'长') + u"\">x</a></ul>"_s, markers(), 1),
+             QStringList{u"网址ID:AAA："_s + QString(256, u'长')});
+    // Never half of a character: a pair cut in two loses its first half too.
+    QCOMPARE(listingEntries(item + QString(255, u'长') + u"😀\">x</a></ul>"_s, markers(), 1),
+             QStringList{u"网址ID:AAA："_s + QString(255, u'长')});
 }
 
 void TestCollection::csvName_data()

@@ -16,6 +16,7 @@ private slots:
     void stubWithoutParameters();
     void adjustmentsApplyToVariants();
     void unsafeParametersEnd();
+    void replacementsThatMultiply();
     void pageAddress();
 };
 
@@ -87,6 +88,21 @@ void TestStockList::unsafeParametersEnd()
     table = parameters();
     const QString unterminated = u"<sku><v><p>红色</p><price>100</price><num>1</num></v><v><p>x</p></sku>"_s;
     QVERIFY(composeStockList(table, unterminated).contains(u"List=\"0#红色~,1.00,1,\""_s));
+}
+
+void TestStockList::replacementsThatMultiply()
+{
+    // A worst case of the fuzz target: a long replacement of a character the section is full of
+    // asked for the product of the two sizes (gigabytes from two pages of 30 KB). The copy is
+    // left out.
+    QStringList table = parameters();
+    table[21] = QString(3000, u'[');
+    const QString page = u"<sku>"_s + QString(5000, u'<') + u"</sku>"_s;
+    QCOMPARE(composeStockList(table, page), u"<Stock  List=\"\" Attr=\"\" StockPicPath=\"\"/>"_s);
+    // Growth within four times the section (or a megabyte) is kept.
+    table[21] = u"&lt;"_s;
+    QCOMPARE(composeStockList(table, u"<sku><b></sku>"_s),
+             u"<Stock  List=\"\" Attr=\"&lt;b]\" StockPicPath=\"\"/>"_s);
 }
 
 void TestStockList::pageAddress()

@@ -26,6 +26,9 @@ private slots:
     void cutAfterMarkers();
     void textBetween_data();
     void textBetween();
+    void replacedWithin_data();
+    void replacedWithin();
+    void forwardFinder();
     void ansiRoundTrip();
     void fileExists();
     void dateAndTime();
@@ -240,6 +243,52 @@ void TestText::textBetween()
     QFETCH(QString, end);
     QFETCH(QString, expected);
     QCOMPARE(TextBetween(text, start, end), expected);
+}
+
+void TestText::replacedWithin_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("maxLength");
+    QTest::addColumn<QString>("expected"); // null: over the limit
+    QTest::newRow("like QString::replace")
+        << u"a<b><c>"_s << u"<"_s << u"&lt;"_s << 100 << u"a&lt;b>&lt;c>"_s;
+    QTest::newRow("left to right, no overlaps") << u"aaaa"_s << u"aa"_s << u"b"_s << 100 << u"bb"_s;
+    QTest::newRow("shrinks") << u"x--y--"_s << u"--"_s << QString() << 2 << u"xy"_s;
+    QTest::newRow("none found") << u"abc"_s << u"z"_s << u"zz"_s << 3 << u"abc"_s;
+    QTest::newRow("exactly the limit") << u"ab"_s << u"b"_s << u"bbb"_s << 4 << u"abbb"_s;
+    QTest::newRow("one over the limit") << u"ab"_s << u"b"_s << u"bbb"_s << 3 << QString();
+    // A long replacement of a frequent text would multiply two sizes.
+    QTest::newRow("multiplied") << QString(5000, u'x') << u"x"_s << QString(5000, u'y') << 1024 * 1024
+                                << QString();
+}
+
+void TestText::replacedWithin()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, before);
+    QFETCH(QString, after);
+    QFETCH(int, maxLength);
+    QFETCH(QString, expected);
+    const std::optional<QString> replaced = Core::replacedWithin(text, before, after, maxLength);
+    QCOMPARE(replaced.has_value(), !expected.isNull());
+    if (replaced)
+        QCOMPARE(*replaced, expected);
+}
+
+void TestText::forwardFinder()
+{
+    const QString text = u"ab-ab--ab"_s;
+    ForwardFinder finder(text, u"ab"_s);
+    QCOMPARE(finder.from(0), 0);
+    QCOMPARE(finder.from(0), 0);
+    QCOMPARE(finder.from(1), 3);
+    QCOMPARE(finder.from(3), 3);
+    QCOMPARE(finder.from(4), 7);
+    QCOMPARE(finder.from(8), -1);
+    QCOMPARE(finder.from(9), -1);
+    QCOMPARE(finder.size(), 2);
 }
 
 void TestText::ansiRoundTrip()

@@ -375,6 +375,15 @@ void TestPictures::linkStripping_data()
     QTest::newRow("tag never closes") << u"ok<a href=\"http://shop.paipai.com/1"_s << u"paipai.com/"_s
                                       << u"ok<a href=\"http://shop.paipai.com/1"_s;
     QTest::newRow("blank text") << u"  "_s << u"paipai.com/"_s << QString();
+    // Worst cases of the fuzz target: the walk copied the rest of the text once per link,
+    // seconds for 64 KB.
+    QTest::newRow("thousands of item links")
+        << u"<a href=\"http://item.taobao.com/item.htm?id=1\">t</a>"_s.repeated(3000) << u"item.htm"_s
+        << u"t"_s.repeated(3000);
+    QTest::newRow("a text of markers") << u"paipai.com/>"_s.repeated(6000) << u"paipai.com/"_s << QString();
+    // Each link gives up the first closing tag after it, even one further on.
+    QTest::newRow("closes further on") << u"<a item.htm>1<a item.htm>2</a>3</A>4</a>"_s << u"item.htm"_s
+                                       << u"123</A>4"_s;
 }
 
 void TestPictures::linkStripping()

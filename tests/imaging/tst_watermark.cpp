@@ -117,6 +117,13 @@ QByteArray encoded(const QImage &image, const char *format)
     return buffer.data();
 }
 
+// An icon file of one entry: its directory claims `side` by `side` pixels, its data is the PNG.
+QByteArray iconHolding(const QByteArray &png, int side)
+{
+    return le16(0) + le16(1) + le16(1) + char(side) + char(side) + le16(0) + le16(1) + le16(32)
+        + le32(qint32(png.size())) + le32(22) + png;
+}
+
 // The first value of the first quantisation table: 16 scaled by the encoder's quality
 // (6 at quality 80, 8 at Qt's default of 75).
 int firstQuantisationValue(const QByteArray &jpeg)
@@ -756,6 +763,12 @@ void TestWatermark::stampOutcomes_data()
                                << QSize();
     QTest::newRow("1001 wide, lower case")
         << u"a.jpg"_s << encoded(filled(1001, 10, grey), "jpeg") << tooLarge << QSize();
+    // A worst case of the fuzz target: an icon's directory says 16 by 16, the picture inside is
+    // 1500 wide. The header check let it through; 2 KB made the export stamp 16 million pixels.
+    QTest::newRow("icon larger than its directory says")
+        << u"A.ICO"_s << iconHolding(encoded(filled(1500, 10, grey), "png"), 16) << tooLarge << QSize();
+    QTest::newRow("icon as its directory says")
+        << u"A.ICO"_s << iconHolding(encoded(filled(40, 30, grey), "png"), 40) << stamped << QSize(40, 30);
     QTest::newRow("not a picture") << u"A.JPG"_s << QByteArray("<html>") << notAPicture << QSize();
     QTest::newRow("empty") << u"A.JPG"_s << QByteArray() << notAPicture << QSize();
 }

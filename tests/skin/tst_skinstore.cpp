@@ -3,6 +3,7 @@
 #include "testskin.h"
 
 #include "skin/clsbitmap.h"
+#include "skin/resourcefile.h"
 #include "skin/skinstore.h"
 
 #include <QBuffer>
@@ -12,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
 
 using namespace Skin;
@@ -40,6 +42,8 @@ private slots:
     void pictureThatDoesNotLoad();
     void everyCutAndDamageIsSafe_data();
     void everyCutAndDamageIsSafe();
+    void packedEntriesThatUnpackTooMuch_data();
+    void packedEntriesThatUnpackTooMuch();
 
     void fileIsReadAgainOnlyWhenItChanged();
 
@@ -328,6 +332,83 @@ void TestSkinStore::everyCutAndDamageIsSafe()
         store.picture(u"TOPMID");
         store.number(u"FROMRIGHT");
     }
+}
+
+namespace {
+
+// The hash the resource tree sorts a folder's entries by.
+quint32 resourceNameHash(const QString &name)
+{
+    quint32 h = 0;
+    for (const QChar c : name) {
+        h = (h << 4) + c.unicode();
+        h ^= (h & 0xf0000000) >> 23;
+        h &= 0x0fffffff;
+    }
+    return h;
+}
+
+QByteArray be(quint64 value, int bytes)
+{
+    QByteArray out;
+    for (int i = bytes - 1; i >= 0; --i)
+        out += char((value >> (8 * i)) & 0xFF);
+    return out;
+}
+
+// A resource file (version 2) made by hand: `entries` root files E0.png, E1.png, ..., entry i
+// packed over data block i % blocks; every block is `unpacked` zero bytes packed as rcc packs.
+QByteArray handMadeResource(int entries, int blocks, int unpacked)
+{
+    QStringList names;
+    for (int i = 0; i < entries; ++i)
+        names << u"E%1.png"_s.arg(i);
+    std::sort(names.begin(), names.end(),
+              [](const QString &a, const QString &b) { return resourceNameHash(a) < resourceNameHash(b); });
+    QByteArray data;
+    QList<qint64> blockAt;
+    const QByteArray packed = qCompress(QByteArray(unpacked, '\0'));
+    for (int i = 0; i < blocks; ++i) {
+        blockAt << data.size();
+        data += be(quint64(packed.size()), 4) + packed;
+    }
+    QByteArray nameSection = be(0, 2) + be(0, 4); // the root's empty name
+    QByteArray tree = be(0, 4) + be(2, 2) + be(quint64(entries), 4) + be(1, 4) + be(0, 8);
+    for (int i = 0; i < entries; ++i) {
+        tree += be(quint64(nameSection.size()), 4) + be(1, 2) + be(0, 2) + be(1, 2)
+            + be(quint64(blockAt.at(i % blocks)), 4) + be(0, 8);
+        nameSection += be(quint64(names.at(i).size()), 2) + be(resourceNameHash(names.at(i)), 4);
+        for (const QChar c : names.at(i))
+            nameSection += be(c.unicode(), 2);
+    }
+    const qint64 treeAt = 20, namesAt = treeAt + tree.size(), dataAt = namesAt + nameSection.size();
+    return QByteArray("qres") + be(2, 4) + be(quint64(treeAt), 4) + be(quint64(dataAt), 4)
+        + be(quint64(namesAt), 4) + tree + nameSection + data;
+}
+
+} // namespace
+
+void TestSkinStore::packedEntriesThatUnpackTooMuch_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<int>("entries"); // -1: the file is refused
+    QTest::newRow("four entries, a block each") << handMadeResource(4, 4, 1000) << 4;
+    QTest::newRow("entries within the limit") << handMadeResource(4, 4, 16 * 1024 * 1024) << 4;
+    // A worst case of the fuzz target: 200 entries over one packed block of 16 MB; 25 KB of
+    // file unpacked to 3.3 GB.
+    QTest::newRow("entries over one block") << handMadeResource(200, 1, 16 * 1024 * 1024) << -1;
+    QTest::newRow("two entries over one block") << handMadeResource(2, 1, 1000) << -1;
+    QTest::newRow("more than the limit together") << handMadeResource(5, 5, 16 * 1024 * 1024) << -1;
+}
+
+void TestSkinStore::packedEntriesThatUnpackTooMuch()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(int, entries);
+    const std::optional<QHash<QString, QByteArray>> contents = readResourceRoot(file);
+    QCOMPARE(contents.has_value(), entries >= 0);
+    if (contents)
+        QCOMPARE(int(contents->size()), entries);
 }
 
 void TestSkinStore::fileIsReadAgainOnlyWhenItChanged()

@@ -1,0 +1,29 @@
+// Item list and address files as a user hands them in (GBK, UTF-8 with or without its mark,
+// anything else): the export's list file and the window's address import.
+
+#include "fuzzinput.h"
+
+#include "core/itemlist.h"
+#include "core/text.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = Fuzz::inputBytes(data, size);
+
+    int dropped = -1;
+    const QStringList entries = Core::readItemListFile(bytes, &dropped);
+    Fuzz::check(entries.size() <= Core::maxImportedAddresses, "a list above the cap");
+    Fuzz::check(dropped >= 0, "a negative count of dropped entries");
+    for (const QString &entry : entries) {
+        if (Core::isItemCode(Core::itemCodeFromEntry(entry)))
+            Core::itemNameFromEntry(entry);
+    }
+    Core::droppedEntriesWarning(dropped);
+
+    // The window's import: addresses only, no count of the rest.
+    const QStringList addresses = Core::readItemAddresses(Core::decodeTextFile(bytes));
+    Fuzz::check(addresses.size() <= Core::maxImportedAddresses, "an address list above the cap");
+    for (const QString &address : addresses)
+        Core::trimSpaces(Core::itemCodeFromAddress(address));
+    return 0;
+}

@@ -1,0 +1,32 @@
+// The open platform's replies (UTF-8 XML) as the seller lookup reads them: the first item of
+// taobao.items.get, the postage and location fields of taobao.item.get, the categories of
+// taobao.sellercats.list.get with the category step, and an error_response.
+
+#include "fuzzinput.h"
+
+#include "core/itemservice.h"
+#include "core/openplatform.h"
+#include "core/sellerlookup.h"
+#include "core/text.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QByteArray bytes = Fuzz::inputBytes(data, size);
+    const QString reply = bytes.isEmpty() ? QString() : Core::DecodeCharset(bytes, "utf-8");
+
+    Core::readPlatformError(reply);
+    Core::CleanField(Core::readFirstItemId(reply));
+    Core::ExtractItemFields(reply, u"postage_id"_s);
+    Core::readSellerLocation(Core::ExtractItemFields(reply, u"location"_s));
+
+    const QList<Core::SellerCategory> categories = Core::readSellerCategories(reply);
+    Core::joinSellerCategories(categories);
+    QList<int> rows;
+    for (int row = int(categories.size()); row >= -1; --row)
+        rows << row;
+    const Core::SellerCategorySelection selection = Core::selectSellerCategories(categories, rows);
+    Fuzz::check(selection.categoryIds.startsWith(u','), "the category ids do not start with a comma");
+    return 0;
+}
