@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Export speed and memory against quorvex-sandbox.
+# Export and collection speed and memory against quorvex-sandbox.
 set -euo pipefail
 bin=${1:-build/bin}
 
@@ -23,3 +23,12 @@ echo "== memory, large replies under the caps at --jobs 16: 7 MB item documents,
 "$bin/exportbench" --items 100 --latency 0 --jobs 16 \
   --fault '*itemCode=00000007*&*=oversize:7000000' --fault '*/gen/7/*/3.jpg=oversize:30000000' \
   | grep -E 'items |time|peak memory|failed'
+echo
+echo "== resume: 1,000 items again with --resume over their complete output, 30 ms per request"
+"$bin/exportbench" --items 1000 --latency 30 --jobs 8 --resume | grep -E 'items |^time|resume|peak memory'
+echo
+echo "== collection: a shop of 200 listing pages, 100 ms per request"
+"$bin/collectbench" --shop 4000 --latency 100 --page-by-page
+echo
+echo "== collection: a shop of 500 listing pages, 200 ms per request"
+"$bin/collectbench" --shop 4001 --latency 200

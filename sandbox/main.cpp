@@ -7,6 +7,7 @@
 #include "shoppages.h"
 #include "staticfiles.h"
 #include "stockpages.h"
+#include "updatefiles.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,6 +82,10 @@ int main(int argc, char *argv[])
 
     Router router(items, pictures, files, stock, shops);
     router.setGateway(&gateway);
+    UpdateFiles updateFiles;
+    updateFiles.setPublishedVersion(options.publishedVersion());
+    updateFiles.setDownloadDir(options.downloadsDir());
+    router.setUpdateFiles(&updateFiles);
     Server server(router, options.latencyMs(), options.faults(), options.quiet());
     if (!server.listen(options.port(), &error))
         return failWith(u"cannot listen on 127.0.0.1:"_s + QString::number(options.port()) + u": "_s + error, 1);

@@ -26,7 +26,8 @@ bool toNumber(const QString &text, qint64 minimum, qint64 maximum, qint64 *value
 QString Options::usage()
 {
     return u"usage: quorvex-sandbox [--port N] [--latency MS] [--fault PATTERN=KIND]...\n"
-           u"                       [--shop-items N] [--seed S] [--write-list FILE] [--data DIR] [--quiet]\n"_s;
+           u"                       [--shop-items N] [--seed S] [--write-list FILE] [--data DIR] [--quiet]\n"
+           u"                       [--published-version TEXT] [--downloads DIR]\n"_s;
 }
 
 Options::Outcome Options::fail(const QString &message)
@@ -113,6 +114,17 @@ Options::Outcome Options::parse(const QStringList &arguments)
             if (value.isEmpty())
                 return fail(u"--data needs a folder"_s);
             m_dataDir = value;
+        } else if (name == u"--published-version") {
+            // Any text, the empty one too: clients must cope with whatever the file holds.
+            if (!takeValue())
+                return Outcome::Invalid;
+            m_publishedVersion = value;
+        } else if (name == u"--downloads") {
+            if (!takeValue())
+                return Outcome::Invalid;
+            if (value.isEmpty())
+                return fail(u"--downloads needs a folder"_s);
+            m_downloadsDir = value;
         } else {
             return fail(u"unknown option "_s + arguments.at(i));
         }

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace Sandbox {
 
 class Options
@@ -26,6 +28,9 @@ public:
     QString writeListFile() const { return m_writeListFile; }
     QString dataDir() const { return m_dataDir; }
     bool quiet() const { return m_quiet; }
+    // The version s_ver.txt publishes, when given; the folder of update.jpg and venlo.jpg.
+    std::optional<QString> publishedVersion() const { return m_publishedVersion; }
+    QString downloadsDir() const { return m_downloadsDir; }
 
 private:
     Outcome fail(const QString &message);
@@ -38,6 +43,8 @@ private:
     QString m_writeListFile;
     QString m_dataDir;
     bool m_quiet = false;
+    std::optional<QString> m_publishedVersion;
+    QString m_downloadsDir;
     QString m_error;
 };
 

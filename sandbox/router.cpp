@@ -8,6 +8,7 @@
 #include "shoppages.h"
 #include "staticfiles.h"
 #include "stockpages.h"
+#include "updatefiles.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -26,6 +27,8 @@ HttpResponse Router::route(const HttpRequest &request) const
         return itemService(request);
     if (auto reply = m_gateway ? m_gateway->route(request) : std::nullopt)
         return *reply;
+    if (auto file = m_updateFiles ? m_updateFiles->find(path) : std::nullopt)
+        return *file;
     if (auto file = m_files.find(path))
         return *file;
     if (auto picture = m_pictures.find(path))

@@ -11,6 +11,7 @@ class PictureStore;
 class ShopPages;
 class StaticFiles;
 class StockPages;
+class UpdateFiles;
 
 // Answers a request the way the outside services would. Routing is by path alone:
 // every host name reaches the same services, so the product may use any it likes.
@@ -23,6 +24,8 @@ public:
     HttpResponse route(const HttpRequest &request) const;
     // The open-platform gateway and the sellers' listing pages, when served.
     void setGateway(const Gateway *gateway) { m_gateway = gateway; }
+    // The version file and update downloads set on the command line.
+    void setUpdateFiles(const UpdateFiles *files) { m_updateFiles = files; }
 
 private:
     HttpResponse itemService(const HttpRequest &request) const;
@@ -35,6 +38,7 @@ private:
     const StockPages &m_stock;
     const ShopPages &m_shops;
     const Gateway *m_gateway = nullptr;
+    const UpdateFiles *m_updateFiles = nullptr;
 };
 
 } // namespace Sandbox

@@ -10,23 +10,10 @@ out="$root/out/demo"
 rm -rf "$out"
 mkdir -p "$out/program"
 
-log="$out/sandbox.log"
-"$bin/quorvex-sandbox" --port 0 --quiet >"$log" 2>&1 &
-sandbox=$!
-trap 'kill $sandbox 2>/dev/null || true' EXIT
-
-port=""
-for _ in $(seq 1 100); do
-  port=$(sed -n 's/^quorvex-sandbox listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$log")
-  [ -n "$port" ] && break
-  sleep 0.1
-done
-if [ -z "$port" ]; then
-  echo "quorvex-sandbox did not start:" >&2
-  cat "$log" >&2
-  exit 1
-fi
-proxy="http://127.0.0.1:$port"
+source "$root/scripts/sandbox.sh"
+trap 'kill ${sandbox_pid:-} 2>/dev/null || true' EXIT
+start_sandbox "$bin" "$out/sandbox.log"
+proxy="http://127.0.0.1:$sandbox_port"
 echo "quorvex-sandbox answers on $proxy"
 echo
 

@@ -12,6 +12,8 @@ packages=(
   libqt6opengl6-dev
   qt6-qpa-plugins
   libgl-dev
+  qt6-translations-l10n
+  clang-format
   fonts-noto-cjk
   xvfb
   xauth

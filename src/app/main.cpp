@@ -1,7 +1,9 @@
 #include "mainwindow.h"
+#include "qttranslations.h"
 
 #include "core/httpclient.h"
 #include "core/text.h"
+#include "selfupdate/launcher.h"
 
 #include <QApplication>
 
@@ -11,6 +13,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Quorvex"_s);
+    App::installQtTranslations(app);
     const QString programDir = QCoreApplication::applicationDirPath();
     const Core::Config config = Core::Config::load(Core::programFilePath(programDir, u"quorvex.ini"_s));
     Core::HttpClient client(Core::HttpOptions::fromConfig(config));
@@ -19,6 +22,8 @@ int main(int argc, char *argv[])
     context.programDir = programDir;
     context.config = config;
     context.client = &client;
+    SelfUpdate::ProcessLauncher launcher;
+    context.launcher = &launcher;
     App::MainWindow window(std::move(context));
     window.show();
     return QApplication::exec();

@@ -1,36 +1,50 @@
 #pragma once
 
-#include "core/collection.h"
 #include "core/config.h"
+#include "core/openplatform.h"
 #include "export/exportjob.h"
-#include "ruleswindow.h"
 
+#include <QDateTime>
 #include <QPointer>
 #include <QWidget>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
-class QButtonGroup;
-class QCheckBox;
-class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QListWidget;
-class QProgressBar;
-class QPushButton;
-class QRadioButton;
 
 namespace Core {
 class HttpClient;
+struct CollectOutcome;
+struct ImportOutcome;
+struct SellerLookupResult;
+} // namespace Core
+
+namespace Export {
+struct StartupResult;
 }
+
+namespace Ui {
+class MainWindow;
+}
+
+namespace Skin {
+class FrameChrome;
+}
+
+namespace SelfUpdate {
+class Launcher;
+struct UpdateStartResult;
+struct VersionCheckOutcome;
+} // namespace SelfUpdate
 
 namespace App {
 
-class BackgroundTask;
+class FailureReportDialog;
+class InlineWarning;
+class JobRunner;
 class Prompter;
+class RulesWindow;
 
 // What the main window needs from outside; tests hand in their own.
 struct MainWindowContext
@@ -42,16 +56,20 @@ struct MainWindowContext
     // File dialogs: (parent, caption, filter) -> chosen path, empty when cancelled.
     std::function<QString(QWidget *, const QString &, const QString &)> openFileName;
     std::function<QString(QWidget *, const QString &, const QString &)> saveFileName;
-    // Opens an address in the user's browser.
-    std::function<void(const QString &)> openUrl;
+    // Opens an address in the user's browser; false when that failed.
+    std::function<bool(const QString &)> openUrl;
     // Makes the watermark settings window; the real one when empty.
     std::function<QWidget *(QWidget *parent)> makeWatermarkWindow;
     std::function<QDateTime()> clock;
+    // Starts the update program; nothing is started when null.
+    SelfUpdate::Launcher *launcher = nullptr;
     int exportJobs = 6;
     bool runStartup = true;
 };
 
 // The main window: the item list and what fills it, the export options and the export run.
+// The rules live in the libraries; the window presents them, collects the input, and runs
+// each long command as a job on a worker thread.
 class MainWindow : public QWidget
 {
     Q_OBJECT
@@ -63,9 +81,13 @@ public:
     QStringList entries() const;
     const QStringList &parameterSlots() const { return m_slots; }
     const QStringList &applicationTable() const { return m_appTable; }
-    // True while a collection, an import or an export runs.
-    bool isBusy() const;
-    RulesWindow *rulesWindow() const { return m_rulesWindow; }
+    // True while a collection, an import or an export runs (until its end is shown).
+    bool isBusy() const { return m_command != Command::None; }
+    // True while a seller lookup runs (until its fields are shown).
+    bool isLookingUpSeller() const { return m_lookingUp; }
+    // True while the thread of any job, the start-up and the seller lookup included, has not ended.
+    bool hasRunningJobs() const;
+    RulesWindow *rulesWindow() const;
     QWidget *watermarkWindow() const { return m_watermarkWindow; }
     const Export::ExportSummary &lastSummary() const { return m_lastSummary; }
 
@@ -77,7 +99,9 @@ public:
     void clearList();
     void chooseCsvFile();
     void makeCsv();
-    void stopExport();
+    void lookUpSeller();
+    void importToSellerCategories();
+    void stop();
     void showRulesWindow();
     void showWatermarkWindow();
     void quit();
@@ -87,86 +111,66 @@ signals:
     void collectionFinished();
     void importFinished();
     void exportFinished();
+    void sellerLookupFinished();
 
 protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void buildInterface();
-    QWidget *buildAddressRow();
-    QGroupBox *buildListGroup();
-    QGroupBox *buildExportGroup();
-    QGroupBox *buildOptionsGroup();
-    QGroupBox *buildSellerGroup();
-    QWidget *buildLinks();
-    QLabel *makeLink(const QString &text, const QString &name, std::function<void()> action);
-    void connectInputChecks();
-    void checkBox(QLineEdit *box, const std::function<bool(const QString &)> &valid, const QString &message);
+    enum class Command { None, Collect, Import, Export };
 
-    void runStartup();
-    void applyStartup(const QStringList &slotTexts, bool mainRead, const QStringList &appTable, bool appRead);
+    void connectControls();
+    void connectLinks();
+    void watchInput(QLineEdit *box, InlineWarning *warning, std::function<QString(const QString &)> check);
+
+    void startStartup();
+    void startupDone(const Export::StartupResult &result);
+    void startVersionCheck(bool manual, bool mainPageRead);
+    void versionChecked(const SelfUpdate::VersionCheckOutcome &outcome);
+    void updateStartFinished(const SelfUpdate::UpdateStartResult &result);
     void addEntry(const QString &entry);
     void updateCounter();
     void setListWorkEnabled(bool enabled);
     void setExportControlsEnabled(bool enabled);
-    void finishCollection(const Core::CollectOutcome &outcome);
-    void finishExport(const Export::ExportSummary &summary);
+    void beginCommand(Command command);
+    void endCommand();
+    void announce(std::function<void()> show);
+    void collectionDone(const Core::CollectOutcome &outcome, bool cancelled);
+    void importDone(const Core::ImportOutcome &outcome);
+    void exportDone(const Export::ExportSummary &summary);
+    void sellerLookupDone(const Core::SellerLookupResult &result);
+    void updateSellerButtons();
     void showFailureReport(const Export::ExportSummary &summary);
     Export::ExportOptions exportOptions() const;
     void openInBrowser(const QString &address);
     QString timeBasedCsvPath() const;
 
+    std::unique_ptr<Ui::MainWindow> m_ui;
+    Skin::FrameChrome *m_chrome = nullptr;
     MainWindowContext m_context;
     Prompter &m_prompter;
-    QStringList m_slots;     // the main window's 43 parameter slots
-    QStringList m_appTable;  // the application parameter table, 21 slots
+    QStringList m_slots;    // the main window's parameter slots
+    QStringList m_appTable; // the application parameter table
 
-    BackgroundTask *m_startupTask = nullptr;
-    BackgroundTask *m_listTask = nullptr;
-    std::atomic_bool m_listCancelled = false;  // set when the window goes: the list job stops early
-    BackgroundTask *m_exportTask = nullptr;
-    std::unique_ptr<Export::ExportJob> m_exportJob;
+    std::unique_ptr<JobRunner> m_startupJobs;
+    std::unique_ptr<JobRunner> m_commandJobs; // collection, import and export: one at a time
+    std::unique_ptr<JobRunner> m_sellerJobs;  // the seller lookup, beside any command
+    Command m_command = Command::None;
+    bool m_closing = false;
+    // While the close question is open, what a command's end has to say waits for the answer.
+    bool m_asking = false;
+    QList<std::function<void()>> m_deferred;
+
+    bool m_lookingUp = false;
+    // A lookup has filled the category list since the last export started: the category
+    // step may run.
+    bool m_sellerCategoriesReady = false;
+    QList<Core::SellerCategory> m_sellerCategories; // the category table; list row i is row i
+
     Export::ExportSummary m_lastSummary;
     QPointer<RulesWindow> m_rulesWindow;
     QPointer<QWidget> m_watermarkWindow;
-    QPointer<QWidget> m_failureReport;
-    QHash<QObject *, std::function<void()>> m_linkActions;
-
-    QComboBox *m_modeBox = nullptr;
-    QLineEdit *m_addressBox = nullptr;
-    QPushButton *m_addButton = nullptr;
-    QPushButton *m_importButton = nullptr;
-    QListWidget *m_list = nullptr;
-    QLabel *m_counter = nullptr;
-    QPushButton *m_exportListButton = nullptr;
-    QPushButton *m_deleteButton = nullptr;
-    QPushButton *m_clearButton = nullptr;
-    QRadioButton *m_tb4Option = nullptr;
-    QRadioButton *m_tb5Option = nullptr;
-    QRadioButton *m_paipaiOption = nullptr;
-    QLineEdit *m_csvPathBox = nullptr;
-    QPushButton *m_csvLocationButton = nullptr;
-    QPushButton *m_makeCsvButton = nullptr;
-    QPushButton *m_stopButton = nullptr;
-    QProgressBar *m_progressBar = nullptr;
-    QCheckBox *m_priceCheck = nullptr;
-    QLineEdit *m_pricePercentBox = nullptr;
-    QLineEdit *m_priceDecimalsBox = nullptr;
-    QCheckBox *m_stockCheck = nullptr;
-    QLineEdit *m_stockBox = nullptr;
-    QCheckBox *m_taobaoSpaceCheck = nullptr;
-    QCheckBox *m_noDescPicturesCheck = nullptr;
-    QCheckBox *m_stripLinksCheck = nullptr;
-    QCheckBox *m_watermarkCheck = nullptr;
-    QPushButton *m_watermarkButton = nullptr;
-    QCheckBox *m_rulesCheck = nullptr;
-    QPushButton *m_rulesButton = nullptr;
-    QLineEdit *m_sellerBox = nullptr;
-    QPushButton *m_queryButton = nullptr;
-    QPushButton *m_importToCategoryButton = nullptr;
-    QLabel *m_progressLabel = nullptr;
-    QPushButton *m_exitButton = nullptr;
+    QPointer<FailureReportDialog> m_failureReport;
 };
 
 } // namespace App

@@ -4,7 +4,13 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QLineEdit;
+
+namespace Ui {
+class RulesWindow;
+}
 
 namespace App {
 
@@ -17,6 +23,7 @@ class RulesWindow : public QWidget
 
 public:
     RulesWindow(const QString &programDir, Prompter &prompter, QWidget *parent = nullptr);
+    ~RulesWindow() override;
 
     // The rows as they stand in the boxes, unsaved edits included.
     QList<Export::ReplacementRule> rules() const;
@@ -28,10 +35,11 @@ public:
     QLineEdit *replaceBox(int row) const { return m_replace.value(row); }
 
 private:
+    std::unique_ptr<Ui::RulesWindow> m_ui;
     QString m_programDir;
     Prompter &m_prompter;
-    QList<QLineEdit *> m_find;
-    QList<QLineEdit *> m_replace;
+    QList<QLineEdit *> m_find;    // the control array Text1, rows one to five
+    QList<QLineEdit *> m_replace; // Text2
 };
 
 } // namespace App

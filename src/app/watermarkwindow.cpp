@@ -1,23 +1,13 @@
 #include "watermarkwindow.h"
+#include "ui_watermarkwindow.h"
 
 #include "prompter.h"
-#include "widgets.h"
 
 #include "core/text.h"
 #include "imaging/watermark.h"
 
-#include <QButtonGroup>
 #include <QColorDialog>
 #include <QFileDialog>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QScrollArea>
-#include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -29,14 +19,6 @@ constexpr int textLimit = 20;
 constexpr int jpegQuality = 80;
 constexpr QSize pictureBoxSize(160, 120);
 
-QLineEdit *numberField(QWidget *parent, const QString &name, int width = 48)
-{
-    auto *field = new QLineEdit(parent);
-    field->setObjectName(name);
-    field->setFixedWidth(width);
-    return field;
-}
-
 } // namespace
 
 WatermarkWindow::WatermarkWindow(const QString &programDir, QWidget *parent)
@@ -45,17 +27,17 @@ WatermarkWindow::WatermarkWindow(const QString &programDir, QWidget *parent)
 }
 
 WatermarkWindow::WatermarkWindow(const QString &programDir, Prompter &prompter, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_programDir(programDir), m_prompter(prompter)
+    : QWidget(parent, Qt::Window), m_ui(std::make_unique<Ui::WatermarkWindow>()), m_programDir(programDir),
+      m_prompter(prompter)
 {
-    setObjectName(u"watermarkWindow"_s);
-    setWindowTitle(u"图片水印设置"_s);
+    m_ui->setupUi(this);
     m_colourChooser = [](QWidget *owner, const QColor &current) {
         return QColorDialog::getColor(current, owner);
     };
     m_pictureChooser = [](QWidget *owner, const QString &filter) {
         return QFileDialog::getOpenFileName(owner, QString(), QString(), filter);
     };
-    buildLayout();
+    connectControls();
 
     // Opening: the saved settings, the swatch, the sample picture and the watermark picture.
     setSettings(Imaging::loadWatermarkSettings(m_programDir));
@@ -68,151 +50,67 @@ WatermarkWindow::WatermarkWindow(const QString &programDir, Prompter &prompter, 
         loadWatermarkPicture(picture);
 }
 
-void WatermarkWindow::buildLayout()
+WatermarkWindow::~WatermarkWindow() = default;
+
+void WatermarkWindow::connectControls()
 {
-    m_sampleView = new QLabel(this);
-    m_sampleView->setObjectName(u"sampleView"_s);
-    m_sampleView->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    auto *sampleArea = new QScrollArea(this);
-    sampleArea->setWidget(m_sampleView);
-    sampleArea->setWidgetResizable(true);
-    sampleArea->setMinimumSize(420, 380);
-    sampleArea->setBackgroundRole(QPalette::Dark);
-
-    m_textMode = new QRadioButton(Imaging::textModeName(), this);
-    m_textMode->setObjectName(u"textMode"_s);
-    m_pictureMode = new QRadioButton(Imaging::pictureModeName(), this);
-    m_pictureMode->setObjectName(u"pictureMode"_s);
-    auto *modes = new QButtonGroup(this);
-    modes->addButton(m_textMode);
-    modes->addButton(m_pictureMode);
-    m_textMode->setChecked(true);
-
-    m_text = new QLineEdit(this);
-    m_text->setObjectName(u"text"_s);
-    m_fontSize = numberField(this, u"fontSize"_s);
-    m_transparency = numberField(this, u"transparency"_s);
-    m_red = numberField(this, u"red"_s, 40);
-    m_green = numberField(this, u"green"_s, 40);
-    m_blue = numberField(this, u"blue"_s, 40);
-    m_red->setToolTip(u"红"_s);
-    m_green->setToolTip(u"绿"_s);
-    m_blue->setToolTip(u"蓝"_s);
-    m_left = numberField(this, u"left"_s);
-    m_top = numberField(this, u"top"_s);
-    m_picturePath = new QLineEdit(this);
-    m_picturePath->setObjectName(u"picturePath"_s);
-    m_picturePath->setMinimumWidth(200);
-
-    m_swatch = new QLabel(this);
-    m_swatch->setObjectName(u"swatch"_s);
-    m_swatch->setFixedSize(40, m_red->sizeHint().height());
-    m_swatch->setFrameShape(QFrame::Box);
-    m_swatch->setAutoFillBackground(true);
-
-    m_chooseColour = makeButton(this, u"取色"_s, u"chooseColour"_s);
-    m_choosePicture = makeButton(this, u"取水印图"_s, u"choosePicture"_s);
-
-    m_pictureView = new QLabel(this);
-    m_pictureView->setObjectName(u"pictureView"_s);
-    m_pictureView->setFixedSize(pictureBoxSize);
-    m_pictureView->setFrameShape(QFrame::StyledPanel);
-    m_pictureView->setAlignment(Qt::AlignCenter);
-
-    auto *settingsBox = new QGroupBox(this);
-    auto *grid = new QGridLayout(settingsBox);
-    int row = 0;
-    auto *modeRow = new QHBoxLayout;
-    modeRow->addWidget(m_textMode);
-    modeRow->addWidget(m_pictureMode);
-    modeRow->addStretch();
-    grid->addLayout(modeRow, row++, 0, 1, 2);
-
-    const auto addRow = [&](const QString &label, std::initializer_list<QWidget *> widgets) {
-        grid->addWidget(new QLabel(label, settingsBox), row, 0);
-        auto *line = new QHBoxLayout;
-        for (QWidget *widget : widgets)
-            line->addWidget(widget);
-        line->addStretch();
-        grid->addLayout(line, row++, 1);
-    };
-    addRow(u"水印文字"_s, {m_text});
-    addRow(u"字号："_s, {m_fontSize, new QLabel(u"数值：12-72"_s, settingsBox)});
-    addRow(u"透明度："_s, {m_transparency, new QLabel(u"数值:0-100"_s, settingsBox)});
-    addRow(u"颜色"_s, {m_swatch, m_red, m_green, m_blue, m_chooseColour});
-    addRow(u"位置："_s,
-           {new QLabel(u"左边距"_s, settingsBox), m_left, new QLabel(u"上边距"_s, settingsBox), m_top});
-    addRow(u"水印图片"_s, {m_picturePath, m_choosePicture});
-    grid->addWidget(m_pictureView, row++, 1, Qt::AlignLeft);
-
-    auto *buttons = new QHBoxLayout;
     const std::pair<QPushButton *, void (WatermarkWindow::*)()> actions[] = {
-        {makeButton(this, u"测试水印"_s, u"testWatermark"_s), &WatermarkWindow::testWatermark},
-        {makeButton(this, u"图片水印"_s, u"blendPicture"_s), &WatermarkWindow::blendCornerPicture},
-        {makeButton(this, u"主图复原"_s, u"restoreSample"_s), &WatermarkWindow::restoreSample},
-        {makeButton(this, u"保存"_s, u"saveSample"_s), &WatermarkWindow::saveSample},
-        {makeButton(this, u"保存设置"_s, u"saveSettings"_s), &WatermarkWindow::saveSettings},
+        {m_ui->testWatermark, &WatermarkWindow::testWatermark},
+        {m_ui->blendPicture, &WatermarkWindow::blendCornerPicture},
+        {m_ui->restoreSample, &WatermarkWindow::restoreSample},
+        {m_ui->saveSample, &WatermarkWindow::saveSample},
+        {m_ui->saveSettings, &WatermarkWindow::saveSettings},
+        {m_ui->chooseColour, &WatermarkWindow::chooseColour},
+        {m_ui->choosePicture, &WatermarkWindow::choosePicture},
     };
-    for (const auto &[pushButton, action] : actions) {
-        buttons->addWidget(pushButton);
+    for (const auto &[pushButton, action] : actions)
         connect(pushButton, &QPushButton::clicked, this, action);
-    }
 
-    auto *side = new QVBoxLayout;
-    side->addWidget(settingsBox);
-    side->addStretch();
-    side->addLayout(buttons);
-    auto *layout = new QHBoxLayout(this);
-    layout->addWidget(sampleArea, 1);
-    layout->addLayout(side);
-
-    connect(m_textMode, &QRadioButton::toggled, this, [this](bool on) { setPictureMode(!on); });
-    connect(m_chooseColour, &QPushButton::clicked, this, &WatermarkWindow::chooseColour);
-    connect(m_choosePicture, &QPushButton::clicked, this, &WatermarkWindow::choosePicture);
+    connect(m_ui->textMode, &QRadioButton::toggled, this, [this](bool on) { setPictureMode(!on); });
     // The checks answer the user's typing only; values set by the program (from setsy.txt or
     // the colour dialog) were warned about when they were typed.
-    connect(m_text, &QLineEdit::textEdited, this, &WatermarkWindow::checkText);
-    connect(m_fontSize, &QLineEdit::textEdited, this,
-            [this] { checkNumber(m_fontSize, 12, 72, u"请输入12至72之间的数字"_s); });
-    for (QLineEdit *field : {m_transparency, m_left, m_top}) {
+    connect(m_ui->text, &QLineEdit::textEdited, this, &WatermarkWindow::checkText);
+    connect(m_ui->fontSize, &QLineEdit::textEdited, this,
+            [this] { checkNumber(m_ui->fontSize, 12, 72, u"请输入12至72之间的数字"_s); });
+    for (QLineEdit *field : {m_ui->transparency, m_ui->left, m_ui->top}) {
         connect(field, &QLineEdit::textEdited, this,
                 [this, field] { checkNumber(field, 1, 100, u"请输入1至100之间的数字"_s); });
     }
-    for (QLineEdit *field : {m_red, m_green, m_blue})
+    for (QLineEdit *field : {m_ui->red, m_ui->green, m_ui->blue})
         connect(field, &QLineEdit::textChanged, this, &WatermarkWindow::updateSwatch);
 }
 
 Imaging::WatermarkSettings WatermarkWindow::settings() const
 {
     Imaging::WatermarkSettings result;
-    result.mode = m_pictureMode->isChecked() ? Imaging::WatermarkSettings::Mode::Picture
+    result.mode = m_ui->pictureMode->isChecked() ? Imaging::WatermarkSettings::Mode::Picture
                                              : Imaging::WatermarkSettings::Mode::Text;
-    result.text = m_text->text();
-    result.fontSize = m_fontSize->text();
-    result.transparency = m_transparency->text();
-    result.red = m_red->text();
-    result.green = m_green->text();
-    result.blue = m_blue->text();
-    result.left = m_left->text();
-    result.top = m_top->text();
-    result.picturePath = m_picturePath->text();
+    result.text = m_ui->text->text();
+    result.fontSize = m_ui->fontSize->text();
+    result.transparency = m_ui->transparency->text();
+    result.red = m_ui->red->text();
+    result.green = m_ui->green->text();
+    result.blue = m_ui->blue->text();
+    result.left = m_ui->left->text();
+    result.top = m_ui->top->text();
+    result.picturePath = m_ui->picturePath->text();
     return result;
 }
 
 void WatermarkWindow::setSettings(const Imaging::WatermarkSettings &settings)
 {
     const bool pictureMode = settings.mode == Imaging::WatermarkSettings::Mode::Picture;
-    (pictureMode ? m_pictureMode : m_textMode)->setChecked(true);
+    (pictureMode ? m_ui->pictureMode : m_ui->textMode)->setChecked(true);
     setPictureMode(pictureMode);
-    m_text->setText(settings.text);
-    m_fontSize->setText(settings.fontSize);
-    m_transparency->setText(settings.transparency);
-    m_red->setText(settings.red);
-    m_green->setText(settings.green);
-    m_blue->setText(settings.blue);
-    m_left->setText(settings.left);
-    m_top->setText(settings.top);
-    m_picturePath->setText(settings.picturePath);
+    m_ui->text->setText(settings.text);
+    m_ui->fontSize->setText(settings.fontSize);
+    m_ui->transparency->setText(settings.transparency);
+    m_ui->red->setText(settings.red);
+    m_ui->green->setText(settings.green);
+    m_ui->blue->setText(settings.blue);
+    m_ui->left->setText(settings.left);
+    m_ui->top->setText(settings.top);
+    m_ui->picturePath->setText(settings.picturePath);
     updateSwatch();
 }
 
@@ -233,26 +131,26 @@ QString WatermarkWindow::pictureFilter()
 
 void WatermarkWindow::setPictureMode(bool pictureMode)
 {
-    m_text->setEnabled(!pictureMode);
-    m_fontSize->setEnabled(!pictureMode);
-    m_chooseColour->setEnabled(!pictureMode);
-    m_picturePath->setEnabled(pictureMode);
-    m_choosePicture->setEnabled(pictureMode);
+    m_ui->text->setEnabled(!pictureMode);
+    m_ui->fontSize->setEnabled(!pictureMode);
+    m_ui->chooseColour->setEnabled(!pictureMode);
+    m_ui->picturePath->setEnabled(pictureMode);
+    m_ui->choosePicture->setEnabled(pictureMode);
 }
 
 void WatermarkWindow::checkText(const QString &typed)
 {
     if (typed.contains(u'#')) {
         // "#" separates the fields of setsy.txt, so it never stays in the text.
-        const int removedBeforeCursor = int(typed.left(m_text->cursorPosition()).count(u'#'));
-        const int cursor = m_text->cursorPosition() - removedBeforeCursor;
-        m_text->setText(QString(typed).remove(u'#'));
-        m_text->setCursorPosition(cursor);
+        const int removedBeforeCursor = int(typed.left(m_ui->text->cursorPosition()).count(u'#'));
+        const int cursor = m_ui->text->cursorPosition() - removedBeforeCursor;
+        m_ui->text->setText(QString(typed).remove(u'#'));
+        m_ui->text->setCursorPosition(cursor);
     }
-    if (m_text->text().size() > textLimit) {
+    if (m_ui->text->text().size() > textLimit) {
         m_prompter.inform(this, u"水印文字请在20个以内"_s);
-        m_text->clear();
-        m_text->setFocus();
+        m_ui->text->clear();
+        m_ui->text->setFocus();
     }
 }
 
@@ -266,27 +164,27 @@ void WatermarkWindow::checkNumber(QLineEdit *field, int lowest, int highest, con
 
 void WatermarkWindow::updateSwatch()
 {
-    QPalette palette = m_swatch->palette();
+    QPalette palette = m_ui->swatch->palette();
     palette.setColor(QPalette::Window, QColor(settings().colour()));
-    m_swatch->setPalette(palette);
+    m_ui->swatch->setPalette(palette);
 }
 
 void WatermarkWindow::showSample()
 {
-    m_sampleView->setPixmap(m_sample.isNull() ? QPixmap() : QPixmap::fromImage(m_sample));
+    m_ui->sampleView->setPixmap(m_sample.isNull() ? QPixmap() : QPixmap::fromImage(m_sample));
 }
 
 void WatermarkWindow::showWatermarkPicture()
 {
     if (m_picture.isNull()) {
-        m_pictureView->clear();
+        m_ui->pictureView->clear();
         return;
     }
     QPixmap pixmap = QPixmap::fromImage(m_picture);
     // Only the view is scaled; the watermark keeps its own size.
     if (pixmap.width() > pictureBoxSize.width() || pixmap.height() > pictureBoxSize.height())
         pixmap = pixmap.scaled(pictureBoxSize, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    m_pictureView->setPixmap(pixmap);
+    m_ui->pictureView->setPixmap(pixmap);
 }
 
 bool WatermarkWindow::loadWatermarkPicture(const QString &path)
@@ -304,9 +202,9 @@ void WatermarkWindow::chooseColour()
     const QColor chosen = m_colourChooser(this, QColor(settings().colour()));
     if (!chosen.isValid())
         return;
-    m_red->setText(QString::number(chosen.red()));
-    m_green->setText(QString::number(chosen.green()));
-    m_blue->setText(QString::number(chosen.blue()));
+    m_ui->red->setText(QString::number(chosen.red()));
+    m_ui->green->setText(QString::number(chosen.green()));
+    m_ui->blue->setText(QString::number(chosen.blue()));
     updateSwatch();
 }
 
@@ -316,8 +214,8 @@ void WatermarkWindow::choosePicture()
     const QString lower = chosen.toLower();
     if (!(lower.contains(u"jpg"_s) || lower.contains(u"gif"_s) || lower.contains(u"bmp"_s)))
         return;
-    m_picturePath->setText(chosen);
-    if (!m_pictureMode->isChecked() || !Imaging::hasWatermarkPictureExtension(chosen))
+    m_ui->picturePath->setText(chosen);
+    if (!m_ui->pictureMode->isChecked() || !Imaging::hasWatermarkPictureExtension(chosen))
         return;
     if (!loadWatermarkPicture(chosen))
         m_prompter.inform(this, u"无法读取图片："_s + chosen);

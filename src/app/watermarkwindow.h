@@ -7,11 +7,13 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 
-class QLabel;
 class QLineEdit;
-class QPushButton;
-class QRadioButton;
+
+namespace Ui {
+class WatermarkWindow;
+}
 
 namespace App {
 
@@ -32,6 +34,7 @@ public:
 
     WatermarkWindow(const QString &programDir, Prompter &prompter, QWidget *parent = nullptr);
     explicit WatermarkWindow(const QString &programDir, QWidget *parent = nullptr);
+    ~WatermarkWindow() override;
 
     // The settings as the fields stand, unsaved edits included.
     Imaging::WatermarkSettings settings() const;
@@ -55,7 +58,7 @@ public:
     void saveSettings();       // "保存设置"
 
 private:
-    void buildLayout();
+    void connectControls();
     void setPictureMode(bool pictureMode);
     void checkText(const QString &typed);
     void checkNumber(QLineEdit *field, int lowest, int highest, const QString &message);
@@ -64,6 +67,7 @@ private:
     void showWatermarkPicture();
     bool loadWatermarkPicture(const QString &path);
 
+    std::unique_ptr<Ui::WatermarkWindow> m_ui;
     QString m_programDir;
     Prompter &m_prompter;
     ColourChooser m_colourChooser;
@@ -71,23 +75,6 @@ private:
 
     QImage m_sample;
     QImage m_picture;
-
-    QRadioButton *m_textMode = nullptr;
-    QRadioButton *m_pictureMode = nullptr;
-    QLineEdit *m_text = nullptr;
-    QLineEdit *m_fontSize = nullptr;
-    QLineEdit *m_transparency = nullptr;
-    QLineEdit *m_red = nullptr;
-    QLineEdit *m_green = nullptr;
-    QLineEdit *m_blue = nullptr;
-    QLineEdit *m_left = nullptr;
-    QLineEdit *m_top = nullptr;
-    QLineEdit *m_picturePath = nullptr;
-    QLabel *m_swatch = nullptr;
-    QLabel *m_sampleView = nullptr;
-    QLabel *m_pictureView = nullptr;
-    QPushButton *m_chooseColour = nullptr;
-    QPushButton *m_choosePicture = nullptr;
 };
 
 } // namespace App

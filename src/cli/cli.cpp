@@ -4,6 +4,7 @@
 #include "core/collection.h"
 #include "core/config.h"
 #include "core/httpclient.h"
+#include "core/inputranges.h"
 #include "core/itemlist.h"
 #include "core/itemservice.h"
 #include "core/parampages.h"
@@ -36,7 +37,7 @@ const QString usage = uR"(usage:
                       [--program-dir DIR] [--config FILE] [--proxy URL]
                       [--rules] [--watermark] [--no-desc-pictures] [--strip-links]
                       [--seller NICK] [--price-percent P --price-decimals D] [--stock N]
-                      [--jobs N] [--report FILE.json]
+                      [--jobs N] [--report FILE.json] [--resume]
   quorvex-cli collect --mode single|shop|list --address URL --out FILE.txt
                       [--program-dir DIR] [--config FILE] [--proxy URL]
   quorvex-cli item    --code CODE --fields NAME,NAME,...
@@ -121,13 +122,13 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return NothingDone;
 
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
-    const Core::ItemDocument document = Core::ItemDocument::fetch(client, common.config, code);
+    QString problem;
+    const Core::ItemDocument document = Core::ItemDocument::fetch(client, common.config, code, &problem);
     const QString result = document.fields(fields);
     out << result << "\n";
     out.flush();
     if (document.isEmpty()) {
-        err << "quorvex-cli item: no answer from the item service at "
-            << Core::itemServiceAddress(common.config, code) << "\n";
+        err << "quorvex-cli item: " << problem << " (" << Core::itemServiceAddress(common.config, code) << ")\n";
         return Failures;
     }
     if (result == Core::blankFieldResult()) {
@@ -198,6 +199,7 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                              {u"unstampedPictures"_s, summary.unstampedPictures},
                              {u"fileFailures"_s, summary.fileFailures},
                              {u"duplicates"_s, summary.duplicates},
+                             {u"reusedPictures"_s, summary.reusedPictures},
                              {u"notes"_s, QJsonArray::fromStringList(summary.notes)},
                              {u"cancelled"_s, summary.cancelled},
                              {u"error"_s, summary.error},
@@ -228,6 +230,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
     parser.addOption({u"stock"_s, u"Set every quantity to N."_s, u"N"_s});
     parser.addOption({u"jobs"_s, u"Items in flight at once."_s, u"N"_s});
     parser.addOption({u"report"_s, u"Write a JSON report."_s, u"FILE"_s});
+    parser.addOption({u"resume"_s, u"Keep the pictures an earlier run left whole in the picture folder."_s});
     addCommonOptions(parser);
     if (!parse(parser, arguments, err))
         return NothingDone;
@@ -252,24 +255,18 @@ int runExport(const QStringList &arguments, QTextStream &err)
         return NothingDone;
     }
     // The window's checks, as refusals: a command line has nobody to warn.
-    if (parser.isSet(u"price-percent"_s)) {
-        const QString percent = parser.value(u"price-percent"_s);
-        const QString decimals = parser.value(u"price-decimals"_s);
-        if (!Core::isNumericWithin(percent, 1, 10000)) {
-            err << "quorvex-cli export: --price-percent takes a number from 1 to 10000, not " << percent << "\n";
-            return NothingDone;
-        }
-        bool whole = false;
-        const int places = Core::trimSpaces(decimals).toInt(&whole);
-        if (!whole || places < 0 || places > 5) {
-            err << "quorvex-cli export: --price-decimals takes a whole number from 0 to 5, not " << decimals << "\n";
-            return NothingDone;
-        }
-    }
-    if (parser.isSet(u"stock"_s) && !Core::isNumericWithin(parser.value(u"stock"_s), 0, 1e9)) {
-        err << "quorvex-cli export: --stock takes a number of at least 0, not " << parser.value(u"stock"_s) << "\n";
+    const auto refused = [&parser, &err](const QString &name, const Core::InputRange &range) {
+        if (!parser.isSet(name) || range.accepts(parser.value(name)))
+            return false;
+        err << "quorvex-cli export: --" << name << " takes a " << (range.wholeNumber ? "whole number" : "number")
+            << " from " << QString::number(range.lowest, 'g', 12) << " to " << QString::number(range.highest, 'g', 12)
+            << ", not " << parser.value(name) << "\n";
+        return true;
+    };
+    if (refused(u"price-percent"_s, Core::pricePercentOption())
+        || refused(u"price-decimals"_s, Core::priceDecimalsOption())
+        || refused(u"stock"_s, Core::stockValueOption()))
         return NothingDone;
-    }
     if (!readNumberOption(parser, u"jobs"_s, 1, Export::maxJobs, options.jobs, err))
         return NothingDone;
     Common common;
@@ -306,6 +303,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
         options.rules = Export::loadReplacementRules(common.programDir);
     options.useWatermark = parser.isSet(u"watermark"_s);
     options.skipDescriptionPictures = parser.isSet(u"no-desc-pictures"_s);
+    options.reusePictures = parser.isSet(u"resume"_s);
     options.stripLinks = parser.isSet(u"strip-links"_s);
     options.sellerName = parser.value(u"seller"_s);
     if (parser.isSet(u"price-percent"_s)) {
@@ -379,6 +377,8 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
     Core::Collector collector(client, common.config);
     collector.onProgress = [&err](const QString &text) { err << text << "\n"; err.flush(); };
+    // Ctrl+C or a termination request aborts the pages in flight; what was found is written.
+    const InterruptWatch interrupt([&collector] { collector.cancel(); });
     const Core::CollectOutcome outcome = collector.run(mode, parser.value(u"address"_s));
     if (!outcome.message.isEmpty()) {
         err << outcome.message << "\n";
@@ -400,8 +400,10 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     const QString warnings = outcome.warnings();
     if (!warnings.isEmpty())
         err << warnings << "\n";
+    if (outcome.cancelled)
+        err << u"已停止"_s << "\n";
     err << u"宝贝数:"_s << outcome.entries.size() << "\n";
-    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0;
+    const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0 || outcome.cancelled;
     return outcome.entries.isEmpty() || leftSomethingOut ? Failures : Success;
 }
 

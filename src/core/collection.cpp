@@ -8,7 +8,10 @@
 #include "parampages.h"
 #include "text.h"
 
+#include <QSemaphore>
+
 #include <cmath>
+#include <deque>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -179,31 +182,80 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
 
 QString timeBasedCsvName(const QDateTime &when)
 {
-    const QDate date = when.date();
-    const QTime time = when.time();
-    return QString::number(date.year()) + QString::number(date.month()) + QString::number(date.day())
-        + QString::number(time.hour()) + QString::number(time.minute()) + u".csv"_s;
+    return when.toString(u"yyyyMMddhhmm"_s) + u".csv"_s;
 }
 
-Collector::Collector(HttpClient &client, const Config &config) : m_client(client), m_config(config) {}
+Collector::Collector(HttpClient &client, const Config &config, const CancelToken &token)
+    : m_caller(client), m_token(token), m_client(client.withCancel(token)), m_config(config)
+{
+}
+
+void Collector::cancel()
+{
+    m_token.cancel();
+}
+
+void Collector::setPagesInFlight(int count)
+{
+    m_pagesInFlight = std::max(0, count);
+}
+
+bool Collector::stopRequested()
+{
+    if (m_token.isCancelled())
+        return true;
+    if ((m_cancelled && *m_cancelled) || m_caller.isCancelled()) {
+        m_token.cancel();  // the requests of this run carry only its own token
+        return true;
+    }
+    return false;
+}
+
+bool Collector::await(const QFuture<HttpResult> &reply, QSemaphore &arrived)
+{
+    while (!reply.isFinished()) {
+        if (stopRequested())
+            return false;
+        arrived.tryAcquire(1, 50);
+    }
+    return !stopRequested();
+}
+
+HttpResult Collector::fetch(const HttpRequest &request)
+{
+    const auto arrived = std::make_shared<QSemaphore>();
+    QFuture<HttpResult> reply = m_client.getAsync(request);
+    reply.then(QtFuture::Launch::Sync, [arrived](const QFuture<HttpResult> &) { arrived->release(); });
+    if (!await(reply, *arrived)) {
+        HttpResult stopped;
+        stopped.failure = HttpResult::Failure::Cancelled;
+        return stopped;
+    }
+    return reply.result();
+}
 
 QString Collector::resolveRedirects(const QString &address)
 {
     if (!address.startsWith(u"http://"_s))
         return {};
-    const HttpResult result = m_client.get({address, WaitMode::Long});
+    const HttpResult result = fetch({address, WaitMode::Long});
     return result.completed ? result.finalAddress : QString();
+}
+
+QString Collector::fetchPageAgain(const QString &address, const QString &text)
+{
+    if (!text.trimmed().isEmpty())
+        return text;
+    const QString resolved = resolveRedirects(address);
+    if (resolved.isEmpty())
+        return text;
+    return isFetchableAddress(resolved) ? ansiText(fetch({resolved, WaitMode::Long})) : QString();
 }
 
 QString Collector::fetchPage(const QString &address)
 {
-    QString text = HttpGetText(m_client, address, 1);
-    if (text.trimmed().isEmpty()) {
-        const QString resolved = resolveRedirects(address);
-        if (!resolved.isEmpty())
-            text = HttpGetText(m_client, resolved, 1);
-    }
-    return text;
+    const QString text = isFetchableAddress(address) ? ansiText(fetch({address, WaitMode::Long})) : QString();
+    return fetchPageAgain(address, text);
 }
 
 QString CollectOutcome::warnings() const
@@ -231,13 +283,15 @@ void Collector::add(CollectOutcome &outcome, const QString &entry)
 }
 
 void Collector::walkPages(const QString &pageTemplate, const QStringList &markers, int kind,
-                          CollectOutcome &outcome, const std::atomic_bool *cancelled)
+                          CollectOutcome &outcome)
 {
     const auto pageAddress = [&pageTemplate](int page) {
         QString address = pageTemplate;
         return address.replace(u"{p}"_s, QString::number(page));
     };
     const QString first = fetchPage(pageAddress(1));
+    if (stopRequested())
+        return;
     const qint64 claimed = first.isEmpty() ? 0
                                            : listingPageCount(CutAfterMarkers(first, markers.value(4),
                                                                               markers.value(5), markers.value(6)));
@@ -246,17 +300,55 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
         outcome.warning = u"店铺显示共"_s + QString::number(claimed) + u"页，只采集了前"_s
             + QString::number(maxListingPages) + u"页"_s;
     }
-    for (int page = 1; page <= pages; ++page) {
-        if (cancelled && *cancelled)
-            return;
-        // Page 1 is read again, as the count came from a page that may have changed since.
-        const QString text = fetchPage(pageAddress(page));
-        if (text.isEmpty()) {
-            ++outcome.failedPages;
-            continue;
+
+    // Pages are asked for ahead of the one being read; the network layer queues them for
+    // the host's connections. Page 1 is read again, as the count came from a page that
+    // may have changed since.
+    struct Pending
+    {
+        int page = 0;
+        bool sent = false;  // an address without "http://" is never fetched: an empty page
+        QFuture<HttpResult> reply;
+    };
+    const int ahead = m_pagesInFlight > 0 ? m_pagesInFlight : 2 * std::max(1, m_client.options().maxConnectionsPerHost);
+    const auto arrived = std::make_shared<QSemaphore>();
+    std::deque<Pending> inFlight;
+    int nextPage = 1;
+    const auto askAhead = [&] {
+        for (; nextPage <= pages && int(inFlight.size()) < ahead; ++nextPage) {
+            Pending pending;
+            pending.page = nextPage;
+            const QString address = pageAddress(nextPage);
+            pending.sent = isFetchableAddress(address);
+            if (pending.sent) {
+                pending.reply = m_client.getAsync({address, WaitMode::Long});
+                pending.reply.then(QtFuture::Launch::Sync,
+                                   [arrived](const QFuture<HttpResult> &) { arrived->release(); });
+            }
+            inFlight.push_back(std::move(pending));
         }
-        for (const QString &entry : listingEntries(text, markers, kind))
-            add(outcome, entry);
+    };
+    askAhead();
+    while (!inFlight.empty()) {
+        const Pending pending = std::move(inFlight.front());
+        inFlight.pop_front();
+        if (pending.sent && !await(pending.reply, *arrived))
+            return;
+        askAhead();
+        const QString text = fetchPageAgain(pageAddress(pending.page),
+                                            pending.sent ? ansiText(pending.reply.result()) : QString());
+        if (stopRequested())
+            return;
+        if (text.isEmpty())
+            ++outcome.failedPages;
+        else {
+            for (const QString &entry : listingEntries(text, markers, kind))
+                add(outcome, entry);
+        }
+        if (onProgress) {
+            onProgress(u"正在采集网址，共"_s + QString::number(pages) + u"页，已读取"_s
+                       + QString::number(pending.page) + u"页"_s);
+        }
     }
 }
 
@@ -282,10 +374,22 @@ CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const
     CollectOutcome outcome = checkAddress(m_config, mode, rawAddress);
     if (!outcome.message.isEmpty())
         return outcome;
+    m_cancelled = cancelled;
+    outcome = collect(mode, outcome);
+    m_cancelled = nullptr;
+    return outcome;
+}
+
+CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
+{
     const QString address = outcome.address;
 
     QStringList markers(paramPageInfo(ParamPage::UrlFind).slotCount);
     const bool markersRead = loadParamPage(m_client, m_config, ParamPage::UrlFind, markers);
+    if (stopRequested()) {
+        outcome.cancelled = true;
+        return outcome;
+    }
     // Without the page a shop walk finds nothing; say so rather than report an empty shop.
     if (!markersRead && mode != CollectMode::Single)
         outcome.warning = u"无法读取采集参数页 copy_fwz33.htm，找不到店铺的商品"_s;
@@ -312,7 +416,7 @@ CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const
         QString pageTemplate = markers.value(shop.kind == 1 ? 0 : 17);
         pageTemplate.replace(u"{qqid}"_s, shop.shopNumber);
         pageTemplate.replace(u"{lm}"_s, u"0000000000"_s);
-        walkPages(pageTemplate, markers, shop.kind, outcome, cancelled);
+        walkPages(pageTemplate, markers, shop.kind, outcome);
         break;
     }
     case CollectMode::List: {
@@ -325,9 +429,13 @@ CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const
         pageTemplate.replace(u"{qqid}"_s, list.shop.shopNumber);
         pageTemplate.replace(u"{lm}"_s, list.category);
         pageTemplate.replace(u"{key}"_s, list.key);
-        walkPages(pageTemplate, markers, list.shop.kind, outcome, cancelled);
+        walkPages(pageTemplate, markers, list.shop.kind, outcome);
         break;
     }
+    }
+    if (stopRequested()) {
+        outcome.cancelled = true;
+        return outcome;
     }
     outcome.finished = true;
     if (onProgress)

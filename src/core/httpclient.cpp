@@ -134,6 +134,8 @@ struct Job
     QTimer *timer = nullptr;  // made on the network thread, where it fires
     bool tooLarge = false;
     bool resendPending = false;  // the timer's next shot sends the request again
+    bool sent = false;           // the current attempt left the program
+    int unsentFailures = 0;      // attempts the manager failed before sending them
 };
 
 constexpr int brokenConnectionPauseMs = 50;
@@ -314,6 +316,7 @@ private:
     {
         ++job->attempt;
         job->tooLarge = false;
+        job->sent = false;
         QNetworkRequest request(QUrl(job->request.address, QUrl::TolerantMode));
         request.setMaximumRedirectsAllowed(m_options.maxRedirects);
         request.setAttribute(QNetworkRequest::Http2AllowedAttribute, false);
@@ -322,6 +325,7 @@ private:
         job->reply = m_manager->get(request);
         const qint64 limit = m_options.maxBytes(job->request.kind);
         connect(job->reply, &QNetworkReply::finished, this, [this, job] { onFinished(job); });
+        connect(job->reply, &QNetworkReply::requestSent, this, [job] { job->sent = true; });
         connect(job->reply, &QNetworkReply::downloadProgress, this, [job, limit](qint64 received, qint64 total) {
             if (job->reply && !job->tooLarge && (received > limit || total > limit)) {
                 job->tooLarge = true;
@@ -379,6 +383,12 @@ private:
             && result.failure != HttpResult::Failure::TooLarge && result.failure != HttpResult::Failure::Cancelled;
         // A connection that closed before any answer says nothing about the request:
         // a kept-alive connection the server dropped, or a neighbour's reset. Once more.
+        // A request the manager failed before it ever left (it gave it a connection that had
+        // just died) was never asked at all: that try doesn't count.
+        if (result.failure == HttpResult::Failure::Closed && !job->sent && job->unsentFailures < 3) {
+            ++job->unsentFailures;
+            --job->attempt;
+        }
         if (result.failure == HttpResult::Failure::Closed && job->attempt < 2) {
             qCInfo(lcNet) << "connection closed before an answer, asking again:" << job->request.address;
             job->resendPending = true;
@@ -530,6 +540,11 @@ QByteArray fetchTextBody(HttpClient &client, const QString &address, int mode)
 }
 
 } // namespace
+
+QString ansiText(const HttpResult &result)
+{
+    return result.completed && !result.body.isEmpty() ? decodeAnsi(result.body) : QString();
+}
 
 QString HttpGetText(HttpClient &client, const QString &address, int mode)
 {

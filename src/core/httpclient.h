@@ -125,6 +125,10 @@ private:
 // True when a fetch may be attempted: not blank and holding "http://" somewhere.
 bool isFetchableAddress(const QString &address);
 
+// What a text fetch reads from a reply: the body of a complete reply decoded in the ANSI
+// code page (GBK), whatever its status; the empty text for every failure.
+QString ansiText(const HttpResult &result);
+
 // GET decoded in the ANSI code page (GBK); the empty text for every failure.
 // The status is not looked at: an error page comes back as its text.
 QString HttpGetText(HttpClient &client, const QString &address, int mode);

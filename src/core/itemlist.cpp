@@ -65,22 +65,30 @@ QString itemNameFromEntry(const QString &entry)
     return nameAt >= 0 ? entry.mid(nameAt + 1) : QString();
 }
 
-void lookUpItemEntries(HttpClient &client, const Config &config, const QStringList &addresses,
-                       const std::function<void(const QString &entry)> &onEntry, const std::atomic_bool *cancelled)
+void lookUpEntryNames(HttpClient &client, const Config &config, const QStringList &entries,
+                      const std::function<void(const QString &entry)> &onEntry, const std::atomic_bool *cancelled)
 {
     constexpr qsizetype lookahead = 8;
-    QList<QFuture<HttpResult>> lookups;
+    const auto needsLookup = [&entries](qsizetype i) {
+        return itemNameFromEntry(entries.at(i)).isEmpty() && isItemCode(itemCodeFromEntry(entries.at(i)));
+    };
+    QList<QFuture<HttpResult>> lookups(entries.size());
     qsizetype asked = 0;
-    for (qsizetype i = 0; i < addresses.size() && !(cancelled && *cancelled); ++i) {
-        while (asked < addresses.size() && asked < i + lookahead) {
-            const QString code = itemCodeFromAddress(addresses.at(asked++));
-            lookups.append(client.getAsync({itemServiceAddress(config, code), WaitMode::Long}));
+    for (qsizetype i = 0; i < entries.size() && !(cancelled && *cancelled); ++i) {
+        for (; asked < entries.size() && asked < i + lookahead; ++asked) {
+            if (needsLookup(asked)) {
+                const QString address = itemServiceAddress(config, itemCodeFromEntry(entries.at(asked)));
+                lookups[asked] = client.getAsync({address, WaitMode::Long});
+            }
+        }
+        if (!needsLookup(i)) {
+            onEntry(entries.at(i));
+            continue;
         }
         const HttpResult result = lookups[i].result();
         lookups[i] = {};
         const ItemDocument document(result.completed ? decodeAnsi(result.body) : QString());
-        onEntry(makeItemEntry(trimSpaces(itemCodeFromAddress(addresses.at(i))),
-                              DecodeHtmlEntities(document.field(u"itemName"_s))));
+        onEntry(makeItemEntry(itemCodeFromEntry(entries.at(i)), DecodeHtmlEntities(document.field(u"itemName"_s))));
     }
 }
 
@@ -146,32 +154,44 @@ QString decodeTextFile(const QByteArray &bytes)
     return decodeAnsi(bytes);
 }
 
-QStringList readItemListFile(const QByteArray &bytes, int *dropped)
+QStringList readItemListFile(const QByteArray &bytes, int *dropped, int *ignoredLines)
 {
     const QString text = decodeTextFile(bytes);
     QStringList entries;
     int past = 0;
+    int otherLines = 0;          // not blank, not an entry
+    int linesWithoutAddress = 0; // of those, the ones without an address field
     // Lines end in CR LF, LF or CR alike; the text is walked once, never copied whole.
     qsizetype begin = 0;
     while (begin <= text.size()) {
         qsizetype end = begin;
         while (end < text.size() && text.at(end) != u'\r' && text.at(end) != u'\n')
             ++end;
-        const QString trimmed = trimSpaces(text.mid(begin, end - begin));
+        const QString line = text.mid(begin, end - begin);
+        const QString trimmed = trimSpaces(line);
         begin = end + 1;
-        if (!trimmed.startsWith(u"网址ID:"_s))
+        if (!trimmed.startsWith(u"网址ID:"_s)) {
+            if (!line.trimmed().isEmpty()) {
+                ++otherLines;
+                if (ignoredLines && readItemAddresses(line).isEmpty())
+                    ++linesWithoutAddress;
+            }
             continue;
+        }
         if (entries.size() < maxImportedAddresses)
             entries << trimmed;
         else
             ++past;
     }
-    if (entries.isEmpty()) {
+    const bool entryFile = !entries.isEmpty();
+    if (!entryFile) {
         for (const QString &address : readItemAddresses(text, &past))
             entries << makeItemEntry(trimSpaces(itemCodeFromAddress(address)), QString());
     }
     if (dropped)
         *dropped = past;
+    if (ignoredLines)
+        *ignoredLines = entryFile ? otherLines : linesWithoutAddress;
     return entries;
 }
 
@@ -188,7 +208,7 @@ ItemListFile loadItemListFile(const QString &path)
             + QString::number(maxListFileBytes / (1024 * 1024)) + u" MB："_s + QDir::toNativeSeparators(path);
         return list;
     }
-    list.entries = readItemListFile(file.readAll(), &list.dropped);
+    list.entries = readItemListFile(file.readAll(), &list.dropped, &list.ignoredLines);
     return list;
 }
 

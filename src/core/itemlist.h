@@ -45,26 +45,29 @@ QString decodeTextFile(const QByteArray &bytes);
 // The entries of a list file: lines that are item list entries are taken as they
 // stand; otherwise the file is read as an item address file, each address becoming
 // an entry without a name. At most maxImportedAddresses entries either way; the rest are
-// counted in dropped.
-QStringList readItemListFile(const QByteArray &bytes, int *dropped = nullptr);
+// counted in dropped. ignoredLines counts the lines, not blank, that gave nothing: in a
+// file of entries every other line, in an address file the lines without an address.
+QStringList readItemListFile(const QByteArray &bytes, int *dropped = nullptr, int *ignoredLines = nullptr);
 
 struct ItemListFile
 {
     QStringList entries;
-    int dropped = 0;  // entries past the cap
-    QString error;    // why the file was not read; empty when it was
+    int dropped = 0;       // entries past the cap
+    int ignoredLines = 0;  // lines that gave no entry
+    QString error;         // why the file was not read; empty when it was
 };
 // Reads a list file from disk with readItemListFile, refusing one that can't be opened
 // or is larger than maxListFileBytes before reading it.
 ItemListFile loadItemListFile(const QString &path);
 // What a list cut to the cap says about it, or empty when nothing was dropped.
 QString droppedEntriesWarning(int dropped);
-// The entries of imported addresses: each item's name is asked of the item service (a few
-// at a time), and the entries are handed on in file order. A failed lookup gives an entry
-// with an empty name. Stops early when cancelled is set.
-void lookUpItemEntries(HttpClient &client, const Config &config, const QStringList &addresses,
-                       const std::function<void(const QString &entry)> &onEntry,
-                       const std::atomic_bool *cancelled = nullptr);
+// The entries of a list with their names: an entry without one (an imported address) gets
+// its item's name from the item service (a few at a time), the others stand as they are;
+// the entries are handed on in list order. A failed lookup, or a code that can't be an
+// item code, leaves the name empty. Stops early when cancelled is set.
+void lookUpEntryNames(HttpClient &client, const Config &config, const QStringList &entries,
+                      const std::function<void(const QString &entry)> &onEntry,
+                      const std::atomic_bool *cancelled = nullptr);
 
 // The address file of a list of codes: GBK, one address per line, CR LF after each.
 QByteArray writeItemAddresses(const Config &config, const QStringList &itemCodes);

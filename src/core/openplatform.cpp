@@ -2,6 +2,7 @@
 
 #include "httpclient.h"
 #include "itemservice.h"
+#include "parameterslots.h"
 #include "text.h"
 
 #include <optional>
@@ -12,7 +13,9 @@ namespace Core {
 
 OpenPlatformParams OpenPlatformParams::fromSlots(const QStringList &table)
 {
-    return {table.value(0), table.value(1), table.value(2), table.value(3), table.value(4), table.value(5)};
+    return {table.value(MainSlot::gateway),    table.value(MainSlot::appSecret),
+            table.value(MainSlot::appKey),     table.value(MainSlot::signMethod),
+            table.value(MainSlot::apiVersion), table.value(MainSlot::replyFormat)};
 }
 
 QList<QueryParameter> itemGetParameters(const OpenPlatformParams &params, const QString &numIid,

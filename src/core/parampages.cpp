@@ -1,6 +1,8 @@
 #include "parampages.h"
 
 #include "config.h"
+#include "logging.h"
+#include "parameterslots.h"
 #include "text.h"
 
 #include <algorithm>
@@ -13,15 +15,15 @@ ParamPageInfo paramPageInfo(ParamPage page)
 {
     switch (page) {
     case ParamPage::Main:
-        return {u"copy36.htm"_s, {}, u"店铺复制"_s, true, WaitMode::Short, 43};
+        return {u"copy36.htm"_s, {}, u"店铺复制"_s, true, WaitMode::Short, MainSlot::count};
     case ParamPage::App:
-        return {u"copy_app35.htm"_s, {}, u"app"_s, false, WaitMode::Short, 21};
+        return {u"copy_app35.htm"_s, {}, u"app"_s, false, WaitMode::Short, applicationSlotCount};
     case ParamPage::UrlFind:
-        return {u"copy_fwz33.htm"_s, {}, u"找网址参数"_s, false, WaitMode::Long, 51};
+        return {u"copy_fwz33.htm"_s, {}, u"找网址参数"_s, false, WaitMode::Long, pageSlotCount};
     case ParamPage::Stock:
-        return {u"ks_set.htm"_s, u"?21212"_s, u"找库存参数"_s, true, WaitMode::Short, 51};
+        return {u"ks_set.htm"_s, u"?21212"_s, u"找库存参数"_s, true, WaitMode::Short, pageSlotCount};
     case ParamPage::FirstItem:
-        return {u"f_1sp.htm"_s, {}, u"找首个商品"_s, false, WaitMode::Long, 51};
+        return {u"f_1sp.htm"_s, {}, u"找首个商品"_s, false, WaitMode::Long, pageSlotCount};
     }
     Q_UNREACHABLE();
     return {};
@@ -67,8 +69,11 @@ bool loadParamPage(HttpClient &client, const Config &config, ParamPage page, QSt
 {
     const ParamPageInfo info = paramPageInfo(page);
     const QString text = fetchParamPageText(client, config, page);
-    if (!text.contains(info.checkText))
+    if (!text.contains(info.checkText)) {
+        qCInfo(lcNet).noquote() << "parameter page" << info.fileName << "not read: no" << info.checkText
+                                << "in the reply of either host";
         return false;
+    }
     readParamPairs(text, table, info.slotCount);
     return true;
 }

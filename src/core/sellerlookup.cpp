@@ -66,9 +66,15 @@ SellerCategorySelection selectSellerCategories(const QList<SellerCategory> &cate
 
 SellerLookupJob::SellerLookupJob(HttpClient &client, const Config &config, QStringList parameterSlots,
                                  QString nickText, QObject *parent)
-    : QObject(parent), m_client(client), m_config(config), m_slots(std::move(parameterSlots)),
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(config), m_slots(std::move(parameterSlots)),
       m_nickText(std::move(nickText))
 {
+}
+
+void SellerLookupJob::cancel()
+{
+    m_cancelled = true;
+    m_cancel.cancel();
 }
 
 bool SellerLookupJob::stopHere(SellerLookupResult &result) const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "config.h"
+#include "httpclient.h"
 #include "openplatform.h"
 
 #include <QList>
@@ -11,8 +12,6 @@
 #include <atomic>
 
 namespace Core {
-
-class HttpClient;
 
 // The message for a refused nick.
 QString sellerNickRefusedMessage();
@@ -77,8 +76,9 @@ public:
 
     // Blocks until the lookup is done; emits finished() with the same result.
     SellerLookupResult run();
-    // Skips the calls not yet made; the result says cancelled.
-    void cancel() { m_cancelled = true; }
+    // From any thread: aborts the request in flight and skips the calls not yet made; the
+    // result says cancelled.
+    void cancel();
 
 signals:
     // A call that came back empty, and why.
@@ -89,7 +89,8 @@ private:
     bool stopHere(SellerLookupResult &result) const;
     void note(SellerLookupResult &result, const QString &problem);
 
-    HttpClient &m_client;
+    CancelToken m_cancel;
+    HttpClient m_client; // carries m_cancel
     const Config m_config;
     const QStringList m_slots;
     const QString m_nickText;

@@ -8,9 +8,11 @@
 #include "core/itemlist.h"
 #include "core/itemservice.h"
 #include "core/logging.h"
+#include "core/parameterslots.h"
 #include "core/parampages.h"
 #include "core/stocklist.h"
 #include "core/text.h"
+#include "imaging/pictureinfo.h"
 #include "imaging/watermarker.h"
 
 #include <QDir>
@@ -78,6 +80,8 @@ QString ExportSummary::text() const
         text += u"，"_s + QString::number(fileFailures) + u"个文件写入失败"_s;
     if (duplicates > 0)
         text += u"，"_s + QString::number(duplicates) + u"个重复商品只导出一次"_s;
+    if (reusedPictures > 0)
+        text += u"，"_s + QString::number(reusedPictures) + u"张图片使用了已下载的文件"_s;
     if (cancelled) {
         const int reached = written + recordFailures;
         const int unique = itemCount - duplicates;
@@ -232,6 +236,7 @@ struct ExportJob::PendingPicture
     QString target;
     bool description = false;
     bool requested = false;
+    bool reused = false;  // an earlier run's file stands for the download
     QFuture<Core::HttpResult> reply;
     bool handled = false;
 };
@@ -277,6 +282,22 @@ ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture, 
     }
     outcome.type = target.type;
     outcome.path = target.path;
+    return outcome;
+}
+
+ExportJob::StoredOutcome ExportJob::reusablePicture(const PendingPicture &picture, const QString &folder) const
+{
+    StoredOutcome outcome;
+    const StoredPicture onDisk =
+        findCompletePicture(picture.target, m_client.options().maxBytes(Core::BodyKind::Picture));
+    if (onDisk.type.isEmpty() || !Core::isPathInside(folder, onDisk.path))
+        return outcome;
+    outcome.type = onDisk.type;
+    outcome.path = onDisk.path;
+    // Only what this run fetched is stamped, so no picture is stamped twice. The file is
+    // reported as a fresh run would: unstamped when the size guard would turn it away.
+    if (picture.description && m_watermarker)
+        outcome.unstamped = Imaging::TooLargeForWatermark(onDisk.path);
     return outcome;
 }
 
@@ -331,7 +352,8 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
                                              m_options.useRules ? &m_options.rules : nullptr);
     const QStringList descriptionUrls = m_options.skipDescriptionPictures
         ? QStringList()
-        : extractDescriptionPictures(description, m_slots.mid(28, 6));
+        : extractDescriptionPictures(description, m_slots.mid(Core::MainSlot::descriptionPictureMarkers,
+                                                              Core::MainSlot::descriptionPictureMarkerCount));
 
     // Every picture of the item is asked for at once; the network layer keeps to the
     // connection limit per host.
@@ -340,18 +362,31 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         const QString digest = Core::Md5HexLower(url);
         const QString name = m_options.type == OutputType::Paipai ? QString(u'{' + digest + u"}.jpg"_s)
                                                                   : QString(digest + u".tbi"_s);
-        pictures.append({url, Core::programFilePath(folder, name), false, false, {}, false});
+        pictures.append({url, Core::programFilePath(folder, name), false, false, false, {}, false});
     }
     if (!descriptionUrls.isEmpty() && !QDir().mkpath(itemFolder))
         report.problems << u"无法创建文件夹 "_s + QDir::toNativeSeparators(itemFolder);
-    for (const QString &url : descriptionUrls)
-        pictures.append({url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, {}, false});
-    for (PendingPicture &picture : pictures) {
-        if (Core::trimSpaces(picture.url).startsWith(u"http://"_s)) {
-            picture.requested = true;
-            picture.reply = m_client.getAsync({requestAddressOfPicture(Core::trimSpaces(picture.url)),
-                                               Core::WaitMode::Long, Core::BodyKind::Picture});
+    for (const QString &url : descriptionUrls) {
+        pictures.append(
+            {url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, false, {}, false});
+    }
+    const int total = int(pictures.size());
+    QList<StoredOutcome> stored(total);
+    for (int j = 0; j < total; ++j) {
+        PendingPicture &picture = pictures[j];
+        if (!Core::trimSpaces(picture.url).startsWith(u"http://"_s))
+            continue;
+        if (m_options.reusePictures) {
+            stored[j] = reusablePicture(picture, folder);
+            if (!stored[j].type.isEmpty()) {
+                picture.reused = true;
+                ++report.reusedPictures;
+                continue;
+            }
         }
+        picture.requested = true;
+        picture.reply = m_client.getAsync({requestAddressOfPicture(Core::trimSpaces(picture.url)),
+                                           Core::WaitMode::Long, Core::BodyKind::Picture});
     }
 
     // The stock page is read while the pictures arrive.
@@ -359,7 +394,6 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
 
     // Pictures are stored in the order they arrive, each as soon as it is there: a slow
     // first picture never keeps the bodies of the others waiting in memory.
-    const int total = int(pictures.size());
     auto arrivals = std::make_shared<QSemaphore>();
     int awaited = 0;
     for (PendingPicture &picture : pictures) {
@@ -368,7 +402,6 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
             picture.reply.then(QtFuture::Launch::Sync, [arrivals](const Core::HttpResult &) { arrivals->release(); });
         }
     }
-    QList<StoredOutcome> stored(total);
     for (int done = 0; done < awaited; ++done) {
         // Only the item the writer waits for speaks, so the texts follow the list order.
         if (index == m_writing) {
@@ -392,7 +425,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     for (int j = 0; j < total; ++j) {
         const PendingPicture &picture = pictures.at(j);
         const StoredOutcome &outcomeOfPicture = stored.at(j);
-        if (picture.requested) {
+        if (picture.requested || picture.reused) {
             if (outcomeOfPicture.type.isEmpty()) {
                 report.failedPictures << picture.url;
                 report.failedPictureReasons << outcomeOfPicture.reason;
@@ -464,16 +497,20 @@ ExportSummary ExportJob::run()
         return summary;
     }
     summary.started = true;
-    QDir().mkpath(m_paths.pictureFolder);
+    // Without the folder every picture and file of the run fails, each reported with its item.
+    if (!QDir().mkpath(m_paths.pictureFolder))
+        qCInfo(lcExport).noquote() << "cannot create the picture folder"
+                                   << QDir::toNativeSeparators(m_paths.pictureFolder);
     QStringEncoder utf16(QStringConverter::Utf16LE);
     csv.write("\xFF\xFE");
     emit progress(u"开始下载商品内容..."_s);
 
     m_slots = m_options.parameterSlots;
     Core::loadParamPage(m_client, m_config, Core::ParamPage::Main, m_slots);
-    while (m_slots.size() < 43)
+    while (m_slots.size() < Core::MainSlot::count)
         m_slots.append(QString());
-    const QStringList markers = m_slots.mid(28, 6);
+    const QStringList markers =
+        m_slots.mid(Core::MainSlot::descriptionPictureMarkers, Core::MainSlot::descriptionPictureMarkerCount);
     if (!m_options.skipDescriptionPictures
         && std::all_of(markers.cbegin(), markers.cend(), [](const QString &m) { return m.isEmpty(); })) {
         summary.notes << u"无法读取参数页 copy36.htm：描述图片的标记为空，描述图片未下载"_s;
@@ -619,7 +656,10 @@ ExportSummary ExportJob::run()
             summary.failedItemCodes << outcome.report.code;
         summary.pictureFailures += int(outcome.report.failedPictures.size());
         summary.unstampedPictures += int(outcome.report.unstampedPictures.size());
+        summary.reusedPictures += outcome.report.reusedPictures;
         summary.fileFailures += int(outcome.report.problems.size());
+        for (const QString &problem : std::as_const(outcome.report.problems))
+            qCInfo(lcExport).noquote() << "item" << outcome.report.code << problem;
         if (!outcome.report.problems.isEmpty() && !summary.failedItemCodes.contains(outcome.report.code))
             summary.failedItemCodes << outcome.report.code;
         reports[i] = outcome.report;
@@ -632,6 +672,8 @@ ExportSummary ExportJob::run()
     m_watermarker = nullptr;
 
     summary.cancelled = reached < count;
+    for (const QString &note : std::as_const(summary.notes))
+        qCInfo(lcExport).noquote() << note;
     summary.items = reports;
     if (summary.written == 0) {
         // Nothing to list: a file of a header alone would replace a good one.

@@ -44,6 +44,9 @@ struct ExportOptions
     std::optional<Imaging::WatermarkSettings> watermarkSettings;
     QImage watermarkPicture;
     bool skipDescriptionPictures = false;
+    // "跳过已下载的图片" / --resume: a picture whose file an earlier run left whole in the
+    // picture folder is taken as it is instead of being fetched (and never stamped again).
+    bool reusePictures = false;
     bool stripLinks = false;
     QString sellerName;
     Core::Adjustments adjustments;
@@ -79,6 +82,7 @@ struct ItemReport
     QStringList failedPictureReasons;  // why each of failedPictures failed, in the same order
     QStringList unstampedPictures;  // kept without watermark: too large, or not loadable
     QStringList problems;           // files that could not be written
+    int reusedPictures = 0;         // taken from the picture folder instead of fetched
 };
 
 struct ExportSummary
@@ -93,6 +97,7 @@ struct ExportSummary
     int unstampedPictures = 0;
     int fileFailures = 0;      // pictures, description or stock files that could not be written
     int duplicates = 0;        // later places of a code the list already had
+    int reusedPictures = 0;    // pictures an earlier run left whole, not fetched again
     bool cancelled = false;
     QStringList notes;         // what went wrong for the whole run, such as an unusable watermark
     QStringList failedItemCodes;
@@ -151,6 +156,7 @@ private:
     Outcome processItem(int index, const QString &entry);
     StoredOutcome storePicture(const PendingPicture &picture, const Core::HttpResult &result,
                                const QString &folder) const;
+    StoredOutcome reusablePicture(const PendingPicture &picture, const QString &folder) const;
 
     Core::CancelToken m_cancelToken;
     Core::HttpClient m_client;  // carries m_cancelToken on every request

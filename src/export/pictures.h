@@ -13,6 +13,11 @@ QString detectPictureType(const QByteArray &bytes);
 // the first bytes of a picture followed by garbage are not a picture.
 bool hasReadablePictureHeader(const QByteArray &bytes);
 
+// True when the bytes are a whole picture: its file structure runs to its end marker
+// (a picture cut short is not, though image readers show it with its lower part grey) and
+// an image reader decodes all of it.
+bool isCompletePicture(const QByteArray &bytes);
+
 // Targets ending in ".tbi", ".exe" or ".rar" keep their name whatever the type; ".exe" and
 // ".rar" store any body, ".tbi" only a picture.
 bool isFixedNameTarget(const QString &targetPath);
@@ -32,6 +37,12 @@ struct StoredPicture
     QString path;
 };
 StoredPicture decideStoredPicture(const QString &targetPath, const QByteArray &body);
+
+// A picture an earlier run stored for the target, when it is whole: for a ".tbi" target
+// the file itself; otherwise the target with each type's extension in turn, the type taken
+// from the name (a stamped picture's content is JPEG whatever its name says). Files larger
+// than maxBytes are not read. Empty when there is none to use.
+StoredPicture findCompletePicture(const QString &targetPath, qint64 maxBytes);
 
 // Writes bytes to a temporary file beside the path and renames it over the path,
 // so a reader never sees half a file. Returns false (with the reason) on failure.

@@ -22,6 +22,7 @@ private slots:
     void listingWithoutStartMarker();
     void listingFullOfStartMarkers();
     void listingNamesAreCut();
+    void csvName_data();
     void csvName();
     void modes();
     void singleItemCodes_data();
@@ -163,10 +164,22 @@ void TestCollection::listingNamesAreCut()
              QStringList{u"网址ID:AAA："_s + QString(255, u'长')});
 }
 
+void TestCollection::csvName_data()
+{
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("single digits padded") << QDateTime(QDate(2026, 3, 5), QTime(9, 7)) << u"202603050907.csv"_s;
+    QTest::newRow("two digits each") << QDateTime(QDate(2026, 12, 25), QTime(23, 59)) << u"202612252359.csv"_s;
+    QTest::newRow("1:25") << QDateTime(QDate(2026, 1, 2), QTime(1, 25)) << u"202601020125.csv"_s;
+    QTest::newRow("12:05") << QDateTime(QDate(2026, 1, 2), QTime(12, 5)) << u"202601021205.csv"_s;
+    QTest::newRow("seconds ignored") << QDateTime(QDate(2026, 1, 2), QTime(0, 0, 59)) << u"202601020000.csv"_s;
+}
+
 void TestCollection::csvName()
 {
-    QCOMPARE(timeBasedCsvName(QDateTime(QDate(2026, 3, 5), QTime(9, 7))), u"20263597.csv"_s);
-    QCOMPARE(timeBasedCsvName(QDateTime(QDate(2026, 12, 25), QTime(23, 59))), u"202612252359.csv"_s);
+    QFETCH(QDateTime, when);
+    QFETCH(QString, name);
+    QCOMPARE(timeBasedCsvName(when), name);
 }
 
 void TestCollection::modes()

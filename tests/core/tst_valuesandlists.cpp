@@ -1,5 +1,7 @@
 #include "core/config.h"
 #include "core/decimal.h"
+#include "core/importjob.h"
+#include "core/inputranges.h"
 #include "core/itemlist.h"
 #include "core/text.h"
 
@@ -21,6 +23,11 @@ private slots:
     void itemCodes_data();
     void itemCodes();
     void addressFile();
+    void ignoredLines_data();
+    void ignoredLines();
+    void importOutcomeText();
+    void inputRanges_data();
+    void inputRanges();
     void listCaps_data();
     void listCaps();
     void oversizedListFileIsRefused();
@@ -174,6 +181,84 @@ void TestValuesAndLists::oversizedListFileIsRefused()
     QVERIFY(list.error.contains(u"太大"_s));
     QVERIFY(list.entries.isEmpty());
     QVERIFY(!loadItemListFile(dir.filePath(u"missing.txt"_s)).error.isEmpty());
+}
+
+void TestValuesAndLists::ignoredLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("entries");
+    QTest::addColumn<int>("ignoredLines");
+    QTest::newRow("address file") << QByteArray("http://a.paipai.com/A1, http://a.paipai.com/A2\r\nnote\r\n\r\n") << 2
+                                  << 1;
+    QTest::newRow("a line with an address among other fields") << QByteArray("note, http://a.paipai.com/A1\n") << 1
+                                                                << 0;
+    // In a file of entries every other line is ignored, addresses included.
+    QTest::newRow("entries") << (u"网址ID:C1：杯子\nhttp://a.paipai.com/A1\n备注\n 网址ID:C2：\n"_s).toUtf8() << 2 << 2;
+    QTest::newRow("blank lines are not ignored lines") << QByteArray("\r\n  \n\t\n") << 0 << 0;
+    QTest::newRow("nothing usable") << QByteArray("hello\nworld") << 0 << 2;
+}
+
+void TestValuesAndLists::ignoredLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, entries);
+    QFETCH(int, ignoredLines);
+    int ignored = -1;
+    QCOMPARE(readItemListFile(bytes, nullptr, &ignored).size(), entries);
+    QCOMPARE(ignored, ignoredLines);
+}
+
+void TestValuesAndLists::importOutcomeText()
+{
+    ImportOutcome outcome;
+    outcome.total = 3;
+    outcome.imported = 3;
+    outcome.ignoredLines = 2;
+    QCOMPARE(outcome.text(), u"导入完成，共读取3个网址，忽略2行"_s);
+    outcome.dropped = 5;
+    QCOMPARE(outcome.text(), u"导入完成，共读取3个网址，忽略2行；"_s + droppedEntriesWarning(5));
+    outcome.cancelled = true;
+    outcome.imported = 1;
+    QCOMPARE(outcome.text(), u"导入已停止，已导入1/3个网址"_s);
+    outcome.error = u"无法读取列表文件 x"_s;
+    QCOMPARE(outcome.text(), outcome.error);
+}
+
+void TestValuesAndLists::inputRanges_data()
+{
+    QTest::addColumn<QString>("range");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("percent 1") << u"percent"_s << u"1"_s << true;
+    QTest::newRow("percent 10000") << u"percent"_s << u"10000"_s << true;
+    QTest::newRow("percent 0") << u"percent"_s << u"0"_s << false;
+    QTest::newRow("percent 10001") << u"percent"_s << u"10001"_s << false;
+    QTest::newRow("percent 99.5") << u"percent"_s << u"99.5"_s << true;
+    QTest::newRow("percent text") << u"percent"_s << u"abc"_s << false;
+    QTest::newRow("window decimals 0") << u"decimals"_s << u"0"_s << false;
+    QTest::newRow("window decimals 5") << u"decimals"_s << u"5"_s << true;
+    QTest::newRow("window decimals 6") << u"decimals"_s << u"6"_s << false;
+    QTest::newRow("window stock -5") << u"stock"_s << u"-5"_s << true;
+    QTest::newRow("window stock text") << u"stock"_s << u"x"_s << false;
+    QTest::newRow("option decimals 0") << u"decimals option"_s << u"0"_s << true;
+    QTest::newRow("option decimals 2.5") << u"decimals option"_s << u"2.5"_s << false;
+    QTest::newRow("option decimals 9") << u"decimals option"_s << u"9"_s << false;
+    QTest::newRow("option stock 0") << u"stock option"_s << u"0"_s << true;
+    QTest::newRow("option stock -5") << u"stock option"_s << u"-5"_s << false;
+}
+
+void TestValuesAndLists::inputRanges()
+{
+    QFETCH(QString, range);
+    QFETCH(QString, text);
+    QFETCH(bool, accepted);
+    const QHash<QString, InputRange> ranges{{u"percent"_s, pricePercentInput()},
+                                            {u"decimals"_s, priceDecimalsInput()},
+                                            {u"stock"_s, stockValueInput()},
+                                            {u"decimals option"_s, priceDecimalsOption()},
+                                            {u"stock option"_s, stockValueOption()}};
+    QCOMPARE(ranges.value(range).accepts(text), accepted);
+    QVERIFY(!ranges.value(range).message.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestValuesAndLists)

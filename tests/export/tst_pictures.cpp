@@ -3,9 +3,17 @@
 #include "export/pictures.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
+#include <QImageWriter>
 #include <QTemporaryDir>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
+#endif
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Export;
@@ -17,7 +25,8 @@ QByteArray encodedPicture(const char *format)
 {
     if (qstrcmp(format, "GIF") == 0) {
         return QByteArray("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00"
-                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02D\x01\x00;",
+                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02"  // "\x02D" would be one byte
+                          "D\x01\x00;",
                           43);
     }
     QImage image(8, 6, QImage::Format_RGB32);
@@ -27,6 +36,29 @@ QByteArray encodedPicture(const char *format)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+// A picture with detail, so its data runs over many bytes; JPEG also progressive.
+QByteArray detailedPicture(const char *format, bool progressive = false)
+{
+    QImage image(64, 48, QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x)
+            image.setPixel(x, y, qRgb(x * 4, (x ^ y) * 5, y * 5));
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setProgressiveScanWrite(progressive);
+    writer.write(image);
+    return bytes;
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
 } // namespace
@@ -40,9 +72,15 @@ private slots:
     void pictureType();
     void storedName_data();
     void storedName();
+    void completePictures_data();
+    void completePictures();
+    void picturesOnDisk_data();
+    void picturesOnDisk();
     void descriptionPictures_data();
     void descriptionPictures();
     void utf8File();
+    void atomicWrite_data();
+    void atomicWrite();
     void processing_data();
     void processing();
     void linkStripping_data();
@@ -93,9 +131,8 @@ void TestPictures::storedName_data()
     QTest::newRow("tbi keeps its name") << u"/o/a.tbi"_s << png << u"1"_s << u"/o/a.tbi"_s;
     QTest::newRow("jpeg") << u"/o/A.jpg"_s << encodedPicture("JPG") << u"JPG"_s << u"/o/A.JPG"_s;
     QTest::newRow("gif") << u"/o/A.jpg"_s << encodedPicture("GIF") << u"GIF"_s << u"/o/A.GIF"_s;
+    QTest::newRow("ico") << u"/o/A.jpg"_s << encodedPicture("ICO") << u"ICO"_s << u"/o/A.ICO"_s;
     QTest::newRow("bmp") << u"/o/A.jpg"_s << encodedPicture("BMP") << u"BMP"_s << u"/o/A.BMP"_s;
-    QTest::newRow("icon, whose size only decoding tells") << u"/o/A.jpg"_s << encodedPicture("ICO") << u"ICO"_s
-                                                          << u"/o/A.ICO"_s;
     QTest::newRow("png signature, then garbage") << u"/o/A.jpg"_s << pngSignatureThenGarbage << QString() << QString();
     QTest::newRow("jpeg signature, then garbage") << u"/o/A.jpg"_s << jpegSignatureThenGarbage << QString() << QString();
     QTest::newRow("tbi refuses garbage after a signature") << u"/o/a.tbi"_s << pngSignatureThenGarbage << QString()
@@ -116,6 +153,85 @@ void TestPictures::storedName()
     QCOMPARE(stored.type, type);
     QCOMPARE(stored.path, path);
     QCOMPARE(requestAddressOfPicture(u"http://x/a.jpg?w=1?v=2"_s), u"http://x/a.jpg"_s);
+}
+
+void TestPictures::completePictures_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("complete");
+    const QList<std::pair<const char *, QByteArray>> pictures{
+        {"jpeg", detailedPicture("JPG")},  {"progressive jpeg", detailedPicture("JPG", true)},
+        {"png", detailedPicture("PNG")},   {"bmp", detailedPicture("BMP")},
+        {"ico", detailedPicture("ICO")},   {"gif", encodedPicture("GIF")},
+    };
+    for (const auto &[name, bytes] : pictures) {
+        QTest::addRow("%s, whole", name) << bytes << true;
+        // Image readers show a JPEG or BMP cut short with a grey or black lower part.
+        QTest::addRow("%s, cut in half", name) << bytes.left(bytes.size() / 2) << false;
+        QTest::addRow("%s, last byte missing", name) << bytes.chopped(1) << false;
+    }
+    QTest::newRow("jpeg with bytes after its end") << detailedPicture("JPG") + "trailer" << true;
+    QTest::newRow("jpeg signature, then noise")
+        << QByteArray("\xFF\xD8\xFF\xE0") + QByteArray(4096, '\x9A') << false;
+    QTest::newRow("png signature, then noise")
+        << QByteArray("\x89PNG\r\n\x1A\n") + QByteArray(4096, '\x9A') << false;
+    QTest::newRow("a page") << QByteArray("<html>404</html>") << false;
+    QTest::newRow("empty") << QByteArray() << false;
+}
+
+void TestPictures::completePictures()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, complete);
+    QCOMPARE(isCompletePicture(bytes), complete);
+}
+
+void TestPictures::picturesOnDisk_data()
+{
+    QTest::addColumn<QString>("target");   // as the run names it
+    QTest::addColumn<QStringList>("files"); // written beside it: name, then what it holds
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QString>("found");
+    QTest::newRow("tbi, whole") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"png"_s} << u"1"_s << u"a.tbi"_s;
+    QTest::newRow("tbi, cut short") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"half png"_s} << QString() << QString();
+    QTest::newRow("tbi, empty") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"empty"_s} << QString() << QString();
+    QTest::newRow("missing") << u"{d}.jpg"_s << QStringList{} << QString() << QString();
+    QTest::newRow("stored under its type") << u"{d}.jpg"_s << QStringList{u"{d}.PNG"_s, u"png"_s} << u"PNG"_s
+                                           << u"{d}.PNG"_s;
+    // A stamped description picture keeps its name while its content is JPEG.
+    QTest::newRow("type from the name") << u"D.jpg"_s << QStringList{u"D.GIF"_s, u"jpeg"_s} << u"GIF"_s
+                                        << u"D.GIF"_s;
+    QTest::newRow("a cut one passed over") << u"{d}.jpg"_s
+                                           << QStringList{u"{d}.JPG"_s, u"half jpeg"_s, u"{d}.PNG"_s, u"png"_s}
+                                           << u"PNG"_s << u"{d}.PNG"_s;
+    QTest::newRow("other letter case is another file")
+        << u"{d}.jpg"_s << QStringList{u"{d}.jpg"_s, u"jpeg"_s} << QString() << QString();
+    QTest::newRow("larger than a download may be")
+        << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"large png"_s} << QString() << QString();
+}
+
+void TestPictures::picturesOnDisk()
+{
+    QFETCH(QString, target);
+    QFETCH(QStringList, files);
+    QFETCH(QString, type);
+    QFETCH(QString, found);
+    QTemporaryDir dir;
+    const QByteArray png = detailedPicture("PNG");
+    const QByteArray jpeg = detailedPicture("JPG");
+    const QHash<QString, QByteArray> contents{{u"png"_s, png},
+                                              {u"half png"_s, png.left(png.size() / 2)},
+                                              {u"jpeg"_s, jpeg},
+                                              {u"half jpeg"_s, jpeg.left(jpeg.size() / 2)},
+                                              {u"empty"_s, QByteArray()},
+                                              {u"large png"_s, png + QByteArray(4096, ' ')}};
+    for (qsizetype i = 0; i + 1 < files.size(); i += 2)
+        QVERIFY(writeFile(dir.filePath(files.at(i)), contents.value(files.at(i + 1))));
+    if (files.contains(u"{d}.jpg"_s) && QFile::exists(dir.filePath(u"{d}.JPG"_s)))
+        QSKIP("the file system does not tell letter cases apart");
+    const StoredPicture picture = findCompletePicture(dir.filePath(target), png.size() + 1024);
+    QCOMPARE(picture.type, type);
+    QCOMPARE(picture.path, found.isEmpty() ? QString() : dir.filePath(found));
 }
 
 void TestPictures::descriptionPictures_data()
@@ -159,6 +275,66 @@ void TestPictures::utf8File()
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("\xEF\xBB\xBF") + u"库存"_s.toUtf8());
     QVERIFY(!writeUtf8File(u"x"_s, dir.filePath(u"missing/s.xml"_s), true).isEmpty());
+}
+
+void TestPictures::atomicWrite_data()
+{
+    QTest::addColumn<QString>("target");  // inside the test folder, which holds "old.txt"
+    QTest::addColumn<bool>("fileSizeLimit");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("replaces the old file") << u"old.txt"_s << false << true;
+    QTest::newRow("a new file") << u"new.txt"_s << false << true;
+    QTest::newRow("missing folder") << u"missing/new.txt"_s << false << false;
+    QTest::newRow("target is a folder") << u"folder"_s << false << false;
+#ifdef Q_OS_UNIX
+    QTest::newRow("the write breaks off") << u"old.txt"_s << true << false;
+#endif
+}
+
+void TestPictures::atomicWrite()
+{
+    QFETCH(QString, target);
+    QFETCH(bool, fileSizeLimit);
+    QFETCH(bool, written);
+    QTemporaryDir dir;
+    QFile old(dir.filePath(u"old.txt"_s));
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("the old file");
+    old.close();
+    QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+    const QStringList before = QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries);
+    const QByteArray bytes(256 * 1024, 'n');
+
+    QString error;
+    bool result = false;
+    if (fileSizeLimit) {
+#ifdef Q_OS_UNIX
+        // The disk fills up part way through: writes past 16 KB fail.
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 16 * 1024;
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        result = writeFileAtomically(dir.filePath(target), bytes, &error);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+#endif
+    } else {
+        result = writeFileAtomically(dir.filePath(target), bytes, &error);
+    }
+    QCOMPARE(result, written);
+    QCOMPARE(error.isEmpty(), written);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll() == bytes, written && target == u"old.txt"_s);
+    old.close();
+    if (!written) {
+        // A failed write leaves every file as it was, and no half-written one beside them.
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), QByteArray("the old file"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries), before);
+        QVERIFY(QFileInfo(dir.filePath(u"folder"_s)).isDir());
+    }
 }
 
 void TestPictures::processing_data()

@@ -1,0 +1,28 @@
+#include "collectjob.h"
+
+namespace Core {
+
+CollectJob::CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address,
+                       QObject *parent)
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_mode(mode),
+      m_address(std::move(address))
+{
+}
+
+CollectOutcome CollectJob::run()
+{
+    Collector collector(m_client, m_config);
+    collector.onEntry = [this](const QString &entry) { emit entryFound(entry); };
+    collector.onProgress = [this](const QString &text) { emit progress(text); };
+    const CollectOutcome outcome = collector.run(m_mode, m_address, &m_cancelled);
+    emit finished(outcome, m_cancelled);
+    return outcome;
+}
+
+void CollectJob::cancel()
+{
+    m_cancelled = true;
+    m_cancel.cancel();
+}
+
+} // namespace Core

@@ -1,0 +1,149 @@
+#include "app/mainwindow.h"
+#include "app/linklabel.h"
+#include "core/httpclient.h"
+#include "recordingprompter.h"
+#include "sandboxprocess.h"
+#include "selfupdate/launcher.h"
+#include "selfupdate/programfiles.h"
+#include "updatefixtures.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::Literals::StringLiterals;
+using TestSupport::SandboxProcess;
+
+namespace {
+
+class RecordingLauncher final : public SelfUpdate::Launcher
+{
+public:
+    bool start(const QString &program) override
+    {
+        started << program;
+        return true;
+    }
+    QStringList started;
+};
+
+} // namespace
+
+// The version checks of the main window against a sandbox that publishes a newer version.
+class TestWindowUpdate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void startupAsksWhenANewerVersionIsPublished_data();
+    void startupAsksWhenANewerVersionIsPublished();
+    void manualCheckWithoutARecordUpdatesWithoutAsking();
+    void aFailedUpdateStartSaysSo();
+
+private:
+    App::MainWindow *makeWindow(bool startup, bool withDownload = true);
+
+    QTemporaryDir m_downloads;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<SandboxProcess> m_sandbox;
+    std::unique_ptr<Core::HttpClient> m_client;
+    RecordingPrompter m_prompter;
+    RecordingLauncher m_launcher;
+    App::MainWindow *m_window = nullptr;
+};
+
+void TestWindowUpdate::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    m_prompter.shown.clear();
+    m_prompter.answer = true;
+    m_launcher.started.clear();
+}
+
+void TestWindowUpdate::cleanup()
+{
+    delete m_window;
+    m_window = nullptr;
+    m_client.reset();
+    m_sandbox.reset();
+}
+
+App::MainWindow *TestWindowUpdate::makeWindow(bool startup, bool withDownload)
+{
+    QFile::remove(m_downloads.filePath(u"update.jpg"_s));
+    if (withDownload) {
+        QFile update(m_downloads.filePath(u"update.jpg"_s));
+        if (!update.open(QIODevice::WriteOnly) || update.write(ProgramBytes::elf()) < 0)
+            qFatal("cannot write the served update program");
+    }
+    m_sandbox = std::make_unique<SandboxProcess>(
+        QStringList{u"--published-version"_s, u"4.0"_s, u"--downloads"_s, m_downloads.path()});
+    Core::Config config;
+    config.proxy = m_sandbox->proxyUrl();
+    m_client = std::make_unique<Core::HttpClient>(Core::HttpOptions::fromConfig(config));
+    App::MainWindowContext context;
+    context.programDir = m_dir->path();
+    context.config = config;
+    context.client = m_client.get();
+    context.prompter = &m_prompter;
+    context.launcher = &m_launcher;
+    context.openUrl = [](const QString &) { return true; };
+    context.clock = [] { return QDateTime(QDate(2026, 3, 5), QTime(9, 7)); };
+    context.runStartup = startup;
+    m_window = new App::MainWindow(context);
+    m_window->show();
+    return m_window;
+}
+
+void TestWindowUpdate::startupAsksWhenANewerVersionIsPublished_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("cancel") << false;
+    QTest::newRow("ok") << true;
+}
+
+void TestWindowUpdate::startupAsksWhenANewerVersionIsPublished()
+{
+    QFETCH(bool, answer);
+    m_prompter.answer = answer;
+    makeWindow(true);
+    QTRY_VERIFY_WITH_TIMEOUT(m_prompter.shown.contains(u"已有最新版本,请下载更新"_s), 20000);
+    const QString updater = m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater));
+    if (!answer) {
+        QTest::qWait(300);
+        QVERIFY(m_launcher.started.isEmpty());
+        QVERIFY(!QFile::exists(updater));
+        QVERIFY(m_window->isVisible());
+        return;
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(m_launcher.started, QStringList{updater}, 20000);
+    QVERIFY(QFileInfo(updater).isExecutable());
+    QTRY_VERIFY(!m_window->isVisible());
+}
+
+void TestWindowUpdate::manualCheckWithoutARecordUpdatesWithoutAsking()
+{
+    makeWindow(false);
+    QTest::mouseClick(m_window->findChild<App::LinkLabel *>(u"upgradeLink"_s), Qt::LeftButton);
+    const QString updater = m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater));
+    QTRY_COMPARE_WITH_TIMEOUT(m_launcher.started, QStringList{updater}, 20000);
+    QVERIFY(m_prompter.shown.isEmpty());
+    // No record of the installed version: an empty one is left for the update program.
+    QVERIFY(QFileInfo::exists(m_dir->filePath(u"tb.dat"_s)));
+    QTRY_VERIFY(!m_window->isVisible());
+}
+
+void TestWindowUpdate::aFailedUpdateStartSaysSo()
+{
+    makeWindow(false, false);
+    QTest::mouseClick(m_window->findChild<App::LinkLabel *>(u"upgradeLink"_s), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_prompter.shown.contains(u"升级失败,尝试退出软件重来"_s), 20000);
+    QVERIFY(m_launcher.started.isEmpty());
+    QVERIFY(m_window->isVisible());
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater))));
+}
+
+QTEST_MAIN(TestWindowUpdate)
+#include "tst_windowupdate.moc"
