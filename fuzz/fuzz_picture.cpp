@@ -1,6 +1,7 @@
 // A downloaded picture: the type from its first bytes, the image reader's header check,
 // what the download stores (a main picture under its fixed ".tbi" name, a description
-// picture under its type), and the header size of the watermark's size guard.
+// picture under its type), whether a stored one is whole (resuming a run), and the header
+// size of the watermark's size guard.
 
 #include "fuzzinput.h"
 
@@ -22,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         Export::decideStoredPicture(u"/out/pictures/item/0A1B2C.jpg"_s, body);
     Fuzz::check(described.type.isEmpty() || (described.type == type && readable),
                 "a description picture stored that is not a readable picture");
+
+    // A picture an earlier run left in the picture folder stands for its download only when whole.
+    if (Export::isCompletePicture(body))
+        Fuzz::check(readable && !type.isEmpty(), "a whole picture that is no readable picture");
 
     Imaging::PictureInfo(body);
     Imaging::TooLargeForWatermark(u"0A1B2C.JPG"_s, body);

@@ -189,10 +189,16 @@ bool bmpRunsToItsEnd(const QByteArray &b)
     } else {
         return false;
     }
+    const qint64 room = b.size() - dataStart; // the bytes from the start of the pixel data
+    if (room <= 0)
+        return false;
     const bool uncompressed = compression == 0 || compression == 3 || compression == 6;
-    if (uncompressed)
-        dataSize = (std::abs(width) * bits + 31) / 32 * 4 * std::abs(height);
-    return dataSize > 0 && dataStart + dataSize <= b.size();
+    if (uncompressed) {
+        // Compared by division: rows times height of a header's wild sizes overflow.
+        const qint64 rowBytes = (std::abs(width) * bits + 31) / 32 * 4;
+        return rowBytes > 0 && height != 0 && std::abs(height) <= room / rowBytes;
+    }
+    return dataSize > 0 && dataSize <= room;
 }
 
 // Every image the directory lists lies inside the file.

@@ -177,6 +177,14 @@ void TestPictures::completePictures_data()
         << QByteArray("\x89PNG\r\n\x1A\n") + QByteArray(4096, '\x9A') << false;
     QTest::newRow("a page") << QByteArray("<html>404</html>") << false;
     QTest::newRow("empty") << QByteArray() << false;
+    // Found by fuzzing: rows times height of these sizes overflowed (undefined behaviour).
+    QTest::newRow("bmp of wild sizes")
+        << QByteArray::fromHex("424dc67e000000fc1e1e1e1e1e5b1e1e1e1ee7e11e1efe1e3a1e1e01c0ff000000000000000011"
+                               "08005000d0c6ffc089504e470d0abd0a")
+        << false;
+    QByteArray widest = detailedPicture("BMP");
+    widest.replace(18, 8, QByteArray("\xFF\xFF\xFF\x7F\x00\x00\x00\x80", 8));
+    QTest::newRow("bmp of the widest and tallest sizes") << widest << false;
 }
 
 void TestPictures::completePictures()
