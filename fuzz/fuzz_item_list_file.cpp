@@ -11,9 +11,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes = Fuzz::inputBytes(data, size);
 
     int dropped = -1;
-    const QStringList entries = Core::readItemListFile(bytes, &dropped);
+    int ignoredLines = -1;
+    const QStringList entries = Core::readItemListFile(bytes, &dropped, &ignoredLines);
     Fuzz::check(entries.size() <= Core::maxImportedAddresses, "a list above the cap");
-    Fuzz::check(dropped >= 0, "a negative count of dropped entries");
+    Fuzz::check(dropped >= 0 && ignoredLines >= 0, "a negative count of dropped entries or lines");
     for (const QString &entry : entries) {
         if (Core::isItemCode(Core::itemCodeFromEntry(entry)))
             Core::itemNameFromEntry(entry);

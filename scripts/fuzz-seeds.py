@@ -15,6 +15,7 @@ import hashlib
 import json
 import os
 import shutil
+import struct
 import subprocess
 import sys
 import tempfile
@@ -210,6 +211,54 @@ def seed_pictures(sandbox, corpus):
         corpus.add("fuzz_watermark_stamp", signature + noise)
 
 
+def elf(size=4096, wide=True, big_endian=False):
+    """A program image as tests/selfupdate/updatefixtures.h makes them: one loaded segment,
+    the section headers at its very end."""
+    order = ">" if big_endian else "<"
+    data = bytearray(b"e" * size)
+    data[0:16] = b"\x7fELF" + bytes([2 if wide else 1, 2 if big_endian else 1, 1]) + bytes(9)
+    table = size - 128
+    if wide:
+        struct.pack_into(order + "HHIQQQIHHHHHH", data, 16, 3, 62, 1, 0x1000, 64, table, 0, 64, 56, 1, 64, 2, 0)
+        struct.pack_into(order + "IIQQQQQQ", data, 64, 1, 5, 0, 0, 0, table, table, 0x1000)
+    else:
+        struct.pack_into(order + "HHIIIIIHHHHHH", data, 16, 2, 3, 1, 0x1000, 52, table, 0, 52, 32, 1, 40, 2, 0)
+        struct.pack_into(order + "IIIIIIII", data, 52, 1, 0, 0, 0, table, table, 5, 0x1000)
+    data[table:] = bytes(128)
+    return bytes(data)
+
+
+def pe(size=4096, characteristics=0x0022):
+    data = bytearray(b"w" * size)
+    data[0:0x200] = bytes(0x200)
+    data[0:2] = b"MZ"
+    struct.pack_into("<I", data, 0x3C, 0x80)
+    data[0x80:0x84] = b"PE\0\0"
+    struct.pack_into("<HH", data, 0x84, 0x8664, 1)
+    struct.pack_into("<HH", data, 0x94, 0xF0, characteristics)
+    section = 0x98 + 0xF0
+    data[section:section + 5] = b".text"
+    struct.pack_into("<II", data, section + 16, size - 0x200, 0x200)
+    return bytes(data)
+
+
+def seed_programs(sandbox, corpus):
+    programs = [elf(), elf(wide=False), elf(big_endian=True), pe(), pe(characteristics=0x2022),
+                struct.pack(">IIII", 0xFEEDFACF, 7, 3, 2) + bytes(32)]
+    for program in programs:
+        corpus.add("fuzz_program_file", program)
+        corpus.add("fuzz_program_file", program[:len(program) // 2])
+    corpus.add("fuzz_program_file", maker_page(sandbox, "copy36.htm"))  # an error page instead
+
+    published = maker_page(sandbox, "s_ver.txt")
+    records = [b"", b"0123", b"\0" * 9 + b"3.5   ", b"XXXXXXXXX3.6   tail of the record",
+               b"\0" * 9 + "版本".encode("gbk") + b"  ", b"\0" * 9 + b"abc"]
+    for record in records:
+        corpus.add("fuzz_version_check", published + SEPARATOR + record)
+    corpus.add("fuzz_version_check", b" 3.65 " + SEPARATOR + b"\0" * 9 + b"3.6   ")
+    corpus.add("fuzz_version_check", b"\0" * 9 + b"4.0   ")
+
+
 def gateway_call(sandbox, secret, app_key, method, **arguments):
     parameters = dict(arguments, app_key=app_key, format="xml", method=method, sign_method="md5", v="2.0",
                       timestamp=time.strftime("%Y-%m-%d %H:%M:%S"))
@@ -273,6 +322,7 @@ def main():
         seed_pages(sandbox, corpus, documents)
         seed_pictures(sandbox, corpus)
         seed_open_platform(sandbox, corpus)
+        seed_programs(sandbox, corpus)
     finally:
         sandbox.close()
     seed_files(corpus)
