@@ -53,7 +53,8 @@ int main(int argc, char *argv[])
     parser.addOption({u"no-desc-pictures"_s, u"Skip the description pictures."_s});
     parser.addOption({u"quiet"_s, u"Only the figures."_s});
     parser.addOption({u"fault"_s, u"A sandbox fault PATTERN=KIND (repeatable)."_s, u"FAULT"_s});
-    parser.addOption({u"cancel-after"_s, u"Stop the run after MS milliseconds and time the stop."_s, u"MS"_s});
+    parser.addOption(
+        {u"cancel-after"_s, u"Stop the run after MS milliseconds and time the stop."_s, u"MS"_s});
     parser.addOption({u"resume"_s, u"Then run again with --resume over the complete output."_s});
     parser.process(app);
     const int items = parser.value(u"items"_s).toInt();
@@ -64,7 +65,8 @@ int main(int argc, char *argv[])
     QTemporaryDir dir;
     const QString listPath = dir.filePath(u"list.txt"_s);
     TestSupport::SandboxProcess sandbox({u"--shop-items"_s, QString::number(items), u"--seed"_s, u"7"_s,
-                                         u"--latency"_s, QString::number(latency), u"--write-list"_s, listPath});
+                                         u"--latency"_s, QString::number(latency), u"--write-list"_s,
+                                         listPath});
     if (!sandbox.isRunning()) {
         out << "quorvex-sandbox did not start\n";
         return 1;
@@ -84,9 +86,9 @@ int main(int argc, char *argv[])
     options.jobs = jobs;
     options.skipDescriptionPictures = parser.isSet(u"no-desc-pictures"_s);
     const QString format = parser.value(u"format"_s);
-    options.type = format == u"tb4"_s ? Export::OutputType::Taobao4
-        : format == u"paipai"_s      ? Export::OutputType::Paipai
-                                     : Export::OutputType::Taobao5;
+    options.type = format == u"tb4"_s      ? Export::OutputType::Taobao4
+                   : format == u"paipai"_s ? Export::OutputType::Paipai
+                                           : Export::OutputType::Taobao5;
 
     // One run against counters set to zero; its time in seconds. With --cancel-after, the
     // time from the stop to the end of the run goes to stopMs.
@@ -160,18 +162,19 @@ int main(int argc, char *argv[])
     const double memory = peakMemoryMb();
     const QJsonObject peak = sandbox.peak();
 
-    out << "items                " << items << " (" << summary.written << " written, " << summary.pictureFailures
-        << " pictures failed)\n";
-    out << "latency              " << latency << " ms, " << connections << " connections per host, jobs " << jobs
-        << "\n";
+    out << "items                " << items << " (" << summary.written << " written, "
+        << summary.pictureFailures << " pictures failed)\n";
+    out << "latency              " << latency << " ms, " << connections << " connections per host, jobs "
+        << jobs << "\n";
     out << "time                 " << QString::number(seconds, 'f', 2) << " s\n";
     out << "items/s              " << QString::number(items / seconds, 'f', 1) << "\n";
-    out << "requests             " << total << " (" << QString::number(double(total) / std::max(items, 1), 'f', 2)
-        << " per item)\n";
+    out << "requests             " << total << " ("
+        << QString::number(double(total) / std::max(items, 1), 'f', 2) << " per item)\n";
     out << "bound                " << QString::number(bound, 'f', 2) << " s (busiest host " << busiestHost
         << "), ratio " << QString::number(seconds / bound, 'f', 2) << "\n";
     out << "sequential pattern   " << QString::number(sequentialSeconds, 'f', 1) << " s modelled ("
-        << QString::number(sequentialRequests / std::max(items, 1), 'f', 1) << " requests per item, one after "
+        << QString::number(sequentialRequests / std::max(items, 1), 'f', 1)
+        << " requests per item, one after "
         << "another), speed-up " << QString::number(sequentialSeconds / seconds, 'f', 1) << "x\n";
     out << "peak connections     " << peak.value(u"peakConnections"_s).toInt() << " at once; per host";
     const QJsonObject peakPerHost = peak.value(u"peakPerHost"_s).toObject();
@@ -203,13 +206,15 @@ int main(int argc, char *argv[])
             else
                 pictures += n;
         }
-        const auto perItem = [items](int n) { return QString::number(double(n) / std::max(items, 1), 'f', 2); };
+        const auto perItem = [items](int n) {
+            return QString::number(double(n) / std::max(items, 1), 'f', 2);
+        };
         out << "resume               " << QString::number(resumeSeconds, 'f', 2) << " s ("
-            << QString::number(seconds / resumeSeconds, 'f', 1) << "x faster), " << resumed.written << " written, "
-            << resumed.reusedPictures << " pictures reused\n";
+            << QString::number(seconds / resumeSeconds, 'f', 1) << "x faster), " << resumed.written
+            << " written, " << resumed.reusedPictures << " pictures reused\n";
         out << "resume requests      " << resumeTotal << ": per item " << perItem(resumeTotal - runWide)
-            << " (item document " << perItem(documents) << ", stock page " << perItem(stockPages) << ", pictures "
-            << perItem(pictures) << "), " << runWide << " for the run\n";
+            << " (item document " << perItem(documents) << ", stock page " << perItem(stockPages)
+            << ", pictures " << perItem(pictures) << "), " << runWide << " for the run\n";
         out << "peak memory          " << QString::number(peakMemoryMb(), 'f', 1) << " MB after both runs\n";
     }
     out.flush();

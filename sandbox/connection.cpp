@@ -50,7 +50,8 @@ qint64 unsentBytes(qintptr descriptor)
 
 } // namespace
 
-Connection::Connection(QTcpSocket *socket, Server *server) : QObject(server), m_socket(socket), m_server(server)
+Connection::Connection(QTcpSocket *socket, Server *server)
+    : QObject(server), m_socket(socket), m_server(server)
 {
     m_socket->setParent(this);
     // Head and body go out as two writes: without this, Nagle's rule holds the body back

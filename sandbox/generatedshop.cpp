@@ -48,11 +48,17 @@ constexpr std::array<const char16_t *, 4> Sizes = {u"S", u"M", u"L", u"XL"};
 
 // Province and city ids that exist in js/cities.js, so generated items resolve like sample ones.
 constexpr std::array<std::pair<int, int>, 8> Places = {{
-    {0, 103}, {8, 802}, {10, 1001}, {18, 1801}, {9, 902}, {12, 1202}, {14, 1402}, {22, 2201},
+    {0, 103},
+    {8, 802},
+    {10, 1001},
+    {18, 1801},
+    {9, 902},
+    {12, 1202},
+    {14, 1402},
+    {22, 2201},
 }};
 
-template <typename Array>
-auto pick(const Array &array, quint64 value)
+template <typename Array> auto pick(const Array &array, quint64 value)
 {
     return array[value % array.size()];
 }
@@ -64,9 +70,7 @@ QString text(const char16_t *word)
 
 } // namespace
 
-GeneratedShop::GeneratedShop(quint32 seed, int count) : m_seed(seed), m_count(count)
-{
-}
+GeneratedShop::GeneratedShop(quint32 seed, int count) : m_seed(seed), m_count(count) {}
 
 quint64 GeneratedShop::mix(int index, quint64 salt) const
 {
@@ -79,8 +83,8 @@ quint64 GeneratedShop::mix(int index, quint64 salt) const
 
 QString GeneratedShop::codeAt(int index) const
 {
-    return QString::number(m_seed, 16).toUpper().rightJustified(8, u'0')
-        + QString::number(quint64(index), 16).toUpper().rightJustified(24, u'0');
+    return QString::number(m_seed, 16).toUpper().rightJustified(8, u'0') +
+           QString::number(quint64(index), 16).toUpper().rightJustified(24, u'0');
 }
 
 int GeneratedShop::indexOf(QStringView code) const
@@ -104,16 +108,16 @@ QString GeneratedShop::titleAt(int index) const
 {
     const quint64 h = mix(index, 1);
     const Product product = pick(Products, h >> 12);
-    return text(pick(Openers, h)) + u' ' + text(pick(Styles, h >> 4)) + text(pick(Qualities, h >> 8))
-        + text(product.name) + u' ' + text(pick(Closers, h >> 16)) + u" 款号Q"_s
-        + QString::number(10000 + index);
+    return text(pick(Openers, h)) + u' ' + text(pick(Styles, h >> 4)) + text(pick(Qualities, h >> 8)) +
+           text(product.name) + u' ' + text(pick(Closers, h >> 16)) + u" 款号Q"_s +
+           QString::number(10000 + index);
 }
 
 QString GeneratedShop::pictureUrl(int index, int picture) const
 {
     const int host = (index + picture) % 4;
-    return u"http://img"_s + QString::number(host) + u".paipaiimg.com/gen/"_s + QString::number(m_seed)
-        + u'/' + QString::number(index) + u'/' + QString::number(picture) + u".jpg"_s;
+    return u"http://img"_s + QString::number(host) + u".paipaiimg.com/gen/"_s + QString::number(m_seed) +
+           u'/' + QString::number(index) + u'/' + QString::number(picture) + u".jpg"_s;
 }
 
 ShopItem GeneratedShop::itemAt(int index) const
@@ -138,7 +142,8 @@ ShopItem GeneratedShop::itemAt(int index) const
     item.setValue(u"invoiceItem"_s, QString::number((h >> 44) % 2));
     item.setValue(u"guaranteeRepair"_s, QString::number((h >> 45) % 2));
     item.setValue(u"itemLocalCode"_s, u"G"_s + QString::number(m_seed) + u'-' + QString::number(index));
-    item.setValue(u"attr"_s, u"颜色:"_s + text(pick(Colours, h >> 46)) + u"|尺码:"_s + text(pick(Sizes, h >> 50)));
+    item.setValue(u"attr"_s,
+                  u"颜色:"_s + text(pick(Colours, h >> 46)) + u"|尺码:"_s + text(pick(Sizes, h >> 50)));
     item.setValue(u"provinceId"_s, QString::number(province));
     item.setValue(u"cityId"_s, QString::number(city));
 
@@ -147,8 +152,8 @@ ShopItem GeneratedShop::itemAt(int index) const
         pictures.append(pictureUrl(index, k));
     item.setPictures(pictures);
 
-    QString description = u"<p style=\"text-align:center\"><strong>"_s + item.title().toHtmlEscaped()
-        + u"</strong></p>\n<p>本店所有宝贝均为实物拍摄，颜色以实物为准。</p>\n"_s;
+    QString description = u"<p style=\"text-align:center\"><strong>"_s + item.title().toHtmlEscaped() +
+                          u"</strong></p>\n<p>本店所有宝贝均为实物拍摄，颜色以实物为准。</p>\n"_s;
     for (int k = MainPictures; k < PicturesPerItem; ++k) {
         description += u"<p align=\"center\"><img src=\""_s + pictureUrl(index, k) + u"\" /></p>\n"_s;
         if (k == MainPictures + 2)
@@ -158,8 +163,8 @@ ShopItem GeneratedShop::itemAt(int index) const
 
     item.addExtra(u"sellerUin"_s, QString::number(100000 + m_seed % 900000));
     item.addExtra(u"sellerName"_s, u"小鱼的衣橱"_s);
-    item.addExtra(u"createTime"_s, u"2013-09-"_s + QString::number(10 + index % 20) + u" 10:2"_s
-                                       + QString::number(index % 10) + u":00"_s);
+    item.addExtra(u"createTime"_s, u"2013-09-"_s + QString::number(10 + index % 20) + u" 10:2"_s +
+                                       QString::number(index % 10) + u":00"_s);
     item.addExtendInfo(u"visitCount"_s, QString::number((h >> 52) % 5000));
     item.addExtendInfo(u"favoriteCount"_s, QString::number((h >> 56) % 200));
     return item;

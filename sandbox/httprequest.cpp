@@ -148,8 +148,8 @@ bool HttpRequest::parseTarget(QByteArrayView target)
         m_absoluteForm = true;
         rest = rest.sliced(7);
         qsizetype authorityEnd = 0;
-        while (authorityEnd < rest.size() && rest[authorityEnd] != '/' && rest[authorityEnd] != '?'
-               && rest[authorityEnd] != '#')
+        while (authorityEnd < rest.size() && rest[authorityEnd] != '/' && rest[authorityEnd] != '?' &&
+               rest[authorityEnd] != '#')
             ++authorityEnd;
         QByteArrayView authority = rest.first(authorityEnd);
         const qsizetype at = authority.lastIndexOf('@');

@@ -13,9 +13,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace Sandbox {
 
-ItemCatalog::ItemCatalog(quint32 seed, int shopItems) : m_shop(seed, shopItems)
-{
-}
+ItemCatalog::ItemCatalog(quint32 seed, int shopItems) : m_shop(seed, shopItems) {}
 
 bool ItemCatalog::loadSamples(const QString &itemsFile, QString *error)
 {

@@ -67,8 +67,8 @@ QByteArray ItemDocument::renderPage(const ShopItem &item)
 {
     const QString title = item.title().toHtmlEscaped();
     QString html = u"<!DOCTYPE html>\n<html><head><meta http-equiv=\"Content-Type\" "
-                   u"content=\"text/html; charset=gbk\">\n<title>"_s
-        + title + u" - 拍拍网</title></head>\n<body>\n<h1>"_s + title + u"</h1>\n"_s;
+                   u"content=\"text/html; charset=gbk\">\n<title>"_s +
+                   title + u" - 拍拍网</title></head>\n<body>\n<h1>"_s + title + u"</h1>\n"_s;
     for (const QString &url : item.pictures()) {
         if (!url.isEmpty())
             html += u"<img src=\""_s + url.toHtmlEscaped() + u"\" />\n"_s;

@@ -71,13 +71,13 @@ int main(int argc, char *argv[])
     if (options.shopItems() > 0)
         pictures.preparePool();
 
-    if (!options.writeListFile().isEmpty()
-        && !items.writeList(options.writeListFile(), data.filePath(u"sample-list.txt"_s), &error))
+    if (!options.writeListFile().isEmpty() &&
+        !items.writeList(options.writeListFile(), data.filePath(u"sample-list.txt"_s), &error))
         return failWith(error, 1);
 
     Gateway gateway;
-    if (!gateway.load(data.filePath(u"www/soft/venlo/copy36.htm"_s), data.filePath(u"www/soft/venlo/f_1sp.htm"_s),
-                      data.filePath(u"sellers.json"_s), &error))
+    if (!gateway.load(data.filePath(u"www/soft/venlo/copy36.htm"_s),
+                      data.filePath(u"www/soft/venlo/f_1sp.htm"_s), data.filePath(u"sellers.json"_s), &error))
         return failWith(error, 1);
 
     Router router(items, pictures, files, stock, shops);
@@ -88,7 +88,8 @@ int main(int argc, char *argv[])
     router.setUpdateFiles(&updateFiles);
     Server server(router, options.latencyMs(), options.faults(), options.quiet());
     if (!server.listen(options.port(), &error))
-        return failWith(u"cannot listen on 127.0.0.1:"_s + QString::number(options.port()) + u": "_s + error, 1);
+        return failWith(u"cannot listen on 127.0.0.1:"_s + QString::number(options.port()) + u": "_s + error,
+                        1);
 
     // Test harnesses wait for exactly this line to learn the port.
     std::printf("quorvex-sandbox listening on 127.0.0.1:%u\n", unsigned(server.port()));

@@ -124,7 +124,8 @@ QImage PictureFactory::makeImage(int width, int height, quint32 seed, int grain)
 {
     Random random(seed);
     const auto colour = [&random]() {
-        return std::array<int, 3>{int(random.next() % 256), int(random.next() % 256), int(random.next() % 256)};
+        return std::array<int, 3>{int(random.next() % 256), int(random.next() % 256),
+                                  int(random.next() % 256)};
     };
     const auto from = colour();
     const auto to = colour();

@@ -56,8 +56,9 @@ bool PictureStore::load(const QString &picturesFile, QString *error)
         if (entry.contains(u"html") || status != 200) {
             // Broken picture links: the host answers with a web page instead of a picture.
             const QString html = entry.value(u"html").toString();
-            HttpResponse response = html.isEmpty() ? HttpResponse::htmlPage(status)
-                                                   : HttpResponse(status, "text/html; charset=utf-8", html.toUtf8());
+            HttpResponse response = html.isEmpty()
+                                        ? HttpResponse::htmlPage(status)
+                                        : HttpResponse(status, "text/html; charset=utf-8", html.toUtf8());
             m_pictures.insert(path, response);
             continue;
         }
@@ -77,9 +78,9 @@ bool PictureStore::load(const QString &picturesFile, QString *error)
         // Content types follow the file name on old picture servers, not the bytes.
         const QString contentType = entry.value(u"contentType").toString();
         m_pictures.insert(path, HttpResponse(200,
-                                              contentType.isEmpty() ? PictureFactory::contentType(*format)
-                                                                    : contentType.toLatin1(),
-                                              bytes));
+                                             contentType.isEmpty() ? PictureFactory::contentType(*format)
+                                                                   : contentType.toLatin1(),
+                                             bytes));
     }
     return true;
 }
@@ -106,7 +107,8 @@ std::optional<HttpResponse> PictureStore::find(const QString &path) const
     if (known != m_pictures.constEnd())
         return *known;
     if (GeneratedShop::isPicturePath(path))
-        return HttpResponse(200, PictureFactory::contentType(PictureFactory::Format::Jpeg), poolPicture(path));
+        return HttpResponse(200, PictureFactory::contentType(PictureFactory::Format::Jpeg),
+                            poolPicture(path));
     return std::nullopt;
 }
 

@@ -47,13 +47,15 @@ HttpResponse Router::itemService(const HttpRequest &request) const
     // The service reports its own errors inside a normal 200 answer.
     const QString code = request.queryItem(u"itemCode").trimmed();
     if (code.isEmpty()) {
-        return HttpResponse(200, ItemDocument::contentType(),
-                            ItemDocument::renderError(ItemDocument::MissingCodeError, u"参数错误：itemCode不能为空"_s));
+        return HttpResponse(
+            200, ItemDocument::contentType(),
+            ItemDocument::renderError(ItemDocument::MissingCodeError, u"参数错误：itemCode不能为空"_s));
     }
     const auto item = m_items.find(code);
     if (!item) {
-        return HttpResponse(200, ItemDocument::contentType(),
-                            ItemDocument::renderError(ItemDocument::UnknownItemError, u"商品不存在或已下架"_s));
+        return HttpResponse(
+            200, ItemDocument::contentType(),
+            ItemDocument::renderError(ItemDocument::UnknownItemError, u"商品不存在或已下架"_s));
     }
     return HttpResponse(200, ItemDocument::contentType(), ItemDocument::render(*item));
 }

@@ -34,7 +34,8 @@ HttpResponse controlError(const QString &message)
 
 } // namespace
 
-Server::Server(const Router &router, int latencyMs, const QList<FaultRule> &faults, bool quiet, QObject *parent)
+Server::Server(const Router &router, int latencyMs, const QList<FaultRule> &faults, bool quiet,
+               QObject *parent)
     : QObject(parent), m_router(router), m_quiet(quiet), m_startLatencyMs(latencyMs), m_latencyMs(latencyMs),
       m_startFaults(faults)
 {
@@ -160,9 +161,8 @@ HttpResponse Server::control(const HttpRequest &request)
 {
     const QString command = request.path().mid(11);
     if (command == u"counts") {
-        return HttpResponse::json(QJsonObject{{u"total"_s, m_total},
-                                              {u"paths"_s, toJson(m_pathCounts)},
-                                              {u"hosts"_s, toJson(m_hostCounts)}});
+        return HttpResponse::json(QJsonObject{
+            {u"total"_s, m_total}, {u"paths"_s, toJson(m_pathCounts)}, {u"hosts"_s, toJson(m_hostCounts)}});
     }
     if (command == u"peak") {
         QJsonObject perHost;
@@ -182,7 +182,8 @@ HttpResponse Server::control(const HttpRequest &request)
     }
     if (command == u"fault") {
         QString error;
-        const auto rule = FaultRule::create(request.queryItem(u"pattern"), request.queryItem(u"kind"), &error);
+        const auto rule =
+            FaultRule::create(request.queryItem(u"pattern"), request.queryItem(u"kind"), &error);
         if (!rule)
             return controlError(error);
         // Added in order: among run-time faults the earlier one still wins.

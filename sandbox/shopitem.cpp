@@ -43,10 +43,9 @@ bool readPairs(const QJsonValue &value, ShopItem::Pairs *pairs)
 const QStringList &ShopItem::leadingElements()
 {
     static const QStringList elements = {
-        u"itemName"_s,     u"stateDesc"_s,        u"classId"_s,     u"categoryId"_s,
-        u"stockCount"_s,   u"weight"_s,           u"itemPrice"_s,   u"sellerPayFreight"_s,
-        u"expressPrice"_s, u"emsPrice"_s,         u"invoiceItem"_s, u"guaranteeRepair"_s,
-        u"itemLocalCode"_s, u"attr"_s,
+        u"itemName"_s,    u"stateDesc"_s,       u"classId"_s,          u"categoryId"_s,   u"stockCount"_s,
+        u"weight"_s,      u"itemPrice"_s,       u"sellerPayFreight"_s, u"expressPrice"_s, u"emsPrice"_s,
+        u"invoiceItem"_s, u"guaranteeRepair"_s, u"itemLocalCode"_s,    u"attr"_s,
     };
     return elements;
 }

@@ -53,7 +53,8 @@ QString priceText(const QString &fen)
     const qlonglong value = fen.trimmed().toLongLong(&ok);
     if (!ok)
         return fen.toHtmlEscaped();
-    return u"￥"_s + QString::number(value / 100) + u'.' + QString::number(value % 100).rightJustified(2, u'0');
+    return u"￥"_s + QString::number(value / 100) + u'.' +
+           QString::number(value % 100).rightJustified(2, u'0');
 }
 
 QString firstPicture(const ShopItem &item)
@@ -77,13 +78,15 @@ QString pageHead(const QString &title)
     return u"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
            u"\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
            u"<html xmlns=\"http://www.w3.org/1999/xhtml\">\n<head>\n"
-           u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\" />\n<title>"_s
-        + title
-        + u"</title>\n<link rel=\"stylesheet\" type=\"text/css\" href=\"http://static.paipaiimg.com/css/shop/shop.css\" />\n"
-          u"</head>\n<body>\n"_s;
+           u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\" />\n<title>"_s +
+           title +
+           u"</title>\n<link rel=\"stylesheet\" type=\"text/css\" "
+           u"href=\"http://static.paipaiimg.com/css/shop/shop.css\" />\n"
+           u"</head>\n<body>\n"_s;
 }
 
-const QString PageFoot = u"<div class=\"shop-foot\">Copyright &copy; 拍拍网 版权所有</div>\n</body>\n</html>\n"_s;
+const QString PageFoot =
+    u"<div class=\"shop-foot\">Copyright &copy; 拍拍网 版权所有</div>\n</body>\n</html>\n"_s;
 
 } // namespace
 
@@ -112,7 +115,8 @@ bool ShopPages::load(const QString &shopsFile, const QString &sampleListFile, co
         Shop shop;
         shop.number = entry.value(u"number").toString();
         const auto fail = [&](const QString &what) {
-            *error = shopsFile + u": shop "_s + (shop.number.isEmpty() ? u"?"_s : shop.number) + u": "_s + what;
+            *error =
+                shopsFile + u": shop "_s + (shop.number.isEmpty() ? u"?"_s : shop.number) + u": "_s + what;
             return false;
         };
         if (!shopNumber.match(shop.number).hasMatch())
@@ -126,9 +130,9 @@ bool ShopPages::load(const QString &shopsFile, const QString &sampleListFile, co
         shop.movedList = entry.value(u"movedList").toString();
         if (shop.name.isEmpty() || shop.host.isEmpty() || shop.itemHost.isEmpty())
             return fail(u"name, host and itemHost are needed"_s);
-        if (!shop.movedList.isEmpty()
-            && (!relativePath.match(shop.movedList).hasMatch() || shop.movedList == u"list.xhtml"
-                || shop.movedList == u"search.xhtml" || shop.movedList == u"index.shtml"))
+        if (!shop.movedList.isEmpty() &&
+            (!relativePath.match(shop.movedList).hasMatch() || shop.movedList == u"list.xhtml" ||
+             shop.movedList == u"search.xhtml" || shop.movedList == u"index.shtml"))
             return fail(u"movedList must be another relative path"_s);
 
         const QJsonValue generated = entry.value(u"generated");
@@ -168,7 +172,8 @@ bool ShopPages::load(const QString &shopsFile, const QString &sampleListFile, co
                 return fail(u"a category needs its own lm and a name"_s);
             for (const QJsonValue &codeValue : object.value(u"items").toArray()) {
                 const QString code = codeValue.toString();
-                const int position = shop.generated ? shop.generated->indexOf(code) : int(shop.codes.indexOf(code));
+                const int position =
+                    shop.generated ? shop.generated->indexOf(code) : int(shop.codes.indexOf(code));
                 if (position < 0)
                     return fail(u"category "_s + category.lm + u": "_s + code + u" is not in the shop"_s);
                 category.items.append(position);
@@ -222,8 +227,8 @@ std::optional<HttpResponse> ShopPages::route(const HttpRequest &request, const I
         if (!shop)
             return listingPage(nullptr, nothing, page, items);
         if (!shop->movedList.isEmpty()) {
-            const QString target = u"http://"_s + shop->host + u'/' + shop->number + u'/' + shop->movedList
-                + (request.query().isEmpty() ? QString() : u'?' + request.query());
+            const QString target = u"http://"_s + shop->host + u'/' + shop->number + u'/' + shop->movedList +
+                                   (request.query().isEmpty() ? QString() : u'?' + request.query());
             HttpResponse moved = HttpResponse::htmlPage(302, u"The document has moved to "_s + target);
             moved.addHeader("Location", target.toLatin1());
             return moved;
@@ -233,7 +238,8 @@ std::optional<HttpResponse> ShopPages::route(const HttpRequest &request, const I
     if (rest == u"/search.xhtml") {
         if (!shop)
             return listingPage(nullptr, nothing, page, items);
-        return listingPage(shop, selection(*shop, request.queryItem(u"lm"), request.queryItem(u"key")), page, items);
+        return listingPage(shop, selection(*shop, request.queryItem(u"lm"), request.queryItem(u"key")), page,
+                           items);
     }
     if (const QRegularExpressionMatch category = categoryPath.match(rest); category.hasMatch()) {
         if (!shop)
@@ -250,17 +256,17 @@ ShopPages::Listing ShopPages::wholeShop(const Shop &shop, const QString &listPat
     Listing listing;
     listing.heading = u"全部宝贝"_s;
     listing.all = true;
-    listing.pagerBase = u"http://"_s + shop.host + u'/' + shop.number + u'/' + listPath + u"?lm="_s
-        + AllCategories.toString() + u"&p="_s;
+    listing.pagerBase = u"http://"_s + shop.host + u'/' + shop.number + u'/' + listPath + u"?lm="_s +
+                        AllCategories.toString() + u"&p="_s;
     return listing;
 }
 
 ShopPages::Listing ShopPages::selection(const Shop &shop, const QString &lm, const QString &key) const
 {
     Listing listing;
-    listing.pagerBase = u"http://"_s + shop.host + u'/' + shop.number + u"/search.xhtml?lm="_s
-        + QString::fromLatin1(QUrl::toPercentEncoding(lm)) + u"&key="_s
-        + QString::fromLatin1(QUrl::toPercentEncoding(key)) + u"&p="_s;
+    listing.pagerBase = u"http://"_s + shop.host + u'/' + shop.number + u"/search.xhtml?lm="_s +
+                        QString::fromLatin1(QUrl::toPercentEncoding(lm)) + u"&key="_s +
+                        QString::fromLatin1(QUrl::toPercentEncoding(key)) + u"&p="_s;
     const bool anyCategory = lm.isEmpty() || lm == AllCategories;
     if (anyCategory && key.isEmpty()) {
         listing.heading = u"全部宝贝"_s;
@@ -292,18 +298,18 @@ QString ShopPages::itemEntry(const Shop &shop, int position, const ItemCatalog &
         name = shop.names.at(position);
         item = items.find(code);
     }
-    const QString link = QString(u"http://"_s + shop.itemHost + u'/' + code
-                                 + (shop.linkQuery.isEmpty() ? QString() : u'?' + shop.linkQuery))
+    const QString link = QString(u"http://"_s + shop.itemHost + u'/' + code +
+                                 (shop.linkQuery.isEmpty() ? QString() : u'?' + shop.linkQuery))
                              .toHtmlEscaped();
     const QString escapedName = name.toHtmlEscaped();
     const QString picture = item ? firstPicture(*item) : QString();
-    const QString image = picture.isEmpty()
-        ? u"<span class=\"nopic\">暂无图片</span>"_s
-        : u"<img src=\""_s + picture.toHtmlEscaped() + u"\" width=\"160\" height=\"160\" alt=\"\" />"_s;
+    const QString image = picture.isEmpty() ? u"<span class=\"nopic\">暂无图片</span>"_s
+                                            : u"<img src=\""_s + picture.toHtmlEscaped() +
+                                                  u"\" width=\"160\" height=\"160\" alt=\"\" />"_s;
     const QString price = item ? priceText(item->value(u"itemPrice"_s)) : u"已下架"_s;
-    return u"<li class=\"item\"><a href=\""_s + link + u"\" target=\"_blank\" title=\""_s + escapedName + u"\">"_s
-        + image + u"</a><p class=\"title\"><a href=\""_s + link + u"\" target=\"_blank\">"_s + escapedName
-        + u"</a></p><p class=\"price\">"_s + price + u"</p></li>\n"_s;
+    return u"<li class=\"item\"><a href=\""_s + link + u"\" target=\"_blank\" title=\""_s + escapedName +
+           u"\">"_s + image + u"</a><p class=\"title\"><a href=\""_s + link + u"\" target=\"_blank\">"_s +
+           escapedName + u"</a></p><p class=\"price\">"_s + price + u"</p></li>\n"_s;
 }
 
 HttpResponse ShopPages::listingPage(const Shop *shop, const Listing &listing, int page,
@@ -317,20 +323,20 @@ HttpResponse ShopPages::listingPage(const Shop *shop, const Listing &listing, in
     QString html = pageHead(listing.heading + (shop ? u" - "_s + shop->name : QString()) + u" - 拍拍网"_s);
     if (shop) {
         const QString home = u"http://"_s + shop->host + u'/' + shop->number;
-        html += u"<div class=\"shop-head\"><a class=\"shop-name\" href=\""_s + home + u"\">"_s
-            + shop->name.toHtmlEscaped() + u"</a><span class=\"shop-id\">店铺号："_s + shop->number
-            + u"</span></div>\n<div class=\"shop-nav\"><a href=\""_s + home + u"\">首页</a>"_s;
+        html += u"<div class=\"shop-head\"><a class=\"shop-name\" href=\""_s + home + u"\">"_s +
+                shop->name.toHtmlEscaped() + u"</a><span class=\"shop-id\">店铺号："_s + shop->number +
+                u"</span></div>\n<div class=\"shop-nav\"><a href=\""_s + home + u"\">首页</a>"_s;
         for (const Category &category : shop->categories) {
-            html += u" <a href=\""_s + home + u"/-"_s + category.lm + u"-/"_s
-                + QString::fromLatin1(QUrl::toPercentEncoding(category.key)) + u"/\">"_s
-                + category.name.toHtmlEscaped() + u"</a>"_s;
+            html += u" <a href=\""_s + home + u"/-"_s + category.lm + u"-/"_s +
+                    QString::fromLatin1(QUrl::toPercentEncoding(category.key)) + u"/\">"_s +
+                    category.name.toHtmlEscaped() + u"</a>"_s;
         }
         html += u"</div>\n"_s;
     }
-    html += u"<div class=\"list-bar\"><h3>"_s + listing.heading.toHtmlEscaped()
-        + u"</h3><div class=\"total\">共<b>"_s + QString::number(total) + u"</b>件宝贝</div>"_s
-        + u"<div class=\"page-info\">第<b>"_s + QString::number(page) + u"</b>/<b>"_s + QString::number(pages)
-        + u"</b>页</div></div>\n<ul class=\"itemlist\">\n"_s;
+    html += u"<div class=\"list-bar\"><h3>"_s + listing.heading.toHtmlEscaped() +
+            u"</h3><div class=\"total\">共<b>"_s + QString::number(total) + u"</b>件宝贝</div>"_s +
+            u"<div class=\"page-info\">第<b>"_s + QString::number(page) + u"</b>/<b>"_s +
+            QString::number(pages) + u"</b>页</div></div>\n<ul class=\"itemlist\">\n"_s;
     for (qint64 i = first; i < end; ++i)
         html += itemEntry(*shop, listing.all ? int(i) : listing.items.at(i), items);
     html += u"</ul>\n"_s;
@@ -342,12 +348,14 @@ HttpResponse ShopPages::listingPage(const Shop *shop, const Listing &listing, in
         html += u"<div class=\"pager\">"_s;
         if (page > 1)
             html += u"<a class=\"prev\" href=\""_s + base + QString::number(page - 1) + u"\">上一页</a>"_s;
-        const qint64 from = std::clamp<qint64>(page - PagerWindow / 2, 1, std::max<qint64>(1, pages - PagerWindow + 1));
+        const qint64 from =
+            std::clamp<qint64>(page - PagerWindow / 2, 1, std::max<qint64>(1, pages - PagerWindow + 1));
         for (qint64 n = from; n <= std::min(pages, from + PagerWindow - 1); ++n) {
             if (n == page)
                 html += u" <b>"_s + QString::number(n) + u"</b>"_s;
             else
-                html += u" <a href=\""_s + base + QString::number(n) + u"\">"_s + QString::number(n) + u"</a>"_s;
+                html +=
+                    u" <a href=\""_s + base + QString::number(n) + u"\">"_s + QString::number(n) + u"</a>"_s;
         }
         if (page < pages)
             html += u" <a class=\"next\" href=\""_s + base + QString::number(page + 1) + u"\">下一页</a>"_s;
@@ -362,19 +370,20 @@ HttpResponse ShopPages::frontPage(const Shop &shop, const ItemCatalog &items) co
     const QString home = u"http://"_s + shop.host + u'/' + shop.number;
     const QString name = shop.name.toHtmlEscaped();
     QString html = pageHead(name + u" - 拍拍网店铺"_s);
-    html += u"<div class=\"shop-head\"><h1>"_s + name + u"</h1><span class=\"shop-id\">店铺号："_s + shop.number
-        + u"</span><span class=\"credit\">信用：<img src=\"http://static.paipaiimg.com/img/credit/3.gif\" alt=\"三钻\" /></span></div>\n"_s;
-    html += u"<div class=\"shop-nav\"><a href=\""_s + home + u"\">首页</a> <a href=\""_s + home
-        + u"/list.xhtml?lm="_s + AllCategories.toString() + u"&amp;p=1\">全部宝贝("_s + QString::number(shop.count())
-        + u")</a>"_s;
+    html +=
+        u"<div class=\"shop-head\"><h1>"_s + name + u"</h1><span class=\"shop-id\">店铺号："_s + shop.number +
+        u"</span><span class=\"credit\">信用：<img src=\"http://static.paipaiimg.com/img/credit/3.gif\" alt=\"三钻\" /></span></div>\n"_s;
+    html += u"<div class=\"shop-nav\"><a href=\""_s + home + u"\">首页</a> <a href=\""_s + home +
+            u"/list.xhtml?lm="_s + AllCategories.toString() + u"&amp;p=1\">全部宝贝("_s +
+            QString::number(shop.count()) + u")</a>"_s;
     for (const Category &category : shop.categories) {
-        html += u" <a href=\""_s + home + u"/-"_s + category.lm + u"-/"_s
-            + QString::fromLatin1(QUrl::toPercentEncoding(category.key)) + u"/\">"_s + category.name.toHtmlEscaped()
-            + u"("_s + QString::number(category.items.size()) + u")</a>"_s;
+        html += u" <a href=\""_s + home + u"/-"_s + category.lm + u"-/"_s +
+                QString::fromLatin1(QUrl::toPercentEncoding(category.key)) + u"/\">"_s +
+                category.name.toHtmlEscaped() + u"("_s + QString::number(category.items.size()) + u")</a>"_s;
     }
-    html += u"</div>\n<div class=\"shop-intro\"><p>欢迎光临"_s + name
-        + u"！本店商品均为实物拍摄，下单前请联系客服确认库存。</p></div>\n"
-          u"<div class=\"recommend\"><h3>掌柜推荐</h3>\n"_s;
+    html += u"</div>\n<div class=\"shop-intro\"><p>欢迎光临"_s + name +
+            u"！本店商品均为实物拍摄，下单前请联系客服确认库存。</p></div>\n"
+            u"<div class=\"recommend\"><h3>掌柜推荐</h3>\n"_s;
     // The front page only shows a few; the listing has them all.
     const int shown = std::min(shop.count(), 8);
     for (int i = 0; i < shown; ++i) {

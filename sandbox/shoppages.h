@@ -27,7 +27,8 @@ public:
     // The category number of a whole shop.
     static constexpr QStringView AllCategories = u"0000000000";
 
-    bool load(const QString &shopsFile, const QString &sampleListFile, const ItemCatalog &items, QString *error);
+    bool load(const QString &shopsFile, const QString &sampleListFile, const ItemCatalog &items,
+              QString *error);
 
     // (seed, count) of every generated shop the pages list.
     QList<std::pair<quint32, int>> generatedShops() const;
@@ -50,9 +51,9 @@ private:
         QString name;
         QString host;
         QString itemHost;
-        QString linkQuery;   // added to item links, e.g. "ptag=list"; empty for none
-        QString movedList;   // where list.xhtml now lives (relative to the shop), empty when it has not moved
-        QStringList codes;   // sample shops
+        QString linkQuery; // added to item links, e.g. "ptag=list"; empty for none
+        QString movedList; // where list.xhtml now lives (relative to the shop), empty when it has not moved
+        QStringList codes; // sample shops
         QStringList names;
         std::optional<GeneratedShop> generated;
         QList<Category> categories;
@@ -62,15 +63,16 @@ private:
 
     struct Listing
     {
-        QString heading;     // what the page lists
-        QList<int> items;    // positions in the shop's list; empty with all set
+        QString heading;  // what the page lists
+        QList<int> items; // positions in the shop's list; empty with all set
         bool all = false;
-        QString pagerBase;   // the page address without the page number at its end
+        QString pagerBase; // the page address without the page number at its end
     };
 
     Listing wholeShop(const Shop &shop, const QString &listPath) const;
     Listing selection(const Shop &shop, const QString &lm, const QString &key) const;
-    HttpResponse listingPage(const Shop *shop, const Listing &listing, int page, const ItemCatalog &items) const;
+    HttpResponse listingPage(const Shop *shop, const Listing &listing, int page,
+                             const ItemCatalog &items) const;
     HttpResponse frontPage(const Shop &shop, const ItemCatalog &items) const;
     QString itemEntry(const Shop &shop, int position, const ItemCatalog &items) const;
 

@@ -124,8 +124,8 @@ StockPages::Page StockPages::generatedPage(const ShopItem &item)
 
     Page page;
     page.thumbnail = u".120x120.jpg"_s;
-    page.variants.append({u"颜色:"_s + colour + u";尺码:"_s + size, QString::number(price),
-                          QString::number((stock + 1) / 2)});
+    page.variants.append(
+        {u"颜色:"_s + colour + u";尺码:"_s + size, QString::number(price), QString::number((stock + 1) / 2)});
     page.variants.append({u"颜色:"_s + colour + u";尺码:"_s + nextSize, QString::number(price + 500),
                           QString::number(stock / 2)});
     return page;
@@ -134,23 +134,23 @@ StockPages::Page StockPages::generatedPage(const ShopItem &item)
 QByteArray StockPages::render(const ShopItem &item, const Page &page)
 {
     const QString title = item.title().toHtmlEscaped();
-    QString html =
-        u"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
-        u"\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
-        u"<html xmlns=\"http://www.w3.org/1999/xhtml\">\n<head>\n"
-        u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\" />\n<title>"_s
-        + title
-        + u" - 库存信息 - 拍拍网</title>\n"
-          u"<link rel=\"stylesheet\" type=\"text/css\" href=\"http://static.paipaiimg.com/css/item/stock.css\" />\n"
-          u"</head>\n<body>\n<div class=\"stock-head\"><h2>"_s
-        + title + u"</h2><span class=\"code\">商品编号："_s + item.code() + u"</span></div>\n"_s;
+    QString html = u"<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                   u"\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">\n"
+                   u"<html xmlns=\"http://www.w3.org/1999/xhtml\">\n<head>\n"
+                   u"<meta http-equiv=\"Content-Type\" content=\"text/html; charset=gbk\" />\n<title>"_s +
+                   title +
+                   u" - 库存信息 - 拍拍网</title>\n"
+                   u"<link rel=\"stylesheet\" type=\"text/css\" "
+                   u"href=\"http://static.paipaiimg.com/css/item/stock.css\" />\n"
+                   u"</head>\n<body>\n<div class=\"stock-head\"><h2>"_s +
+                   title + u"</h2><span class=\"code\">商品编号："_s + item.code() + u"</span></div>\n"_s;
 
     const QString picture = firstPicture(item);
     if (!picture.isEmpty()) {
         const QString side = page.thumbnail.section(u'x', 0, 0).mid(1);
-        html += u"<div class=\"sku-pic\"><img src=\""_s + QString(picture + page.thumbnail).toHtmlEscaped()
-            + u"\" width=\""_s + side + u"\" height=\""_s + side + u"\" alt=\""_s + title
-            + u"\" /></div><!--/sku-pic-->\n"_s;
+        html += u"<div class=\"sku-pic\"><img src=\""_s + QString(picture + page.thumbnail).toHtmlEscaped() +
+                u"\" width=\""_s + side + u"\" height=\""_s + side + u"\" alt=\""_s + title +
+                u"\" /></div><!--/sku-pic-->\n"_s;
     }
 
     html += u"<div class=\"sku-box\" id=\"skuBox\">\n"_s;
@@ -163,15 +163,15 @@ QByteArray StockPages::render(const ShopItem &item, const Page &page)
                 u"<tbody id=\"skuRows\">"_s;
         for (qsizetype i = 0; i < page.variants.size(); ++i) {
             const Variant &variant = page.variants.at(i);
-            html += u"<tr class=\"sku\" data-sku=\""_s + QString::number(i + 1) + u"\"><td class=\"prop\">"_s
-                + variant.properties.toHtmlEscaped() + u"</td><td class=\"price\">"_s
-                + variant.price.toHtmlEscaped() + u"</td><td class=\"num\">"_s + variant.quantity.toHtmlEscaped()
-                + u"</td>"_s;
+            html += u"<tr class=\"sku\" data-sku=\""_s + QString::number(i + 1) +
+                    u"\"><td class=\"prop\">"_s + variant.properties.toHtmlEscaped() +
+                    u"</td><td class=\"price\">"_s + variant.price.toHtmlEscaped() +
+                    u"</td><td class=\"num\">"_s + variant.quantity.toHtmlEscaped() + u"</td>"_s;
             if (!(page.lastRowUnclosed && i + 1 == page.variants.size()))
                 html += u"</tr>"_s;
         }
-        html += u"</tbody>\n</table>\n<p class=\"sku-count\">共"_s + QString::number(page.variants.size())
-            + u"种库存属性</p>\n"_s;
+        html += u"</tbody>\n</table>\n<p class=\"sku-count\">共"_s + QString::number(page.variants.size()) +
+                u"种库存属性</p>\n"_s;
     }
     html += u"</div>\n<div class=\"stock-foot\">Copyright &copy; 拍拍网 版权所有</div>\n</body>\n</html>\n"_s;
     return GbkCodec::encode(html);

@@ -49,7 +49,7 @@ constexpr int ReplyTimeoutMs = 5000;
 
 struct Reply
 {
-    int status = 0; // 0: no complete head arrived
+    int status = 0;                        // 0: no complete head arrived
     QHash<QByteArray, QByteArray> headers; // names in lower case
     QByteArray body;
     qint64 declaredLength = -1;
@@ -182,7 +182,8 @@ QByteArray originRequest(const QByteArray &pathAndQuery, const QByteArray &host,
 QByteArray proxyRequest(const QByteArray &url, const QByteArray &extra = {})
 {
     const QByteArray host = url.mid(7, url.indexOf('/', 7) - 7);
-    return "GET " + url + " HTTP/1.1\r\nHost: " + host + "\r\nProxy-Connection: keep-alive\r\n" + extra + "\r\n";
+    return "GET " + url + " HTTP/1.1\r\nHost: " + host + "\r\nProxy-Connection: keep-alive\r\n" + extra +
+           "\r\n";
 }
 
 QString gbk(const QByteArray &bytes)
@@ -250,8 +251,8 @@ QJsonArray hostileItemList()
 
 QString generatedCode(int index, quint32 seed = ShopSeed)
 {
-    return QString::number(seed, 16).toUpper().rightJustified(8, u'0')
-        + QString::number(index, 16).toUpper().rightJustified(24, u'0');
+    return QString::number(seed, 16).toUpper().rightJustified(8, u'0') +
+           QString::number(index, 16).toUpper().rightJustified(24, u'0');
 }
 
 QStringList generatedCodes(quint32 seed, int from, int to)
@@ -289,7 +290,8 @@ QJsonObject sampleItem(const QString &code)
 
 QByteArray itemQuery(const QByteArray &code)
 {
-    return "/item/getItem.xhtml?format=xml&itemCode=" + code + "&needParseAttr=1&needDetailInfo=1&needExtendInfo=0";
+    return "/item/getItem.xhtml?format=xml&itemCode=" + code +
+           "&needParseAttr=1&needDetailInfo=1&needExtendInfo=0";
 }
 
 // "value#slot#value#slot#..." pairs of the maker's parameter pages.
@@ -357,11 +359,12 @@ StockRead readStockPage(const QString &page, const QHash<int, QString> &params)
         }
         const QString record = rest.left(end);
         rest = rest.mid(end + params.value(8).size());
-        read.variants.append(cutAfter(record, params.value(9), params.value(10), params.value(11)) + u'|'
-                             + cutAfter(record, params.value(12), params.value(13), params.value(14)) + u'|'
-                             + cutAfter(record, params.value(15), params.value(16), params.value(17)));
+        read.variants.append(cutAfter(record, params.value(9), params.value(10), params.value(11)) + u'|' +
+                             cutAfter(record, params.value(12), params.value(13), params.value(14)) + u'|' +
+                             cutAfter(record, params.value(15), params.value(16), params.value(17)));
     }
-    read.picture = between(between(page, params.value(28), params.value(29)), params.value(5), params.value(6));
+    read.picture =
+        between(between(page, params.value(28), params.value(29)), params.value(5), params.value(6));
     read.picture.remove(params.value(26)).remove(params.value(27));
     return read;
 }
@@ -665,7 +668,8 @@ void TestSandbox::itemCodeLookup_data()
     QTest::newRow("empty") << QByteArray() << QString();
     QTest::newRow("one digit short") << first.left(31) << QString();
     QTest::newRow("generated first") << generatedCode(0).toLatin1() << generatedCode(0);
-    QTest::newRow("generated last") << generatedCode(ShopItems - 1).toLatin1() << generatedCode(ShopItems - 1);
+    QTest::newRow("generated last") << generatedCode(ShopItems - 1).toLatin1()
+                                    << generatedCode(ShopItems - 1);
     QTest::newRow("generated past the end") << generatedCode(ShopItems).toLatin1() << QString();
     QTest::newRow("generated, other seed")
         << QString(u"00000008"_s + generatedCode(1).mid(8)).toLatin1() << QString();
@@ -719,11 +723,13 @@ void TestSandbox::requestForms_data()
 {
     QTest::addColumn<QByteArray>("url");
     QTest::addColumn<int>("status");
-    QTest::newRow("item service") << QByteArray("http://api.paipai.com" + itemQuery("0C7D360B00000000040100000CC1B772"))
+    QTest::newRow("item service") << QByteArray("http://api.paipai.com" +
+                                                itemQuery("0C7D360B00000000040100000CC1B772"))
                                   << 200;
     QTest::newRow("city table") << QByteArray("http://static.paipaiimg.com/js/cities.js") << 200;
     QTest::newRow("picture") << QByteArray("http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg") << 200;
-    QTest::newRow("item page") << QByteArray("http://auction1.paipai.com/0C7D360B00000000040100000CC1B772") << 200;
+    QTest::newRow("item page") << QByteArray("http://auction1.paipai.com/0C7D360B00000000040100000CC1B772")
+                               << 200;
     QTest::newRow("maker page, any host") << QByteArray("http://example.org/soft/venlo/s_ver.txt") << 200;
     QTest::newRow("unknown path") << QByteArray("http://www.pelmora.com/no/such/page.htm") << 404;
 }
@@ -752,11 +758,13 @@ void TestSandbox::connectionReuse_data()
     QTest::addColumn<bool>("staysOpen");
     QTest::newRow("1.1 default") << QByteArray("HTTP/1.1") << QByteArray() << true;
     QTest::newRow("1.1 close") << QByteArray("HTTP/1.1") << QByteArray("Connection: close\r\n") << false;
-    QTest::newRow("1.1 Close, mixed case") << QByteArray("HTTP/1.1") << QByteArray("connection: Close\r\n") << false;
+    QTest::newRow("1.1 Close, mixed case")
+        << QByteArray("HTTP/1.1") << QByteArray("connection: Close\r\n") << false;
     QTest::newRow("1.0 default") << QByteArray("HTTP/1.0") << QByteArray() << false;
-    QTest::newRow("1.0 keep-alive") << QByteArray("HTTP/1.0") << QByteArray("Connection: Keep-Alive\r\n") << true;
-    QTest::newRow("1.0 proxy keep-alive") << QByteArray("HTTP/1.0") << QByteArray("Proxy-Connection: keep-alive\r\n")
-                                          << true;
+    QTest::newRow("1.0 keep-alive") << QByteArray("HTTP/1.0") << QByteArray("Connection: Keep-Alive\r\n")
+                                    << true;
+    QTest::newRow("1.0 proxy keep-alive")
+        << QByteArray("HTTP/1.0") << QByteArray("Proxy-Connection: keep-alive\r\n") << true;
 }
 
 void TestSandbox::connectionReuse()
@@ -768,8 +776,8 @@ void TestSandbox::connectionReuse()
     QTcpSocket socket;
     socket.connectToHost(u"127.0.0.1"_s, m_sandbox->port());
     QVERIFY(socket.waitForConnected(ReplyTimeoutMs));
-    const QByteArray request = "GET http://static.paipaiimg.com/js/cities.js " + version
-        + "\r\nHost: static.paipaiimg.com\r\n" + connectionHeader + "\r\n";
+    const QByteArray request = "GET http://static.paipaiimg.com/js/cities.js " + version +
+                               "\r\nHost: static.paipaiimg.com\r\n" + connectionHeader + "\r\n";
     socket.write(request);
     const Reply first = readReply(socket);
     QCOMPARE(first.status, 200);
@@ -795,9 +803,9 @@ void TestSandbox::pipelinedRequests()
     socket.connectToHost(u"127.0.0.1"_s, m_sandbox->port());
     QVERIFY(socket.waitForConnected(ReplyTimeoutMs));
     m_sandbox->setLatency(50);
-    socket.write(originRequest("/soft/venlo/s_ver.txt", "www.pelmora.com")
-                 + originRequest("/no/such/thing", "www.pelmora.com")
-                 + originRequest("/soft/venlo/s_ver.txt", "soft.pelmora.com", "Connection: close\r\n"));
+    socket.write(originRequest("/soft/venlo/s_ver.txt", "www.pelmora.com") +
+                 originRequest("/no/such/thing", "www.pelmora.com") +
+                 originRequest("/soft/venlo/s_ver.txt", "soft.pelmora.com", "Connection: close\r\n"));
     const Reply first = readReply(socket);
     const Reply second = readReply(socket);
     const Reply third = readReply(socket);
@@ -821,16 +829,20 @@ void TestSandbox::badRequests_data()
     QTest::newRow("relative target") << QByteArray("GET js/cities.js HTTP/1.1\r\nHost: a\r\n\r\n") << 400;
     QTest::newRow("header without colon") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nBroken\r\n\r\n") << 400;
     QTest::newRow("folded header") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nX-A: 1\r\n  2\r\n\r\n") << 400;
-    QTest::newRow("bad length") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nContent-Length: x\r\n\r\n") << 400;
-    QTest::newRow("chunked body") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n")
+    QTest::newRow("bad length") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nContent-Length: x\r\n\r\n")
+                                << 400;
+    QTest::newRow("chunked body") << QByteArray(
+                                         "GET / HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n\r\n")
                                   << 400;
-    QTest::newRow("POST") << QByteArray("POST /item/getItem.xhtml HTTP/1.1\r\nHost: a\r\nContent-Length: 3\r\n\r\nabc")
-                          << 405;
+    QTest::newRow("POST")
+        << QByteArray("POST /item/getItem.xhtml HTTP/1.1\r\nHost: a\r\nContent-Length: 3\r\n\r\nabc") << 405;
     QTest::newRow("HEAD") << QByteArray("HEAD /js/cities.js HTTP/1.1\r\nHost: a\r\n\r\n") << 405;
-    QTest::newRow("CONNECT") << QByteArray("CONNECT api.paipai.com:443 HTTP/1.1\r\nHost: api.paipai.com\r\n\r\n")
+    QTest::newRow("CONNECT") << QByteArray(
+                                    "CONNECT api.paipai.com:443 HTTP/1.1\r\nHost: api.paipai.com\r\n\r\n")
                              << 405;
-    QTest::newRow("head too large")
-        << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nX-Filler: " + QByteArray(70 * 1024, 'x') + "\r\n\r\n") << 431;
+    QTest::newRow("head too large") << QByteArray("GET / HTTP/1.1\r\nHost: a\r\nX-Filler: " +
+                                                  QByteArray(70 * 1024, 'x') + "\r\n\r\n")
+                                    << 431;
     QTest::newRow("endless line") << QByteArray(80 * 1024, 'G') << 431;
 }
 
@@ -868,8 +880,11 @@ void TestSandbox::faults()
     m_sandbox->addFault(u"www.pelmora.com/soft/*/copy36.htm"_s, kind);
 
     // Other paths and hosts are untouched.
-    QCOMPARE(send(proxyRequest("http://soft.pelmora.com/soft/venlo/copy36.htm", "Connection: close\r\n")).status, 200);
-    QCOMPARE(send(proxyRequest("http://www.pelmora.com/soft/venlo/copy_app35.htm", "Connection: close\r\n")).status,
+    QCOMPARE(
+        send(proxyRequest("http://soft.pelmora.com/soft/venlo/copy36.htm", "Connection: close\r\n")).status,
+        200);
+    QCOMPARE(send(proxyRequest("http://www.pelmora.com/soft/venlo/copy_app35.htm", "Connection: close\r\n"))
+                 .status,
              200);
 
     QTcpSocket socket;
@@ -1173,8 +1188,10 @@ void TestSandbox::redirectLoop()
 
 void TestSandbox::countersAndReset()
 {
-    QCOMPARE(send(proxyRequest("http://static.paipaiimg.com/js/cities.js?v=20120508", "Connection: close\r\n")).status,
-             200);
+    QCOMPARE(
+        send(proxyRequest("http://static.paipaiimg.com/js/cities.js?v=20120508", "Connection: close\r\n"))
+            .status,
+        200);
     QCOMPARE(get("/js/cities.js", "other.example:8080").status, 200);
     QCOMPARE(get("/missing.htm", "www.pelmora.com").status, 404);
     m_sandbox->peak(); // control requests are not counted
@@ -1287,7 +1304,8 @@ void TestSandbox::writeList()
     } else {
         QFile sampleList(SandboxProcess::dataDir() + u"/sample-list.txt"_s);
         QVERIFY(sampleList.open(QIODevice::ReadOnly));
-        const QString expected = QString::fromUtf8(sampleList.readAll()).trimmed().replace(u"\n"_s, u"\r\n"_s);
+        const QString expected =
+            QString::fromUtf8(sampleList.readAll()).trimmed().replace(u"\n"_s, u"\r\n"_s);
         QCOMPARE(text.chopped(2), expected);
         // Every code but one is known to the item service.
         int unknown = 0;
@@ -1306,17 +1324,23 @@ void TestSandbox::pictureFormats_data()
     QTest::addColumn<QByteArray>("format");
     QTest::addColumn<QByteArray>("contentType");
 
-    QTest::newRow("jpg") << QByteArray("/a1/0C7D360B/main1.jpg") << QByteArray("jpeg") << QByteArray("image/jpeg");
-    QTest::newRow("png") << QByteArray("/c3/2F4E6A8C/desc/plug.png") << QByteArray("png") << QByteArray("image/png");
-    QTest::newRow("bmp") << QByteArray("/c3/2F4E6A8C/main1.bmp") << QByteArray("bmp") << QByteArray("image/bmp");
-    QTest::newRow("gif") << QByteArray("/b2/1A2B3C4D/main1.gif") << QByteArray("gif") << QByteArray("image/gif");
-    QTest::newRow("ico") << QByteArray("/c3/2F4E6A8C/main2.ico") << QByteArray("ico") << QByteArray("image/x-icon");
+    QTest::newRow("jpg") << QByteArray("/a1/0C7D360B/main1.jpg") << QByteArray("jpeg")
+                         << QByteArray("image/jpeg");
+    QTest::newRow("png") << QByteArray("/c3/2F4E6A8C/desc/plug.png") << QByteArray("png")
+                         << QByteArray("image/png");
+    QTest::newRow("bmp") << QByteArray("/c3/2F4E6A8C/main1.bmp") << QByteArray("bmp")
+                         << QByteArray("image/bmp");
+    QTest::newRow("gif") << QByteArray("/b2/1A2B3C4D/main1.gif") << QByteArray("gif")
+                         << QByteArray("image/gif");
+    QTest::newRow("ico") << QByteArray("/c3/2F4E6A8C/main2.ico") << QByteArray("ico")
+                         << QByteArray("image/x-icon");
     // Named and typed as JPEG by the server; only the bytes tell.
     QTest::newRow("png named .jpg") << QByteArray("/b2/1A2B3C4D/main3.jpg") << QByteArray("png")
                                     << QByteArray("image/jpeg");
     QTest::newRow("query ignored") << QByteArray("/d4/3B5D7F91/main1.jpg?w=400&v=2") << QByteArray("jpeg")
                                    << QByteArray("image/jpeg");
-    QTest::newRow("generated") << QByteArray("/gen/7/3/5.jpg") << QByteArray("jpeg") << QByteArray("image/jpeg");
+    QTest::newRow("generated") << QByteArray("/gen/7/3/5.jpg") << QByteArray("jpeg")
+                               << QByteArray("image/jpeg");
     QTest::newRow("watermark 1") << QByteArray("/soft/venlo/sy_pic1.jpg") << QByteArray("jpeg")
                                  << QByteArray("image/jpeg");
 }
@@ -1337,7 +1361,8 @@ void TestSandbox::pictureFormats()
         QCOMPARE(get(path.left(path.indexOf('?')), "img1.paipaiimg.com").body, reply.body);
     if (path.startsWith("/gen/")) {
         // Sized like real product photos, and the same picture every time.
-        QVERIFY2(reply.body.size() >= 15'000 && reply.body.size() <= 40'000, qPrintable(QString::number(reply.body.size())));
+        QVERIFY2(reply.body.size() >= 15'000 && reply.body.size() <= 40'000,
+                 qPrintable(QString::number(reply.body.size())));
         QCOMPARE(get(path, "img3.paipaiimg.com").body, reply.body);
     }
 }
@@ -1712,26 +1737,30 @@ void TestSandbox::stockPages_data()
     QTest::addColumn<int>("unclosedRows");
 
     QTest::newRow("three variants") << u"0C7D360B00000000040100000CC1B772"_s << 200 << false
-                                    << QStringList{u"颜色:驼色;尺码:S|26800|10"_s, u"颜色:驼色;尺码:M|26800|15"_s,
+                                    << QStringList{u"颜色:驼色;尺码:S|26800|10"_s,
+                                                   u"颜色:驼色;尺码:M|26800|15"_s,
                                                    u"颜色:驼色;尺码:L|27800|10"_s}
                                     << 0;
-    QTest::newRow("code in lower case") << u"0c7d360b00000000040100000cc1b772"_s << 200 << false
-                                        << QStringList{u"颜色:驼色;尺码:S|26800|10"_s, u"颜色:驼色;尺码:M|26800|15"_s,
-                                                       u"颜色:驼色;尺码:L|27800|10"_s}
-                                        << 0;
+    QTest::newRow("code in lower case")
+        << u"0c7d360b00000000040100000cc1b772"_s << 200 << false
+        << QStringList{u"颜色:驼色;尺码:S|26800|10"_s, u"颜色:驼色;尺码:M|26800|15"_s,
+                       u"颜色:驼色;尺码:L|27800|10"_s}
+        << 0;
     QTest::newRow("one variant") << u"1A2B3C4D00000000050200000DD2C883"_s << 200 << false
                                  << QStringList{u"颜色:蓝格;规格:1.8m|15900|120"_s} << 0;
-    QTest::newRow("price not a number") << u"2F4E6A8C00000000060300000EE3D994"_s << 200 << false
-                                        << QStringList{u"输出:12V 1A;接口:5.5x2.1mm|面议|600"_s,
-                                                       u"输出:12V 2A;接口:5.5x2.1mm|2500|399"_s}
-                                        << 0;
-    QTest::newRow("no variants") << u"5D7F91B30000000009060000111600C7"_s << 200 << true << QStringList() << 0;
-    QTest::newRow("last row unclosed") << u"6E80A2C4000000000A07000012271108"_s << 200 << false
-                                       << QStringList{u"颜色:军绿;尺码:41|23900|80"_s, u"颜色:军绿;尺码:42|23900|100"_s}
-                                       << 1;
-    QTest::newRow("sample without a stock page") << u"3B5D7F9100000000070400000FF4EAA5"_s << 404 << false
-                                                 << QStringList() << 0;
-    QTest::newRow("unknown item") << u"8A0B1C2D000000000C0900001449330E"_s << 404 << false << QStringList() << 0;
+    QTest::newRow("price not a number")
+        << u"2F4E6A8C00000000060300000EE3D994"_s << 200 << false
+        << QStringList{u"输出:12V 1A;接口:5.5x2.1mm|面议|600"_s, u"输出:12V 2A;接口:5.5x2.1mm|2500|399"_s}
+        << 0;
+    QTest::newRow("no variants") << u"5D7F91B30000000009060000111600C7"_s << 200 << true << QStringList()
+                                 << 0;
+    QTest::newRow("last row unclosed")
+        << u"6E80A2C4000000000A07000012271108"_s << 200 << false
+        << QStringList{u"颜色:军绿;尺码:41|23900|80"_s, u"颜色:军绿;尺码:42|23900|100"_s} << 1;
+    QTest::newRow("sample without a stock page")
+        << u"3B5D7F9100000000070400000FF4EAA5"_s << 404 << false << QStringList() << 0;
+    QTest::newRow("unknown item") << u"8A0B1C2D000000000C0900001449330E"_s << 404 << false << QStringList()
+                                  << 0;
     QTest::newRow("not an item code") << u"index"_s << 404 << false << QStringList() << 0;
 }
 
@@ -1865,23 +1894,23 @@ void TestSandbox::shopListings_data()
     const QStringList shoes = {u"0C7D360B00000000040100000CC1B772"_s, u"3B5D7F9100000000070400000FF4EAA5"_s,
                                u"6E80A2C4000000000A07000012271108"_s};
 
-    QTest::newRow("888 whole shop") << QByteArray("http://shop.paipai.com/888/list.xhtml?lm=0000000000&p=1") << 1
-                                    << 9 << sampleCodes;
-    QTest::newRow("888 past the last page") << QByteArray("http://shop.paipai.com/888/list.xhtml?lm=0000000000&p=2")
-                                            << 1 << 9 << QStringList();
-    QTest::newRow("999 page 1") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=1") << 1 << 85
-                                << generatedCodes(999, 0, 40);
-    QTest::newRow("999 page 3") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=3") << 1 << 85
-                                << generatedCodes(999, 80, 85);
-    QTest::newRow("999 page 4") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=4") << 1 << 85
-                                << QStringList();
+    QTest::newRow("888 whole shop") << QByteArray("http://shop.paipai.com/888/list.xhtml?lm=0000000000&p=1")
+                                    << 1 << 9 << sampleCodes;
+    QTest::newRow("888 past the last page")
+        << QByteArray("http://shop.paipai.com/888/list.xhtml?lm=0000000000&p=2") << 1 << 9 << QStringList();
+    QTest::newRow("999 page 1") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=1") << 1
+                                << 85 << generatedCodes(999, 0, 40);
+    QTest::newRow("999 page 3") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=3") << 1
+                                << 85 << generatedCodes(999, 80, 85);
+    QTest::newRow("999 page 4") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000&p=4") << 1
+                                << 85 << QStringList();
     QTest::newRow("other parameters ignored")
-        << QByteArray("http://shop.paipai.com/999/list.xhtml?ptag=20000.1&p=2&lm=0000000000&sort=price") << 1 << 85
-        << generatedCodes(999, 40, 80);
-    QTest::newRow("no page number") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000") << 1 << 85
-                                    << generatedCodes(999, 0, 40);
-    QTest::newRow("page number not a number") << QByteArray("http://shop.paipai.com/999/list.xhtml?p=x") << 1 << 85
-                                              << generatedCodes(999, 0, 40);
+        << QByteArray("http://shop.paipai.com/999/list.xhtml?ptag=20000.1&p=2&lm=0000000000&sort=price") << 1
+        << 85 << generatedCodes(999, 40, 80);
+    QTest::newRow("no page number") << QByteArray("http://shop.paipai.com/999/list.xhtml?lm=0000000000") << 1
+                                    << 85 << generatedCodes(999, 0, 40);
+    QTest::newRow("page number not a number")
+        << QByteArray("http://shop.paipai.com/999/list.xhtml?p=x") << 1 << 85 << generatedCodes(999, 0, 40);
     QTest::newRow("4000 page 1") << QByteArray("http://shop.paipai.com/4000/list.xhtml?lm=0000000000&p=1")
                                  << 1 << 8000 << generatedCodes(4000, 0, 40);
     QTest::newRow("4000 last page") << QByteArray(
@@ -1895,27 +1924,28 @@ void TestSandbox::shopListings_data()
     QTest::newRow("4001 last page") << QByteArray(
                                            "http://shop.paipai.com/4001/list.xhtml?lm=0000000000&p=500")
                                     << 1 << 20000 << generatedCodes(4001, 19960, 20000);
-    QTest::newRow("777 second shop host") << QByteArray("http://shop.wanggou.com/777/list.xhtml?lm=0000000000&p=1")
-                                          << 2 << 12 << generatedCodes(777, 0, 12);
+    QTest::newRow("777 second shop host")
+        << QByteArray("http://shop.wanggou.com/777/list.xhtml?lm=0000000000&p=1") << 2 << 12
+        << generatedCodes(777, 0, 12);
     QTest::newRow("888 item list")
-        << QByteArray("http://shop.paipai.com/888/search.xhtml?lm=1234567890&key=shoes&p=1") << 1 << 3 << shoes;
+        << QByteArray("http://shop.paipai.com/888/search.xhtml?lm=1234567890&key=shoes&p=1") << 1 << 3
+        << shoes;
     QTest::newRow("888 item list, category only")
         << QByteArray("http://shop.paipai.com/888/search.xhtml?lm=1234567890&key=&p=1") << 1 << 3 << shoes;
     QTest::newRow("888 item list, unknown key")
         << QByteArray("http://shop.paipai.com/888/search.xhtml?lm=1234567890&key=socks&p=1") << 1 << 0
         << QStringList();
-    QTest::newRow("888 item list as buyers see it") << QByteArray("http://shop.paipai.com/888/-1234567890-/shoes/")
-                                                    << 1 << 3 << shoes;
-    QTest::newRow("unknown shop") << QByteArray("http://shop.paipai.com/4321/list.xhtml?lm=0000000000&p=1") << 1 << 0
-                                  << QStringList();
+    QTest::newRow("888 item list as buyers see it")
+        << QByteArray("http://shop.paipai.com/888/-1234567890-/shoes/") << 1 << 3 << shoes;
+    QTest::newRow("unknown shop") << QByteArray("http://shop.paipai.com/4321/list.xhtml?lm=0000000000&p=1")
+                                  << 1 << 0 << QStringList();
     QTest::newRow("unknown shop, item list")
         << QByteArray("http://shop.paipai.com/4321/search.xhtml?lm=1234567890&key=shoes&p=1") << 1 << 0
         << QStringList();
-    QTest::newRow("555 moved listing") << QByteArray("http://shop.paipai.com/555/v2/list.xhtml?lm=0000000000&p=1")
-                                       << 1 << 3
-                                       << QStringList{u"5D7F91B30000000009060000111600C7"_s,
-                                                      u"6E80A2C4000000000A07000012271108"_s,
-                                                      u"7F91B3D5000000000B080000133822DF"_s};
+    QTest::newRow("555 moved listing")
+        << QByteArray("http://shop.paipai.com/555/v2/list.xhtml?lm=0000000000&p=1") << 1 << 3
+        << QStringList{u"5D7F91B30000000009060000111600C7"_s, u"6E80A2C4000000000A07000012271108"_s,
+                       u"7F91B3D5000000000B080000133822DF"_s};
 }
 
 void TestSandbox::shopListings()
@@ -2014,7 +2044,8 @@ void TestSandbox::listingRedirect()
     const Reply target = fetch(location);
     QCOMPARE(target.status, 200);
     int total = -1;
-    const QList<Listed> items = readListing(gbk(target.body), parameterSlots("/soft/venlo/copy_fwz33.htm"), 1, &total);
+    const QList<Listed> items =
+        readListing(gbk(target.body), parameterSlots("/soft/venlo/copy_fwz33.htm"), 1, &total);
     QCOMPARE(total, 3);
     QCOMPARE(items.size(), query.contains("p=1") ? 3 : 0);
 }
@@ -2030,15 +2061,16 @@ void TestSandbox::shopFrontPages_data()
                                  u"http://auction1.paipai.com/0C7D360B00000000040100000CC1B772?ptag=list"_s};
     QTest::newRow("888") << QByteArray("http://shop.paipai.com/888") << 200 << shop888;
     QTest::newRow("888/") << QByteArray("http://shop.paipai.com/888/") << 200 << shop888;
-    QTest::newRow("888/index.shtml") << QByteArray("http://shop.paipai.com/888/index.shtml") << 200 << shop888;
+    QTest::newRow("888/index.shtml") << QByteArray("http://shop.paipai.com/888/index.shtml") << 200
+                                     << shop888;
     QTest::newRow("777") << QByteArray("http://shop.wanggou.com/777") << 200
                          << QStringList{u"http://shop.wanggou.com/777/list.xhtml?lm=0000000000&amp;p=1"_s,
                                         u"http://auction1.wanggou.com/"_s + generatedCode(0, 777)};
     QTest::newRow("unknown shop") << QByteArray("http://shop.paipai.com/4321") << 404 << QStringList();
-    QTest::newRow("moved listing of another shop") << QByteArray("http://shop.paipai.com/888/v2/list.xhtml?p=1")
-                                                   << 404 << QStringList();
-    QTest::newRow("unknown page of a shop") << QByteArray("http://shop.paipai.com/888/about.htm") << 404
-                                            << QStringList();
+    QTest::newRow("moved listing of another shop")
+        << QByteArray("http://shop.paipai.com/888/v2/list.xhtml?p=1") << 404 << QStringList();
+    QTest::newRow("unknown page of a shop")
+        << QByteArray("http://shop.paipai.com/888/about.htm") << 404 << QStringList();
 }
 
 void TestSandbox::shopFrontPages()

@@ -226,10 +226,10 @@ void MainWindow::startVersionCheck(bool manual, bool mainPageRead)
 {
     if (!m_context.client || m_closing)
         return;
-    auto *job = new SelfUpdate::VersionCheckJob(
-        *m_context.client, m_context.config, m_context.programDir,
-        manual ? SelfUpdate::VersionCheckJob::Kind::Manual : SelfUpdate::VersionCheckJob::Kind::Startup,
-        mainPageRead);
+    auto *job = new SelfUpdate::VersionCheckJob(*m_context.client, m_context.config, m_context.programDir,
+                                                manual ? SelfUpdate::VersionCheckJob::Kind::Manual
+                                                       : SelfUpdate::VersionCheckJob::Kind::Startup,
+                                                mainPageRead);
     connect(job, &SelfUpdate::VersionCheckJob::finished, this, &MainWindow::versionChecked);
     m_startupJobs->start(job);
 }
@@ -331,7 +331,7 @@ void MainWindow::setExportControlsEnabled(bool enabled)
              m_ui->makeCsvButton,    m_ui->csvLocationButton, m_ui->priceCheck,   m_ui->stockCheck,
              m_ui->taobaoSpaceCheck, m_ui->watermarkCheck,    m_ui->rulesCheck,   m_ui->noDescPicturesCheck,
              m_ui->stripLinksCheck,  m_ui->tb4Option,         m_ui->tb5Option,    m_ui->paipaiOption,
-             m_ui->pricePercentBox,  m_ui->priceDecimalsBox,  m_ui->stockBox, m_ui->reusePicturesCheck})
+             m_ui->pricePercentBox,  m_ui->priceDecimalsBox,  m_ui->stockBox,     m_ui->reusePicturesCheck})
         w->setEnabled(enabled);
 }
 

@@ -84,7 +84,7 @@ Imaging::WatermarkSettings WatermarkWindow::settings() const
 {
     Imaging::WatermarkSettings result;
     result.mode = m_ui->pictureMode->isChecked() ? Imaging::WatermarkSettings::Mode::Picture
-                                             : Imaging::WatermarkSettings::Mode::Text;
+                                                 : Imaging::WatermarkSettings::Mode::Text;
     result.text = m_ui->text->text();
     result.fontSize = m_ui->fontSize->text();
     result.transparency = m_ui->transparency->text();

@@ -9,9 +9,9 @@
 #include "core/itemservice.h"
 #include "core/parampages.h"
 #include "core/sellerlookup.h"
+#include "core/text.h"
 #include "export/exportjob.h"
 #include "export/pictures.h"
-#include "core/text.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -55,8 +55,8 @@ struct Common
 void addCommonOptions(QCommandLineParser &parser)
 {
     parser.addOption({u"program-dir"_s, u"The program folder (default: the executable's)."_s, u"DIR"_s});
-    parser.addOption({u"config"_s, u"The configuration file (default: quorvex.ini in the program folder)."_s,
-                      u"FILE"_s});
+    parser.addOption(
+        {u"config"_s, u"The configuration file (default: quorvex.ini in the program folder)."_s, u"FILE"_s});
     parser.addOption({u"proxy"_s, u"An HTTP proxy that carries every request."_s, u"URL"_s});
 }
 
@@ -78,14 +78,14 @@ bool parse(QCommandLineParser &parser, const QStringList &arguments, QTextStream
 bool loadCommon(const QCommandLineParser &parser, Common &common, QTextStream &err)
 {
     common.programDir = parser.isSet(u"program-dir"_s) ? parser.value(u"program-dir"_s)
-                                                         : QCoreApplication::applicationDirPath();
+                                                       : QCoreApplication::applicationDirPath();
     if (!QFileInfo(common.programDir).isDir()) {
         err << "quorvex-cli: the program folder does not exist: " << common.programDir << "\n";
         return false;
     }
     const QString configPath = parser.isSet(u"config"_s)
-        ? parser.value(u"config"_s)
-        : Core::programFilePath(common.programDir, u"quorvex.ini"_s);
+                                   ? parser.value(u"config"_s)
+                                   : Core::programFilePath(common.programDir, u"quorvex.ini"_s);
     if (parser.isSet(u"config"_s) && !QFileInfo(configPath).isFile()) {
         err << "quorvex-cli: the configuration file does not exist: " << configPath << "\n";
         return false;
@@ -128,7 +128,8 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
     out << result << "\n";
     out.flush();
     if (document.isEmpty()) {
-        err << "quorvex-cli item: " << problem << " (" << Core::itemServiceAddress(common.config, code) << ")\n";
+        err << "quorvex-cli item: " << problem << " (" << Core::itemServiceAddress(common.config, code)
+            << ")\n";
         return Failures;
     }
     if (result == Core::blankFieldResult()) {
@@ -140,17 +141,16 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
     return Success;
 }
 
-
-bool readNumberOption(const QCommandLineParser &parser, const QString &name, int minimum, int maximum, int &value,
-                      QTextStream &err)
+bool readNumberOption(const QCommandLineParser &parser, const QString &name, int minimum, int maximum,
+                      int &value, QTextStream &err)
 {
     if (!parser.isSet(name))
         return true;
     bool ok = false;
     value = parser.value(name).trimmed().toInt(&ok);
     if (!ok || value < minimum || value > maximum) {
-        err << "quorvex-cli export: --" << name << " takes a whole number from " << minimum << " to " << maximum
-            << ", not " << parser.value(name) << "\n";
+        err << "quorvex-cli export: --" << name << " takes a whole number from " << minimum << " to "
+            << maximum << ", not " << parser.value(name) << "\n";
         return false;
     }
     return true;
@@ -258,14 +258,15 @@ int runExport(const QStringList &arguments, QTextStream &err)
     const auto refused = [&parser, &err](const QString &name, const Core::InputRange &range) {
         if (!parser.isSet(name) || range.accepts(parser.value(name)))
             return false;
-        err << "quorvex-cli export: --" << name << " takes a " << (range.wholeNumber ? "whole number" : "number")
-            << " from " << QString::number(range.lowest, 'g', 12) << " to " << QString::number(range.highest, 'g', 12)
+        err << "quorvex-cli export: --" << name << " takes a "
+            << (range.wholeNumber ? "whole number" : "number") << " from "
+            << QString::number(range.lowest, 'g', 12) << " to " << QString::number(range.highest, 'g', 12)
             << ", not " << parser.value(name) << "\n";
         return true;
     };
-    if (refused(u"price-percent"_s, Core::pricePercentOption())
-        || refused(u"price-decimals"_s, Core::priceDecimalsOption())
-        || refused(u"stock"_s, Core::stockValueOption()))
+    if (refused(u"price-percent"_s, Core::pricePercentOption()) ||
+        refused(u"price-decimals"_s, Core::priceDecimalsOption()) ||
+        refused(u"stock"_s, Core::stockValueOption()))
         return NothingDone;
     if (!readNumberOption(parser, u"jobs"_s, 1, Export::maxJobs, options.jobs, err))
         return NothingDone;
@@ -376,7 +377,10 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
     Core::Collector collector(client, common.config);
-    collector.onProgress = [&err](const QString &text) { err << text << "\n"; err.flush(); };
+    collector.onProgress = [&err](const QString &text) {
+        err << text << "\n";
+        err.flush();
+    };
     // Ctrl+C or a termination request aborts the pages in flight; what was found is written.
     const InterruptWatch interrupt([&collector] { collector.cancel(); });
     const Core::CollectOutcome outcome = collector.run(mode, parser.value(u"address"_s));
@@ -393,7 +397,8 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     }
     out.flush();
     QString error;
-    if (!Export::writeFileAtomically(parser.value(u"out"_s), Core::writeItemAddresses(common.config, codes), &error)) {
+    if (!Export::writeFileAtomically(parser.value(u"out"_s), Core::writeItemAddresses(common.config, codes),
+                                     &error)) {
         err << "quorvex-cli collect: cannot write " << parser.value(u"out"_s) << ": " << error << "\n";
         return Failures;
     }

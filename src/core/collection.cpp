@@ -2,9 +2,9 @@
 
 #include "config.h"
 #include "httpclient.h"
-#include "logging.h"
 #include "itemlist.h"
 #include "itemservice.h"
+#include "logging.h"
 #include "parampages.h"
 #include "text.h"
 
@@ -163,8 +163,8 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
         const qsizetype cut = codeCuts.isEmpty() ? -1 : codeCuts.from(pos);
         if (cut >= 0 && cut + codeCuts.size() <= e13)
             codeEnd = cut;
-        const QString code = codeEnd - pos > maxCodeSpan ? area.mid(pos, 64) + u'…'
-                                                         : trimSpaces(area.mid(pos, codeEnd - pos));
+        const QString code =
+            codeEnd - pos > maxCodeSpan ? area.mid(pos, 64) + u'…' : trimSpaces(area.mid(pos, codeEnd - pos));
         QString name;
         const qsizetype e14 = nameStarts.isEmpty() ? -1 : nameStarts.from(pos);
         const qsizetype e15 = nameEnds.isEmpty() ? -1 : nameEnds.from(pos);
@@ -205,7 +205,7 @@ bool Collector::stopRequested()
     if (m_token.isCancelled())
         return true;
     if ((m_cancelled && *m_cancelled) || m_caller.isCancelled()) {
-        m_token.cancel();  // the requests of this run carry only its own token
+        m_token.cancel(); // the requests of this run carry only its own token
         return true;
     }
     return false;
@@ -292,13 +292,14 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
     const QString first = fetchPage(pageAddress(1));
     if (stopRequested())
         return;
-    const qint64 claimed = first.isEmpty() ? 0
-                                           : listingPageCount(CutAfterMarkers(first, markers.value(4),
-                                                                              markers.value(5), markers.value(6)));
+    const qint64 claimed =
+        first.isEmpty()
+            ? 0
+            : listingPageCount(CutAfterMarkers(first, markers.value(4), markers.value(5), markers.value(6)));
     const int pages = int(std::min<qint64>(claimed, maxListingPages));
     if (claimed > maxListingPages) {
-        outcome.warning = u"店铺显示共"_s + QString::number(claimed) + u"页，只采集了前"_s
-            + QString::number(maxListingPages) + u"页"_s;
+        outcome.warning = u"店铺显示共"_s + QString::number(claimed) + u"页，只采集了前"_s +
+                          QString::number(maxListingPages) + u"页"_s;
     }
 
     // Pages are asked for ahead of the one being read; the network layer queues them for
@@ -307,10 +308,11 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
     struct Pending
     {
         int page = 0;
-        bool sent = false;  // an address without "http://" is never fetched: an empty page
+        bool sent = false; // an address without "http://" is never fetched: an empty page
         QFuture<HttpResult> reply;
     };
-    const int ahead = m_pagesInFlight > 0 ? m_pagesInFlight : 2 * std::max(1, m_client.options().maxConnectionsPerHost);
+    const int ahead =
+        m_pagesInFlight > 0 ? m_pagesInFlight : 2 * std::max(1, m_client.options().maxConnectionsPerHost);
     const auto arrived = std::make_shared<QSemaphore>();
     std::deque<Pending> inFlight;
     int nextPage = 1;
@@ -346,8 +348,8 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
                 add(outcome, entry);
         }
         if (onProgress) {
-            onProgress(u"正在采集网址，共"_s + QString::number(pages) + u"页，已读取"_s
-                       + QString::number(pending.page) + u"页"_s);
+            onProgress(u"正在采集网址，共"_s + QString::number(pages) + u"页，已读取"_s +
+                       QString::number(pending.page) + u"页"_s);
         }
     }
 }
@@ -358,7 +360,8 @@ CollectOutcome Collector::checkAddress(const Config &config, CollectMode mode, c
     outcome.address = cleanCollectAddress(rawAddress);
     const QString &address = outcome.address;
     if (address.left(7) != u"http://"_s) {
-        outcome.message = mode == CollectMode::Single ? u"输入的商品网址有误，请检查！"_s : u"输入有误，请检查！"_s;
+        outcome.message =
+            mode == CollectMode::Single ? u"输入的商品网址有误，请检查！"_s : u"输入有误，请检查！"_s;
     } else if (address.contains(config.taobaoDomain) || address.contains(config.tmallDomain)) {
         outcome.message = u"你输入的是淘宝商品,如果你需要淘宝商品复制到淘宝或拍拍,请用另一个软件"_s;
         outcome.openAddress = Config::address(config.makerPrimary, u"/soft/tarsk"_s);
@@ -403,7 +406,8 @@ CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
             outcome.message = u"输入的商品网址有误，请检查！"_s;
             return outcome;
         }
-        const QString name = DecodeHtmlEntities(ItemDocument::fetch(m_client, m_config, code).field(u"itemName"_s));
+        const QString name =
+            DecodeHtmlEntities(ItemDocument::fetch(m_client, m_config, code).field(u"itemName"_s));
         add(outcome, makeItemEntry(trimSpaces(code), name));
         break;
     }

@@ -29,16 +29,16 @@ QString cleanCollectAddress(const QString &address);
 
 struct ShopAddress
 {
-    QString rest;        // the address with the shop prefix removed
+    QString rest; // the address with the shop prefix removed
     QString shopNumber;
-    int kind = 1;        // 1: the Paipai shop host; 2: the second shop host
+    int kind = 1; // 1: the Paipai shop host; 2: the second shop host
 };
 ShopAddress parseShopAddress(const Config &config, const QString &address);
 
 struct ListAddress
 {
     ShopAddress shop;
-    QString category;    // empty when the address names none
+    QString category; // empty when the address names none
     QString key;
 };
 ListAddress parseListAddress(const Config &config, const QString &address);
@@ -61,15 +61,15 @@ QString timeBasedCsvName(const QDateTime &when);
 
 struct CollectOutcome
 {
-    QString address;      // the cleaned address, for the address box
-    QString message;      // a message to show (address errors), empty when none
-    QString openAddress;  // a page to open in the browser after the message
-    QString warning;      // something the user should know about a run that did finish
+    QString address;       // the cleaned address, for the address box
+    QString message;       // a message to show (address errors), empty when none
+    QString openAddress;   // a page to open in the browser after the message
+    QString warning;       // something the user should know about a run that did finish
     bool finished = false; // the run reached its end (the CSV path box gets a time-based name)
     QStringList entries;
-    int rejectedEntries = 0;  // links whose code can't be an item code, left out
-    int failedPages = 0;      // listing pages that could not be read
-    bool cancelled = false;   // stopped before its end; finished stays false
+    int rejectedEntries = 0; // links whose code can't be an item code, left out
+    int failedPages = 0;     // listing pages that could not be read
+    bool cancelled = false;  // stopped before its end; finished stays false
     // The warning, and what was left out or could not be read, for the user.
     QString warnings() const;
 };
@@ -111,7 +111,8 @@ public:
 
 private:
     CollectOutcome collect(CollectMode mode, CollectOutcome outcome);
-    void walkPages(const QString &pageTemplate, const QStringList &markers, int kind, CollectOutcome &outcome);
+    void walkPages(const QString &pageTemplate, const QStringList &markers, int kind,
+                   CollectOutcome &outcome);
     QString fetchPage(const QString &address);
     // The fallback of a blank page: the page again at its address after redirects.
     QString fetchPageAgain(const QString &address, const QString &text);
@@ -121,9 +122,9 @@ private:
     bool stopRequested();
     void add(CollectOutcome &outcome, const QString &entry);
 
-    HttpClient m_caller;  // the handle handed in: a token it carries stops the run too
+    HttpClient m_caller; // the handle handed in: a token it carries stops the run too
     CancelToken m_token;
-    HttpClient m_client;  // the handle every request of the run goes through
+    HttpClient m_client; // the handle every request of the run goes through
     const Config &m_config;
     const std::atomic_bool *m_cancelled = nullptr;
     int m_pagesInFlight = 0;

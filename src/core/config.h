@@ -28,7 +28,7 @@ struct Config
     QString marketplaceMarker = QStringLiteral("paipai.com/");
 
     // [network]
-    QString proxy;                   // empty, or http://HOST:PORT
+    QString proxy; // empty, or http://HOST:PORT
     int maxConnectionsPerHost = 6;
 
     // Reads the file; keys that are missing or empty keep their defaults.

@@ -45,7 +45,7 @@ std::optional<Decimal> Decimal::parse(const QString &text)
             if (afterPoint)
                 --exponent;
         } else {
-            break;  // the exponent
+            break; // the exponent
         }
     }
     if (i < trimmed.size()) {

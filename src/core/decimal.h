@@ -26,8 +26,8 @@ public:
 
 private:
     bool m_negative = false;
-    QByteArray m_digits = QByteArrayLiteral("0");  // most significant first, no leading zeros
-    int m_exponent = 0;                            // value = digits x 10^exponent
+    QByteArray m_digits = QByteArrayLiteral("0"); // most significant first, no leading zeros
+    int m_exponent = 0;                           // value = digits x 10^exponent
 };
 
 // Hundredths as yuan with two decimals ("12345" gives "123.45"); "0" when not numeric.

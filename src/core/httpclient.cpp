@@ -68,7 +68,8 @@ QString HttpResult::reason() const
     case Failure::Closed:
         return u"服务器断开了连接，没有应答"_s;
     case Failure::BrokenOff:
-        return u"传输中断，内容不完整"_s + (status > 0 ? u"（HTTP "_s + QString::number(status) + u"）"_s : QString());
+        return u"传输中断，内容不完整"_s +
+               (status > 0 ? u"（HTTP "_s + QString::number(status) + u"）"_s : QString());
     case Failure::TooLarge:
         return u"内容过大，已中止下载"_s;
     case Failure::TooManyRedirects:
@@ -129,13 +130,13 @@ struct Job
     std::shared_ptr<CancelToken::State> cancel;
     QString hostKey;
     int attempt = 0;
-    bool active = false;  // holds one of its host's connections
+    bool active = false; // holds one of its host's connections
     QNetworkReply *reply = nullptr;
-    QTimer *timer = nullptr;  // made on the network thread, where it fires
+    QTimer *timer = nullptr; // made on the network thread, where it fires
     bool tooLarge = false;
-    bool resendPending = false;  // the timer's next shot sends the request again
-    bool sent = false;           // the current attempt left the program
-    int unsentFailures = 0;      // attempts the manager failed before sending them
+    bool resendPending = false; // the timer's next shot sends the request again
+    bool sent = false;          // the current attempt left the program
+    int unsentFailures = 0;     // attempts the manager failed before sending them
 };
 
 constexpr int brokenConnectionPauseMs = 50;
@@ -143,12 +144,12 @@ constexpr int brokenConnectionPauseMs = 50;
 bool isHttpStatusError(QNetworkReply::NetworkError error)
 {
     // Content and server errors are replies with an error status: they arrived whole.
-    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError
-            && error != QNetworkReply::ContentReSendError)
-        || (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError)
-        || error == QNetworkReply::ProtocolInvalidOperationError
-        || error == QNetworkReply::ProxyAuthenticationRequiredError
-        || error == QNetworkReply::AuthenticationRequiredError;
+    return (error >= QNetworkReply::ContentAccessDenied && error <= QNetworkReply::UnknownContentError &&
+            error != QNetworkReply::ContentReSendError) ||
+           (error >= QNetworkReply::InternalServerError && error <= QNetworkReply::UnknownServerError) ||
+           error == QNetworkReply::ProtocolInvalidOperationError ||
+           error == QNetworkReply::ProxyAuthenticationRequiredError ||
+           error == QNetworkReply::AuthenticationRequiredError;
 }
 
 HttpResult::Failure failureOf(QNetworkReply::NetworkError error, int status)
@@ -227,15 +228,16 @@ public:
             return;
         }
         const QUrl url(job->request.address, QUrl::TolerantMode);
-        if (!url.isValid() || url.host().isEmpty()
-            || (url.scheme().compare(u"http"_s, Qt::CaseInsensitive) != 0
-                && url.scheme().compare(u"https"_s, Qt::CaseInsensitive) != 0)) {
+        if (!url.isValid() || url.host().isEmpty() ||
+            (url.scheme().compare(u"http"_s, Qt::CaseInsensitive) != 0 &&
+             url.scheme().compare(u"https"_s, Qt::CaseInsensitive) != 0)) {
             HttpResult result = failed(HttpResult::Failure::NotHttp);
             result.error = u"not an HTTP address: "_s + job->request.address;
             finish(job, std::move(result));
             return;
         }
-        job->hostKey = m_proxyKey.isEmpty() ? url.host().toLower() + u':' + QString::number(url.port(80)) : m_proxyKey;
+        job->hostKey =
+            m_proxyKey.isEmpty() ? url.host().toLower() + u':' + QString::number(url.port(80)) : m_proxyKey;
         if (m_inFlight.value(job->hostKey) < qMax(1, m_options.maxConnectionsPerHost)) {
             ++m_inFlight[job->hostKey];
             job->active = true;
@@ -262,7 +264,8 @@ public:
                 continue;
             dropReply(job);
             job->active = false;
-            QTimer::singleShot(brokenConnectionPauseMs, this, [this, key = job->hostKey] { releaseSlot(key); });
+            QTimer::singleShot(brokenConnectionPauseMs, this,
+                               [this, key = job->hostKey] { releaseSlot(key); });
             finish(job, failed(HttpResult::Failure::Cancelled));
         }
     }
@@ -326,13 +329,15 @@ private:
         const qint64 limit = m_options.maxBytes(job->request.kind);
         connect(job->reply, &QNetworkReply::finished, this, [this, job] { onFinished(job); });
         connect(job->reply, &QNetworkReply::requestSent, this, [job] { job->sent = true; });
-        connect(job->reply, &QNetworkReply::downloadProgress, this, [job, limit](qint64 received, qint64 total) {
-            if (job->reply && !job->tooLarge && (received > limit || total > limit)) {
-                job->tooLarge = true;
-                job->reply->abort();
-            }
-        });
-        job->timer->start(job->request.wait == WaitMode::Short ? m_options.shortWaitMs : m_options.longWaitMs);
+        connect(job->reply, &QNetworkReply::downloadProgress, this,
+                [job, limit](qint64 received, qint64 total) {
+                    if (job->reply && !job->tooLarge && (received > limit || total > limit)) {
+                        job->tooLarge = true;
+                        job->reply->abort();
+                    }
+                });
+        job->timer->start(job->request.wait == WaitMode::Short ? m_options.shortWaitMs
+                                                               : m_options.longWaitMs);
     }
 
     void onTimeout(Job *job)
@@ -365,22 +370,24 @@ private:
         result.status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         result.finalAddress = reply->url().toString();
         const QNetworkReply::NetworkError error = reply->error();
-        result.completed = !job->tooLarge && result.status > 0
-            && (error == QNetworkReply::NoError || isHttpStatusError(error));
+        result.completed = !job->tooLarge && result.status > 0 &&
+                           (error == QNetworkReply::NoError || isHttpStatusError(error));
         if (result.completed) {
             result.body = reply->readAll();
         } else {
             result.failure = job->tooLarge ? HttpResult::Failure::TooLarge : failureOf(error, result.status);
-            result.error = job->tooLarge ? u"the reply is larger than "_s
-                    + QString::number(m_options.maxBytes(job->request.kind)) + u" bytes"_s
-                                         : reply->errorString();
+            result.error = job->tooLarge
+                               ? u"the reply is larger than "_s +
+                                     QString::number(m_options.maxBytes(job->request.kind)) + u" bytes"_s
+                               : reply->errorString();
         }
         reply->deleteLater();
         // After a connection broke, the manager is still putting it away for a moment, and
         // a request handed over meanwhile may be given that dead connection and failed
         // unsent. So the connection's place is taken again only after a short pause.
-        const bool connectionBroke = result.failure != HttpResult::Failure::None
-            && result.failure != HttpResult::Failure::TooLarge && result.failure != HttpResult::Failure::Cancelled;
+        const bool connectionBroke = result.failure != HttpResult::Failure::None &&
+                                     result.failure != HttpResult::Failure::TooLarge &&
+                                     result.failure != HttpResult::Failure::Cancelled;
         // A connection that closed before any answer says nothing about the request:
         // a kept-alive connection the server dropped, or a neighbour's reset. Once more.
         // A request the manager failed before it ever left (it gave it a connection that had
@@ -399,7 +406,8 @@ private:
             qCInfo(lcNet) << "request failed:" << job->request.address << result.error;
         if (connectionBroke) {
             job->active = false;
-            QTimer::singleShot(brokenConnectionPauseMs, this, [this, key = job->hostKey] { releaseSlot(key); });
+            QTimer::singleShot(brokenConnectionPauseMs, this,
+                               [this, key = job->hostKey] { releaseSlot(key); });
         } else {
             release(job);
         }
@@ -422,7 +430,7 @@ private:
         if (!waiting.isEmpty()) {
             Job *next = waiting.dequeue();
             next->active = true;
-            send(next);  // the freed connection goes straight to the next request
+            send(next); // the freed connection goes straight to the next request
         } else {
             --m_inFlight[hostKey];
             m_waiting.remove(hostKey);
@@ -456,12 +464,14 @@ HttpClient::Network::Network(const HttpOptions &options)
     worker->moveToThread(thread.get());
     QObject::connect(thread.get(), &QThread::finished, worker, &QObject::deleteLater);
     thread->start();
-    QMetaObject::invokeMethod(worker, [w = worker] { w->setUp(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [w = worker] { w->setUp(); }, Qt::BlockingQueuedConnection);
 }
 
 HttpClient::Network::~Network()
 {
-    QMetaObject::invokeMethod(worker, [w = worker] { w->shutDown(); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        worker, [w = worker] { w->shutDown(); }, Qt::BlockingQueuedConnection);
     thread->quit();
     thread->wait();
 }
@@ -484,8 +494,8 @@ HttpClient HttpClient::withCancel(const CancelToken &token) const
     std::weak_ptr<Network> network = m_network;
     token.m_state->addAborter(m_network.get(), [network] {
         if (const auto alive = network.lock()) {
-            QMetaObject::invokeMethod(alive->worker, [w = alive->worker] { w->abortCancelled(); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                alive->worker, [w = alive->worker] { w->abortCancelled(); }, Qt::QueuedConnection);
         }
     });
     return handle;

@@ -19,14 +19,14 @@ enum class BodyKind { Page, Picture, Program };
 
 struct HttpOptions
 {
-    QString proxy;                 // empty, or http://HOST:PORT; carries every request when set
+    QString proxy; // empty, or http://HOST:PORT; carries every request when set
     int maxConnectionsPerHost = 6;
     int shortWaitMs = 5000;
     int longWaitMs = 60000;
     int maxRedirects = 10;
     // Replies larger than these are broken off and count as failed: no page or picture the
     // program reads comes near them, and a hostile server can't fill the memory.
-    qint64 maxPageBytes = 8 * 1024 * 1024;      // pages, scripts, item documents
+    qint64 maxPageBytes = 8 * 1024 * 1024; // pages, scripts, item documents
     qint64 maxPictureBytes = 32 * 1024 * 1024;
     qint64 maxProgramBytes = 256 * 1024 * 1024; // downloaded programs
 
@@ -43,7 +43,7 @@ public:
     void cancel() const;
     bool isCancelled() const;
 
-    struct State;  // opaque outside the network layer
+    struct State; // opaque outside the network layer
 
 private:
     friend class HttpClient;
@@ -63,25 +63,25 @@ struct HttpResult
     // its failure is None and its status tells.
     enum class Failure {
         None,
-        NotHttp,          // refused without a request
-        NoAnswer,         // no answer within the wait, twice
-        Refused,          // nothing listens there
+        NotHttp,  // refused without a request
+        NoAnswer, // no answer within the wait, twice
+        Refused,  // nothing listens there
         HostNotFound,
-        Closed,           // the connection closed before any answer, twice
-        BrokenOff,        // the answer started, then the transfer broke off
+        Closed,    // the connection closed before any answer, twice
+        BrokenOff, // the answer started, then the transfer broke off
         TooLarge,
         TooManyRedirects,
         Cancelled,
         Other,
     };
 
-    bool completed = false;  // a whole reply arrived, whatever its status
-    int status = 0;          // the HTTP status of the last reply, 0 when none arrived
+    bool completed = false; // a whole reply arrived, whatever its status
+    int status = 0;         // the HTTP status of the last reply, 0 when none arrived
     QByteArray body;
     Failure failure = Failure::None;
-    QString error;           // the network layer's own words, for the log
-    QString finalAddress;    // the address after redirects
-    int attempts = 0;        // 2 when a time-out or a closed connection led to the retry
+    QString error;        // the network layer's own words, for the log
+    QString finalAddress; // the address after redirects
+    int attempts = 0;     // 2 when a time-out or a closed connection led to the retry
 
     // Downloads store only what fully arrived with a status below 400.
     bool succeeded() const { return completed && status > 0 && status < 400; }

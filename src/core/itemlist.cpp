@@ -66,7 +66,8 @@ QString itemNameFromEntry(const QString &entry)
 }
 
 void lookUpEntryNames(HttpClient &client, const Config &config, const QStringList &entries,
-                      const std::function<void(const QString &entry)> &onEntry, const std::atomic_bool *cancelled)
+                      const std::function<void(const QString &entry)> &onEntry,
+                      const std::atomic_bool *cancelled)
 {
     constexpr qsizetype lookahead = 8;
     const auto needsLookup = [&entries](qsizetype i) {
@@ -88,7 +89,8 @@ void lookUpEntryNames(HttpClient &client, const Config &config, const QStringLis
         const HttpResult result = lookups[i].result();
         lookups[i] = {};
         const ItemDocument document(result.completed ? decodeAnsi(result.body) : QString());
-        onEntry(makeItemEntry(itemCodeFromEntry(entries.at(i)), DecodeHtmlEntities(document.field(u"itemName"_s))));
+        onEntry(makeItemEntry(itemCodeFromEntry(entries.at(i)),
+                              DecodeHtmlEntities(document.field(u"itemName"_s))));
     }
 }
 
@@ -117,7 +119,7 @@ QStringList readItemAddresses(const QString &text, int *dropped)
     for (qsizetype i = 0; i < text.size() && (dropped || addresses.size() < maxImportedAddresses); ++i) {
         const QChar c = text.at(i);
         if (c == u'"') {
-            quoted = !quoted;  // the quotes themselves are dropped
+            quoted = !quoted; // the quotes themselves are dropped
         } else if (!quoted && (c == u',' || c == u'\n' || c == u'\r')) {
             takeField();
         } else {
@@ -204,8 +206,9 @@ ItemListFile loadItemListFile(const QString &path)
         return list;
     }
     if (file.size() > maxListFileBytes) {
-        list.error = u"列表文件太大（"_s + QString::number(file.size() / (1024 * 1024)) + u" MB），最多 "_s
-            + QString::number(maxListFileBytes / (1024 * 1024)) + u" MB："_s + QDir::toNativeSeparators(path);
+        list.error = u"列表文件太大（"_s + QString::number(file.size() / (1024 * 1024)) + u" MB），最多 "_s +
+                     QString::number(maxListFileBytes / (1024 * 1024)) + u" MB："_s +
+                     QDir::toNativeSeparators(path);
         return list;
     }
     list.entries = readItemListFile(file.readAll(), &list.dropped, &list.ignoredLines);
@@ -216,8 +219,8 @@ QString droppedEntriesWarning(int dropped)
 {
     if (dropped <= 0)
         return {};
-    return u"列表超过"_s + QString::number(maxImportedAddresses) + u"个商品，只取前"_s
-        + QString::number(maxImportedAddresses) + u"个，其余"_s + QString::number(dropped) + u"个未导入"_s;
+    return u"列表超过"_s + QString::number(maxImportedAddresses) + u"个商品，只取前"_s +
+           QString::number(maxImportedAddresses) + u"个，其余"_s + QString::number(dropped) + u"个未导入"_s;
 }
 
 } // namespace Core

@@ -52,9 +52,9 @@ QStringList readItemListFile(const QByteArray &bytes, int *dropped = nullptr, in
 struct ItemListFile
 {
     QStringList entries;
-    int dropped = 0;       // entries past the cap
-    int ignoredLines = 0;  // lines that gave no entry
-    QString error;         // why the file was not read; empty when it was
+    int dropped = 0;      // entries past the cap
+    int ignoredLines = 0; // lines that gave no entry
+    QString error;        // why the file was not read; empty when it was
 };
 // Reads a list file from disk with readItemListFile, refusing one that can't be opened
 // or is larger than maxListFileBytes before reading it.

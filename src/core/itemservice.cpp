@@ -15,8 +15,8 @@ QString blankFieldResult()
 
 QString itemServiceAddress(const Config &config, const QString &itemCode)
 {
-    return Config::address(config.itemApi, u"/item/getItem.xhtml?format=xml&itemCode="_s)
-        + trimSpaces(itemCode) + u"&needParseAttr=1&needDetailInfo=1&needExtendInfo=0"_s;
+    return Config::address(config.itemApi, u"/item/getItem.xhtml?format=xml&itemCode="_s) +
+           trimSpaces(itemCode) + u"&needParseAttr=1&needDetailInfo=1&needExtendInfo=0"_s;
 }
 
 namespace {
@@ -90,7 +90,7 @@ bool isCompleteDocument(const QString &source)
     if (tagEnd < 0)
         return false;
     if (source.at(tagEnd - 1) == u'/')
-        return true;  // an empty element closes itself
+        return true; // an empty element closes itself
     return source.indexOf(u"</"_s + name + u'>', tagEnd) >= 0;
 }
 
@@ -136,8 +136,8 @@ QString ItemDocument::field(const QString &name) const
 
 bool ItemDocument::hasItem() const
 {
-    static const QStringList recordElements = {u"itemName"_s, u"itemPrice"_s, u"detailInfo"_s,
-                                               u"picLink"_s, u"stockCount"_s};
+    static const QStringList recordElements = {u"itemName"_s, u"itemPrice"_s, u"detailInfo"_s, u"picLink"_s,
+                                               u"stockCount"_s};
     for (const QString &name : recordElements) {
         if (!field(name).isEmpty())
             return true;

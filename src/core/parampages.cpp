@@ -40,14 +40,15 @@ void readParamPairs(const QString &text, QStringList &table, int slotCount)
             return;
         const qsizetype numberEnd = text.indexOf(u'#', valueEnd + 1);
         if (numberEnd < 0)
-            return;  // a value without its slot number
+            return; // a value without its slot number
         const QString value = text.mid(pos, valueEnd - pos);
         const QString number = trimSpaces(text.mid(valueEnd + 1, numberEnd - valueEnd - 1));
         pos = numberEnd + 1;
         bool ok = false;
         const int slot = number.toInt(&ok);
-        const bool digitsOnly = !number.isEmpty()
-            && std::all_of(number.cbegin(), number.cend(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+        const bool digitsOnly = !number.isEmpty() && std::all_of(number.cbegin(), number.cend(), [](QChar c) {
+            return c >= u'0' && c <= u'9';
+        });
         if (ok && digitsOnly && slot >= 0 && slot < slotCount)
             table[slot] = value;
     }

@@ -11,20 +11,20 @@ struct Config;
 
 // The maker's parameter pages under /soft/venlo/.
 enum class ParamPage {
-    Main,       // copy36.htm: the main window's 43 table
-    App,        // copy_app35.htm: the application table, 21 table
-    UrlFind,    // copy_fwz33.htm: markers and templates of the collection run
-    Stock,      // ks_set.htm: markers of the stock list
-    FirstItem,  // f_1sp.htm: the seller lookup
+    Main,      // copy36.htm: the main window's 43 table
+    App,       // copy_app35.htm: the application table, 21 table
+    UrlFind,   // copy_fwz33.htm: markers and templates of the collection run
+    Stock,     // ks_set.htm: markers of the stock list
+    FirstItem, // f_1sp.htm: the seller lookup
 };
 
 struct ParamPageInfo
 {
     QString fileName;
-    QString primaryQuery;        // appended to the primary address only
-    QString checkText;           // without it the reply is not read
-    bool fallbackWhenBlank;      // true: ask the secondary host when the reply is blank;
-                                 // false: when the reply lacks the check text
+    QString primaryQuery;   // appended to the primary address only
+    QString checkText;      // without it the reply is not read
+    bool fallbackWhenBlank; // true: ask the secondary host when the reply is blank;
+                            // false: when the reply lacks the check text
     WaitMode wait;
     int slotCount;
 };

@@ -66,8 +66,8 @@ SellerCategorySelection selectSellerCategories(const QList<SellerCategory> &cate
 
 SellerLookupJob::SellerLookupJob(HttpClient &client, const Config &config, QStringList parameterSlots,
                                  QString nickText, QObject *parent)
-    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(config), m_slots(std::move(parameterSlots)),
-      m_nickText(std::move(nickText))
+    : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(config),
+      m_slots(std::move(parameterSlots)), m_nickText(std::move(nickText))
 {
 }
 

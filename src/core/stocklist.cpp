@@ -88,15 +88,16 @@ QString composeStockList(const QStringList &slotTexts, const QString &page, cons
         rest = rest.mid(at + start.size());
         const qsizetype close = rest.indexOf(end);
         if (close < 0)
-            break;  // a record without its end marker ends the list
+            break; // a record without its end marker ends the list
         const QString record = rest.left(close).toString();
         rest = rest.mid(close + end.size());
         const QString property = trimSpaces(CutAfterMarkers(record, slot(9), slot(10), slot(11)));
-        const QString price = variantPrice(CutAfterMarkers(record, slot(12), slot(13), slot(14)), adjustments);
+        const QString price =
+            variantPrice(CutAfterMarkers(record, slot(12), slot(13), slot(14)), adjustments);
         const QString quantity =
             variantQuantity(CutAfterMarkers(record, slot(15), slot(16), slot(17)), adjustments);
-        variants << QString::number(variants.size()) + u'#' + property + u"~,"_s + trimSpaces(price) + u','
-                + trimSpaces(quantity) + u',';
+        variants << QString::number(variants.size()) + u'#' + property + u"~,"_s + trimSpaces(price) + u',' +
+                        trimSpaces(quantity) + u',';
     }
 
     QString path = TextBetween(TextBetween(page, slot(28), slot(29)), slot(5), slot(6));
@@ -105,8 +106,8 @@ QString composeStockList(const QStringList &slotTexts, const QString &page, cons
             path.remove(slot(deleted));
     }
 
-    return slot(1) + slot(25) + variants.join(u';') + u'"' + slot(24) + u'"' + attribute + u'"'
-        + u" StockPicPath=\""_s + path + u"\"/>"_s;
+    return slot(1) + slot(25) + variants.join(u';') + u'"' + slot(24) + u'"' + attribute + u'"' +
+           u" StockPicPath=\""_s + path + u"\"/>"_s;
 }
 
 QString BuildStockList(HttpClient &client, const StockParameters &parameters, const QString &itemCode,

@@ -52,8 +52,8 @@ QList<ReplacementRule> loadReplacementRules(const QString &programDir)
 
 bool saveReplacementRules(const QString &programDir, const QList<ReplacementRule> &rules, QString *error)
 {
-    return writeFileAtomically(Core::programFilePath(programDir, u"re.txt"_s), serializeReplacementRules(rules),
-                               error);
+    return writeFileAtomically(Core::programFilePath(programDir, u"re.txt"_s),
+                               serializeReplacementRules(rules), error);
 }
 
 QString applyReplacementRules(const QString &text, const QList<ReplacementRule> &rules)

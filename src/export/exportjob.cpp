@@ -40,7 +40,7 @@ ExportPaths deriveExportPaths(const QString &csvPath, const QString &programDir)
     if (separator >= 0) {
         paths.csvFolder = csvPath.left(separator);
         if (paths.csvFolder.isEmpty())
-            paths.csvFolder = csvPath.left(1);  // a file in the root folder
+            paths.csvFolder = csvPath.left(1); // a file in the root folder
         fileName = csvPath.mid(separator + 1);
         // Built from the same cut as the picture folder, so either separator puts the
         // file and its pictures side by side.
@@ -69,7 +69,8 @@ QString checkCsvPath(const QString &csvPath)
 
 QString ExportSummary::text() const
 {
-    QString text = (cancelled ? u"已停止,共成功下载"_s : u"下载完成,共成功下载"_s) + QString::number(written) + u"个"_s;
+    QString text =
+        (cancelled ? u"已停止,共成功下载"_s : u"下载完成,共成功下载"_s) + QString::number(written) + u"个"_s;
     if (recordFailures > 0)
         text += u"，"_s + QString::number(recordFailures) + u"个商品读取失败"_s;
     if (pictureFailures > 0)
@@ -107,7 +108,8 @@ QString ExportSummary::details(bool withSummary) const
             lines << u"图片下载失败: "_s + item.code + u' ' + item.title;
             for (qsizetype k = 0; k < item.failedPictures.size(); ++k) {
                 const QString reason = item.failedPictureReasons.value(k);
-                lines << u"    "_s + item.failedPictures.at(k) + (reason.isEmpty() ? QString() : u"（"_s + reason + u"）"_s);
+                lines << u"    "_s + item.failedPictures.at(k) +
+                             (reason.isEmpty() ? QString() : u"（"_s + reason + u"）"_s);
             }
             break;
         default:
@@ -185,8 +187,8 @@ private:
 
 struct ExportJob::Outcome
 {
-    bool skipped = false;  // dropped after a stop, never written
-    std::shared_ptr<BudgetShare> budget;  // given back when the writer is done with the item
+    bool skipped = false;                // dropped after a stop, never written
+    std::shared_ptr<BudgetShare> budget; // given back when the writer is done with the item
     ItemReport report;
     QStringList values;
     QString folderName;
@@ -217,7 +219,8 @@ namespace {
 
 QString itemProgress(int count, int index)
 {
-    return u"共"_s + QString::number(count) + u"件商品，正在下载第"_s + QString::number(index + 1) + u"件商品"_s;
+    return u"共"_s + QString::number(count) + u"件商品，正在下载第"_s + QString::number(index + 1) +
+           u"件商品"_s;
 }
 
 QString localPictureReference(OutputType type, const QString &path)
@@ -236,13 +239,13 @@ struct ExportJob::PendingPicture
     QString target;
     bool description = false;
     bool requested = false;
-    bool reused = false;  // an earlier run's file stands for the download
+    bool reused = false; // an earlier run's file stands for the download
     QFuture<Core::HttpResult> reply;
     bool handled = false;
 };
 
-ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture, const Core::HttpResult &result,
-                                                 const QString &folder) const
+ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture,
+                                                 const Core::HttpResult &result, const QString &folder) const
 {
     StoredOutcome outcome;
     if (!result.succeeded()) {
@@ -285,7 +288,8 @@ ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture, 
     return outcome;
 }
 
-ExportJob::StoredOutcome ExportJob::reusablePicture(const PendingPicture &picture, const QString &folder) const
+ExportJob::StoredOutcome ExportJob::reusablePicture(const PendingPicture &picture,
+                                                    const QString &folder) const
 {
     StoredOutcome outcome;
     const StoredPicture onDisk =
@@ -319,7 +323,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         report.status = ItemReport::Status::RecordFailed;
         report.reason = reason;
         if (report.title.isEmpty())
-            report.title = Core::itemNameFromEntry(entry);  // the list's own name says which item it was
+            report.title = Core::itemNameFromEntry(entry); // the list's own name says which item it was
         outcome.skipped = m_cancelled;
         qCInfo(lcExport) << "item" << report.code << "not exported:" << reason;
         return outcome;
@@ -348,12 +352,14 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     const QString city = m_cities->cityName(document.field(u"cityId"_s));
     const QString province = cleanProvinceName(m_cities->provinceName(document.field(u"provinceId"_s)));
     outcome.pictureUrls = mainPictureUrls(document);
-    QString description = processDescription(document.field(u"detailInfo"_s),
-                                             m_options.useRules ? &m_options.rules : nullptr);
-    const QStringList descriptionUrls = m_options.skipDescriptionPictures
-        ? QStringList()
-        : extractDescriptionPictures(description, m_slots.mid(Core::MainSlot::descriptionPictureMarkers,
-                                                              Core::MainSlot::descriptionPictureMarkerCount));
+    QString description =
+        processDescription(document.field(u"detailInfo"_s), m_options.useRules ? &m_options.rules : nullptr);
+    const QStringList descriptionUrls =
+        m_options.skipDescriptionPictures
+            ? QStringList()
+            : extractDescriptionPictures(description,
+                                         m_slots.mid(Core::MainSlot::descriptionPictureMarkers,
+                                                     Core::MainSlot::descriptionPictureMarkerCount));
 
     // Every picture of the item is asked for at once; the network layer keeps to the
     // connection limit per host.
@@ -367,8 +373,13 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     if (!descriptionUrls.isEmpty() && !QDir().mkpath(itemFolder))
         report.problems << u"无法创建文件夹 "_s + QDir::toNativeSeparators(itemFolder);
     for (const QString &url : descriptionUrls) {
-        pictures.append(
-            {url, Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s), true, false, false, {}, false});
+        pictures.append({url,
+                         Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s),
+                         true,
+                         false,
+                         false,
+                         {},
+                         false});
     }
     const int total = int(pictures.size());
     QList<StoredOutcome> stored(total);
@@ -399,14 +410,15 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     for (PendingPicture &picture : pictures) {
         if (picture.requested) {
             ++awaited;
-            picture.reply.then(QtFuture::Launch::Sync, [arrivals](const Core::HttpResult &) { arrivals->release(); });
+            picture.reply.then(QtFuture::Launch::Sync,
+                               [arrivals](const Core::HttpResult &) { arrivals->release(); });
         }
     }
     for (int done = 0; done < awaited; ++done) {
         // Only the item the writer waits for speaks, so the texts follow the list order.
         if (index == m_writing) {
-            emit progress(itemProgress(count, m_writingPosition) + u"，共需下载"_s + QString::number(total)
-                          + u"张图片，正在下载第"_s + QString::number(done + 1) + u"张"_s);
+            emit progress(itemProgress(count, m_writingPosition) + u"，共需下载"_s + QString::number(total) +
+                          u"张图片，正在下载第"_s + QString::number(done + 1) + u"张"_s);
         }
         arrivals->acquire();
         // The original future is finished before its continuation runs.
@@ -421,7 +433,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     }
 
     QStringList suffixes;
-    QList<std::pair<QString, QString>> replacements;  // URL, local reference
+    QList<std::pair<QString, QString>> replacements; // URL, local reference
     for (int j = 0; j < total; ++j) {
         const PendingPicture &picture = pictures.at(j);
         const StoredOutcome &outcomeOfPicture = stored.at(j);
@@ -469,7 +481,8 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         url = Core::removeControlCharacters(url);
     outcome.description = Core::removeControlCharacters(description);
 
-    report.status = report.failedPictures.isEmpty() ? ItemReport::Status::Written : ItemReport::Status::PicturesFailed;
+    report.status =
+        report.failedPictures.isEmpty() ? ItemReport::Status::Written : ItemReport::Status::PicturesFailed;
     // An item whose requests a stop broke off is never written half-fetched.
     outcome.skipped = m_cancelled;
     return outcome;
@@ -492,7 +505,8 @@ ExportSummary ExportJob::run()
     QSaveFile csv(m_paths.csvFile);
     QDir().mkpath(m_paths.csvFolder);
     if (!csv.open(QIODevice::WriteOnly)) {
-        summary.error = u"无法创建文件 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s + csv.errorString();
+        summary.error =
+            u"无法创建文件 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s + csv.errorString();
         emit finished(summary);
         return summary;
     }
@@ -511,8 +525,8 @@ ExportSummary ExportJob::run()
         m_slots.append(QString());
     const QStringList markers =
         m_slots.mid(Core::MainSlot::descriptionPictureMarkers, Core::MainSlot::descriptionPictureMarkerCount);
-    if (!m_options.skipDescriptionPictures
-        && std::all_of(markers.cbegin(), markers.cend(), [](const QString &m) { return m.isEmpty(); })) {
+    if (!m_options.skipDescriptionPictures &&
+        std::all_of(markers.cbegin(), markers.cend(), [](const QString &m) { return m.isEmpty(); })) {
         summary.notes << u"无法读取参数页 copy36.htm：描述图片的标记为空，描述图片未下载"_s;
     }
     CityTable cities = CityTable::fetch(m_client, m_config);
@@ -540,7 +554,7 @@ ExportSummary ExportJob::run()
     // A code that comes again is exported once, at its first place: a second row would
     // be a second listing of the same item.
     const int entryCount = int(m_entries.size());
-    QList<int> unique;  // indexes into m_entries, in list order
+    QList<int> unique; // indexes into m_entries, in list order
     QList<ItemReport> reports(entryCount);
     {
         QSet<QString> seen;
@@ -573,7 +587,7 @@ ExportSummary ExportJob::run()
     const int window = jobs * 2;
     QSet<QString> descriptionNames;
     QString writeError;
-    int reached = 0;  // items of `unique` whose outcome was taken, written or failed
+    int reached = 0; // items of `unique` whose outcome was taken, written or failed
 
     for (int position = 0; position < count; ++position) {
         // After a stop nothing more is asked for; what finished before it is still written.
@@ -624,13 +638,16 @@ ExportSummary ExportJob::run()
         QString error;
         const QString descriptionPath = Core::programFilePath(m_paths.pictureFolder, descriptionName);
         if (!writeFileAtomically(descriptionPath, Core::encodeAnsi(outcome.description) + "\r\n", &error))
-            outcome.report.problems << u"无法写入 "_s + QDir::toNativeSeparators(descriptionPath) + u": "_s + error;
+            outcome.report.problems << u"无法写入 "_s + QDir::toNativeSeparators(descriptionPath) + u": "_s +
+                                           error;
         if (!outcome.stockText.isEmpty()) {
             const QString stockPath =
                 Core::programFilePath(m_paths.pictureFolder, outcome.values[PaipaiColumn::StockFile]);
-            const QString stockError = writeUtf8File(Core::removeControlCharacters(outcome.stockText), stockPath, true);
+            const QString stockError =
+                writeUtf8File(Core::removeControlCharacters(outcome.stockText), stockPath, true);
             if (!stockError.isEmpty())
-                outcome.report.problems << u"无法写入 "_s + QDir::toNativeSeparators(stockPath) + u": "_s + stockError;
+                outcome.report.problems
+                    << u"无法写入 "_s + QDir::toNativeSeparators(stockPath) + u": "_s + stockError;
         }
 
         QString row;
@@ -678,12 +695,13 @@ ExportSummary ExportJob::run()
     if (summary.written == 0) {
         // Nothing to list: a file of a header alone would replace a good one.
         csv.cancelWriting();
-        summary.error = (summary.cancelled ? u"已停止，没有写入任何商品，导入文件未写入，原有文件保持不变："_s
-                                           : u"没有读到任何商品的信息，导入文件未写入，原有文件保持不变："_s)
-            + QDir::toNativeSeparators(m_paths.csvFile);
+        summary.error =
+            (summary.cancelled ? u"已停止，没有写入任何商品，导入文件未写入，原有文件保持不变："_s
+                               : u"没有读到任何商品的信息，导入文件未写入，原有文件保持不变："_s) +
+            QDir::toNativeSeparators(m_paths.csvFile);
     } else if (!writeError.isEmpty() || !csv.commit()) {
-        summary.error = u"写入文件失败 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s
-            + (writeError.isEmpty() ? csv.errorString() : writeError);
+        summary.error = u"写入文件失败 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s +
+                        (writeError.isEmpty() ? csv.errorString() : writeError);
     }
     emit progress(summary.text());
     emit finished(summary);

@@ -53,8 +53,8 @@ struct ExportOptions
     // The main window's parameter slots; the run reads the main parameter page
     // again at its start and keeps these only when that fails.
     QStringList parameterSlots;
-    int jobs = 6;                            // items in flight at once
-    std::function<QDateTime()> clock;        // the date-time columns; the local time when empty
+    int jobs = 6;                     // items in flight at once
+    std::function<QDateTime()> clock; // the date-time columns; the local time when empty
 };
 
 // Where the run writes: the import file and the picture folder beside it.
@@ -76,38 +76,44 @@ struct ItemReport
     QString code;
     QString title;
     // Duplicate: the code came earlier in the list; that first place is the one exported.
-    enum class Status { Written, RecordFailed, PicturesFailed, NotReached, Duplicate } status = Status::NotReached;
-    QString reason;            // why the record could not be read
+    enum class Status {
+        Written,
+        RecordFailed,
+        PicturesFailed,
+        NotReached,
+        Duplicate
+    } status = Status::NotReached;
+    QString reason; // why the record could not be read
     QStringList failedPictures;
-    QStringList failedPictureReasons;  // why each of failedPictures failed, in the same order
-    QStringList unstampedPictures;  // kept without watermark: too large, or not loadable
-    QStringList problems;           // files that could not be written
-    int reusedPictures = 0;         // taken from the picture folder instead of fetched
+    QStringList failedPictureReasons; // why each of failedPictures failed, in the same order
+    QStringList unstampedPictures;    // kept without watermark: too large, or not loadable
+    QStringList problems;             // files that could not be written
+    int reusedPictures = 0;           // taken from the picture folder instead of fetched
 };
 
 struct ExportSummary
 {
-    bool started = false;      // false: refused before anything was written
-    QString error;             // why the run was refused or could not write its file
+    bool started = false; // false: refused before anything was written
+    QString error;        // why the run was refused or could not write its file
     int itemCount = 0;
-    int written = 0;           // items whose record was read and whose row was written
+    int written = 0; // items whose record was read and whose row was written
     int rowsWritten = 0;
     int recordFailures = 0;
     int pictureFailures = 0;
     int unstampedPictures = 0;
-    int fileFailures = 0;      // pictures, description or stock files that could not be written
-    int duplicates = 0;        // later places of a code the list already had
-    int reusedPictures = 0;    // pictures an earlier run left whole, not fetched again
+    int fileFailures = 0;   // pictures, description or stock files that could not be written
+    int duplicates = 0;     // later places of a code the list already had
+    int reusedPictures = 0; // pictures an earlier run left whole, not fetched again
     bool cancelled = false;
-    QStringList notes;         // what went wrong for the whole run, such as an unusable watermark
+    QStringList notes; // what went wrong for the whole run, such as an unusable watermark
     QStringList failedItemCodes;
     QList<ItemReport> items;
     ExportPaths paths;
 
     bool hasFailures() const
     {
-        return recordFailures > 0 || pictureFailures > 0 || fileFailures > 0 || cancelled || !error.isEmpty()
-            || !notes.isEmpty();
+        return recordFailures > 0 || pictureFailures > 0 || fileFailures > 0 || cancelled ||
+               !error.isEmpty() || !notes.isEmpty();
     }
     // "下载完成,共成功下载" + S + "个", with the counts of what failed; a stopped run
     // begins "已停止" instead and says how many items it did not reach.
@@ -125,8 +131,8 @@ class ExportJob : public QObject
     Q_OBJECT
 
 public:
-    ExportJob(Core::HttpClient &client, const Core::Config &config, ExportOptions options, QStringList entries,
-              QObject *parent = nullptr);
+    ExportJob(Core::HttpClient &client, const Core::Config &config, ExportOptions options,
+              QStringList entries, QObject *parent = nullptr);
     ~ExportJob() override;
 
     ExportSummary run();
@@ -147,10 +153,10 @@ private:
     class BudgetShare;
     struct StoredOutcome
     {
-        QString type;     // empty when nothing was stored
+        QString type; // empty when nothing was stored
         QString path;
-        QString reason;   // why nothing was stored
-        QString problem;  // a file that could not be written
+        QString reason;  // why nothing was stored
+        QString problem; // a file that could not be written
         bool unstamped = false;
     };
     Outcome processItem(int index, const QString &entry);
@@ -159,15 +165,15 @@ private:
     StoredOutcome reusablePicture(const PendingPicture &picture, const QString &folder) const;
 
     Core::CancelToken m_cancelToken;
-    Core::HttpClient m_client;  // carries m_cancelToken on every request
+    Core::HttpClient m_client; // carries m_cancelToken on every request
     const Core::Config m_config;
     ExportOptions m_options;
     QStringList m_entries;
     std::unique_ptr<DocumentBudget> m_budget;
     std::atomic_bool m_cancelled = false;
-    std::atomic_int m_writing = 0;          // the item the writer waits for
-    std::atomic_int m_writingPosition = 0;  // its place among the items exported
-    int m_uniqueCount = 0;                  // items exported: the list without its repeats
+    std::atomic_int m_writing = 0;         // the item the writer waits for
+    std::atomic_int m_writingPosition = 0; // its place among the items exported
+    int m_uniqueCount = 0;                 // items exported: the list without its repeats
 
     // Fixed for the length of a run.
     ExportPaths m_paths;
@@ -175,7 +181,6 @@ private:
     const class CityTable *m_cities = nullptr;
     const Imaging::Watermarker *m_watermarker = nullptr;
     const Core::StockParameters *m_stock = nullptr;
-
 };
 
 } // namespace Export

@@ -54,7 +54,7 @@ QString itemFolderName(const QString &title, const QString &itemCode)
 {
     QString name = title.left(58);
     if (!name.isEmpty() && name.back().isHighSurrogate())
-        name.chop(1);  // never keep half of a character
+        name.chop(1); // never keep half of a character
     const QString safe = cleanedName(name);
     if (!safe.isEmpty() && !isReservedName(safe))
         return safe;
@@ -96,7 +96,8 @@ QString stockFileName(const QString &itemCode)
     return u'{' + Core::Md5Hex(itemCode) + u"}.xml"_s;
 }
 
-QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &in, const Core::Adjustments &adjust)
+QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &in,
+                         const Core::Adjustments &adjust)
 {
     const auto clean = [&document](const QString &name) { return Core::CleanField(document.field(name)); };
     const auto fee = [&clean](const QString &name) { return Core::formatHundredths(clean(name)); };
@@ -104,21 +105,22 @@ QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &
     QStringList values;
     values.reserve(paipaiColumnCount);
     values << u"-1"_s << in.title << (document.field(u"stateDesc"_s).contains(u"一口价"_s) ? u"b"_s : u"0"_s)
-           << clean(u"classId"_s) << clean(u"categoryId"_s)
-           << adjust.adjustedQuantity(clean(u"stockCount"_s)) << clean(u"weight"_s) << u"14"_s << QString()
-           << u"1"_s << adjust.adjustedPrice(Core::formatHundredths(document.field(u"itemPrice"_s)))
-           << QString() << in.provinceName << in.cityName << clean(u"sellerPayFreight"_s) << u"10"_s
+           << clean(u"classId"_s) << clean(u"categoryId"_s) << adjust.adjustedQuantity(clean(u"stockCount"_s))
+           << clean(u"weight"_s) << u"14"_s << QString() << u"1"_s
+           << adjust.adjustedPrice(Core::formatHundredths(document.field(u"itemPrice"_s))) << QString()
+           << in.provinceName << in.cityName << clean(u"sellerPayFreight"_s) << u"10"_s
            << fee(u"expressPrice"_s) << fee(u"emsPrice"_s) << QString() << u"0"_s << clean(u"invoiceItem"_s)
            << clean(u"guaranteeRepair"_s) << u"1"_s << u"1"_s << QString();
     for (int k = 0; k < 5; ++k) {
         if (k < in.pictureUrls.size())
-            values << u'{' + Core::Md5HexLower(in.pictureUrls.at(k)) + u'}' + in.pictureSuffixes.value(k, u"."_s);
+            values << u'{' + Core::Md5HexLower(in.pictureUrls.at(k)) + u'}' +
+                          in.pictureSuffixes.value(k, u"."_s);
         else
             values << QString();
     }
     values << in.descriptionFile << u"1"_s << u"0"_s << clean(u"attr"_s) << u"0"_s << u"0"_s << u"0"_s
-           << in.stockFile << u"0"_s << clean(u"itemLocalCode"_s) << u"0"_s << u"拍拍助理2012 [82]"_s << u"0"_s
-           << u"0"_s << u"0"_s;
+           << in.stockFile << u"0"_s << clean(u"itemLocalCode"_s) << u"0"_s << u"拍拍助理2012 [82]"_s
+           << u"0"_s << u"0"_s << u"0"_s;
     return values;
 }
 

@@ -35,7 +35,7 @@ struct ValueInputs
     QString provinceName;
     QString cityName;
     QStringList pictureUrls;
-    QStringList pictureSuffixes;   // "." + the stored type, per URL
+    QStringList pictureSuffixes; // "." + the stored type, per URL
     QString descriptionFile;
     QString stockFile;
 };

@@ -55,10 +55,10 @@ QString freightPayer(const QString &sellerPayFreight);
 // The values a Taobao row takes from outside the Paipai list.
 struct TaobaoExtras
 {
-    QString description;        // processed, pictures already local
-    QStringList pictureUrls;    // main picture URLs in slot order
-    QString dateTime;           // yyyy-MM-dd hh:mm:ss
-    QString sellerName;         // the seller-name box as typed
+    QString description;     // processed, pictures already local
+    QStringList pictureUrls; // main picture URLs in slot order
+    QString dateTime;        // yyyy-MM-dd hh:mm:ss
+    QString sellerName;      // the seller-name box as typed
 };
 
 // One row with its separators and line ends, ready to append.

@@ -12,7 +12,8 @@ namespace Export {
 
 CityTable CityTable::fetch(Core::HttpClient &client, const Core::Config &config)
 {
-    return CityTable(Core::HttpGetText(client, Core::Config::address(config.staticHost, u"/js/cities.js"_s), 1));
+    return CityTable(
+        Core::HttpGetText(client, Core::Config::address(config.staticHost, u"/js/cities.js"_s), 1));
 }
 
 QString CityTable::cityName(const QString &cityId) const

@@ -5,7 +5,7 @@
 namespace Core {
 class HttpClient;
 struct Config;
-}
+} // namespace Core
 
 namespace Export {
 

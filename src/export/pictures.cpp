@@ -137,7 +137,9 @@ bool gifRunsToItsEnd(const QByteArray &b)
     const qsizetype size = b.size();
     if (size < 13)
         return false;
-    const auto colourTable = [](uchar packed) { return packed & 0x80 ? qsizetype(3) << ((packed & 7) + 1) : 0; };
+    const auto colourTable = [](uchar packed) {
+        return packed & 0x80 ? qsizetype(3) << ((packed & 7) + 1) : 0;
+    };
     qsizetype pos = 13 + colourTable(uchar(b.at(10)));
     const auto skipSubBlocks = [&]() {
         while (pos < size) {
@@ -153,12 +155,12 @@ bool gifRunsToItsEnd(const QByteArray &b)
         if (block == 0x3B)
             return true;
         if (block == 0x21) {
-            ++pos;  // the extension's label
+            ++pos; // the extension's label
         } else if (block == 0x2C) {
             if (pos + 9 > size)
                 return false;
             pos += 9 + colourTable(uchar(b.at(pos + 8)));
-            ++pos;  // the smallest code size
+            ++pos; // the smallest code size
         } else {
             return false;
         }
@@ -321,7 +323,7 @@ void addUrl(QString &list, const QString &url)
 {
     if (list.trimmed().isEmpty())
         list = url;
-    else if (!list.contains(url))  // a URL inside an already collected one is not added
+    else if (!list.contains(url)) // a URL inside an already collected one is not added
         list += u'\t' + url;
 }
 
@@ -395,7 +397,8 @@ QString downloadPicture(Core::HttpClient &client, const QString &url, const QStr
 {
     if (!url.startsWith(u"http://"_s))
         return {};
-    const Core::HttpResult result = client.get({requestAddressOfPicture(url), Core::WaitMode::Long, Core::BodyKind::Picture});
+    const Core::HttpResult result =
+        client.get({requestAddressOfPicture(url), Core::WaitMode::Long, Core::BodyKind::Picture});
     if (!result.succeeded())
         return {};
     const StoredPicture stored = decideStoredPicture(targetPath, result.body);

@@ -881,7 +881,8 @@ void TestMainWindow::categoryStepWritesTheSelectedRows_data()
     QTest::newRow("two rows, clicked bottom first")
         << u"quorvex_demo"_s << QList<int>{3, 1} << u"连衣裙,家居&日用,"_s << u",1102,1104,"_s;
     QTest::newRow("nothing selected") << u"quorvex_demo"_s << QList<int>{} << QString() << u","_s;
-    QTest::newRow("a shop without categories") << u"no_category_shop"_s << QList<int>{} << QString() << u","_s;
+    QTest::newRow("a shop without categories")
+        << u"no_category_shop"_s << QList<int>{} << QString() << u","_s;
     QTest::newRow("names with # and a space")
         << u"小周的杂货铺"_s << QList<int>{0, 1} << u"新品#上架,特价 专区,"_s << u",2101,2102,"_s;
 }

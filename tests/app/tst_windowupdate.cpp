@@ -1,5 +1,5 @@
-#include "app/mainwindow.h"
 #include "app/linklabel.h"
+#include "app/mainwindow.h"
 #include "core/httpclient.h"
 #include "recordingprompter.h"
 #include "sandboxprocess.h"
@@ -142,7 +142,8 @@ void TestWindowUpdate::aFailedUpdateStartSaysSo()
     QTRY_VERIFY_WITH_TIMEOUT(m_prompter.shown.contains(u"升级失败,尝试退出软件重来"_s), 20000);
     QVERIFY(m_launcher.started.isEmpty());
     QVERIFY(m_window->isVisible());
-    QVERIFY(!QFileInfo::exists(m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater))));
+    QVERIFY(
+        !QFileInfo::exists(m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater))));
 }
 
 QTEST_MAIN(TestWindowUpdate)

@@ -96,7 +96,8 @@ void SandboxProcess::reset()
 
 void SandboxProcess::addFault(const QString &pattern, const QString &kind)
 {
-    control("/__sandbox/fault?pattern=" + QUrl::toPercentEncoding(pattern) + "&kind=" + QUrl::toPercentEncoding(kind));
+    control("/__sandbox/fault?pattern=" + QUrl::toPercentEncoding(pattern) +
+            "&kind=" + QUrl::toPercentEncoding(kind));
 }
 
 void SandboxProcess::setLatency(int ms)
@@ -126,8 +127,8 @@ QByteArray SandboxProcess::control(const QByteArray &pathAndQuery) const
         qWarning("cannot reach quorvex-sandbox: %s", qUtf8Printable(socket.errorString()));
         return {};
     }
-    socket.write("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_port)
-                 + "\r\nConnection: close\r\n\r\n");
+    socket.write("GET " + pathAndQuery + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_port) +
+                 "\r\nConnection: close\r\n\r\n");
     QByteArray reply;
     const QDeadlineTimer deadline(ControlTimeoutMs);
     while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
@@ -142,7 +143,8 @@ QByteArray SandboxProcess::control(const QByteArray &pathAndQuery) const
         return {};
     }
     if (!reply.startsWith("HTTP/1.1 200"))
-        qWarning("quorvex-sandbox refused %s: %s", pathAndQuery.constData(), reply.mid(headEnd + 4).constData());
+        qWarning("quorvex-sandbox refused %s: %s", pathAndQuery.constData(),
+                 reply.mid(headEnd + 4).constData());
     return reply.mid(headEnd + 4);
 }
 

@@ -58,10 +58,12 @@ void TestCollection::listAddress_data()
     QTest::addColumn<QString>("number");
     QTest::addColumn<QString>("category");
     QTest::addColumn<QString>("key");
-    QTest::newRow("category and key") << u"http://shop.paipai.com/888/-1234567890-/shoes/"_s << u"888"_s
-                                      << u"1234567890"_s << u"shoes"_s;
-    QTest::newRow("category only") << u"http://shop.paipai.com/888/-42-"_s << u"888"_s << u"42"_s << QString();
-    QTest::newRow("no category") << u"http://shop.paipai.com/888/all/x"_s << u"888"_s << QString() << u"all"_s;
+    QTest::newRow("category and key")
+        << u"http://shop.paipai.com/888/-1234567890-/shoes/"_s << u"888"_s << u"1234567890"_s << u"shoes"_s;
+    QTest::newRow("category only") << u"http://shop.paipai.com/888/-42-"_s << u"888"_s << u"42"_s
+                                   << QString();
+    QTest::newRow("no category") << u"http://shop.paipai.com/888/all/x"_s << u"888"_s << QString()
+                                 << u"all"_s;
 }
 
 void TestCollection::listAddress()
@@ -122,7 +124,7 @@ void TestCollection::listing()
 </ul>)"_s;
     QCOMPARE(listingEntries(page, markers(), 1),
              (QStringList{u"网址ID:AAA：红色杯子"_s, u"网址ID:BBB："_s,
-                          u"网址ID:href=：蓝色"_s}));  // the other kind's code marker is not skipped
+                          u"网址ID:href=：蓝色"_s})); // the other kind's code marker is not skipped
     QCOMPARE(listingEntries(page, markers(), 2).last(), u"网址ID:CCC：蓝色"_s);
 }
 
@@ -168,11 +170,14 @@ void TestCollection::csvName_data()
 {
     QTest::addColumn<QDateTime>("when");
     QTest::addColumn<QString>("name");
-    QTest::newRow("single digits padded") << QDateTime(QDate(2026, 3, 5), QTime(9, 7)) << u"202603050907.csv"_s;
-    QTest::newRow("two digits each") << QDateTime(QDate(2026, 12, 25), QTime(23, 59)) << u"202612252359.csv"_s;
+    QTest::newRow("single digits padded")
+        << QDateTime(QDate(2026, 3, 5), QTime(9, 7)) << u"202603050907.csv"_s;
+    QTest::newRow("two digits each") << QDateTime(QDate(2026, 12, 25), QTime(23, 59))
+                                     << u"202612252359.csv"_s;
     QTest::newRow("1:25") << QDateTime(QDate(2026, 1, 2), QTime(1, 25)) << u"202601020125.csv"_s;
     QTest::newRow("12:05") << QDateTime(QDate(2026, 1, 2), QTime(12, 5)) << u"202601021205.csv"_s;
-    QTest::newRow("seconds ignored") << QDateTime(QDate(2026, 1, 2), QTime(0, 0, 59)) << u"202601020000.csv"_s;
+    QTest::newRow("seconds ignored") << QDateTime(QDate(2026, 1, 2), QTime(0, 0, 59))
+                                     << u"202601020000.csv"_s;
 }
 
 void TestCollection::csvName()

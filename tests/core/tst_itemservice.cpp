@@ -25,11 +25,13 @@ void TestItemService::completeDocument_data()
 {
     QTest::addColumn<QString>("source");
     QTest::addColumn<bool>("complete");
-    QTest::newRow("whole") << u"<?xml version=\"1.0\"?>\n<itemInfo><itemName>a</itemName></itemInfo>"_s << true;
+    QTest::newRow("whole") << u"<?xml version=\"1.0\"?>\n<itemInfo><itemName>a</itemName></itemInfo>"_s
+                           << true;
     QTest::newRow("any first element") << u"<root a=\"1\"><x/></root>\n"_s << true;
     QTest::newRow("comment first") << u"<!-- <itemInfo> --><itemInfo></itemInfo>"_s << true;
     QTest::newRow("empty element") << u"<itemInfo/>"_s << true;
-    QTest::newRow("cut before its end") << u"<?xml version=\"1.0\"?>\n<itemInfo><itemName>a</itemName><picLink>"_s << false;
+    QTest::newRow("cut before its end")
+        << u"<?xml version=\"1.0\"?>\n<itemInfo><itemName>a</itemName><picLink>"_s << false;
     QTest::newRow("cut inside the declaration") << u"<?xml vers"_s << false;
     QTest::newRow("cut inside the first tag") << u"<itemIn"_s << false;
     QTest::newRow("only an inner element closed") << u"<itemInfo><itemName>a</itemName>"_s << false;
@@ -96,8 +98,8 @@ void TestItemService::blankOutcomeIsAlways45Tabs_data()
     QTest::newRow("three names, none there") << document << u"a,b,c"_s;
     QTest::newRow("empty source") << QString() << u"itemName"_s;
     QTest::newRow("blank source") << u"   "_s << u"itemName,cityId"_s;
-    QTest::newRow("error document") << u"<root><errorCode>1</errorCode><errorMessage>no item</errorMessage></root>"_s
-                                    << u"itemName"_s;
+    QTest::newRow("error document")
+        << u"<root><errorCode>1</errorCode><errorMessage>no item</errorMessage></root>"_s << u"itemName"_s;
 }
 
 void TestItemService::blankOutcomeIsAlways45Tabs()
@@ -113,16 +115,17 @@ void TestItemService::requestAddress()
 {
     Config config;
     config.itemApi = u"api.example:8080"_s;
-    QCOMPARE(itemServiceAddress(config, u"  0C7D360B00000000040100000CC1B772 "_s),
-             u"http://api.example:8080/item/getItem.xhtml?format=xml&itemCode=0C7D360B00000000040100000CC1B772"
-             u"&needParseAttr=1&needDetailInfo=1&needExtendInfo=0"_s);
+    QCOMPARE(
+        itemServiceAddress(config, u"  0C7D360B00000000040100000CC1B772 "_s),
+        u"http://api.example:8080/item/getItem.xhtml?format=xml&itemCode=0C7D360B00000000040100000CC1B772"
+        u"&needParseAttr=1&needDetailInfo=1&needExtendInfo=0"_s);
 }
 
 void TestItemService::documentFieldHelpers()
 {
     const ItemDocument doc(document);
     QCOMPARE(doc.field(u"itemPrice"_s), u"12345"_s);
-    QCOMPARE(doc.field(u"emptyOne"_s), QString());  // the blank result comes back as empty
+    QCOMPARE(doc.field(u"emptyOne"_s), QString()); // the blank result comes back as empty
     QVERIFY(doc.hasItem());
     QVERIFY(!ItemDocument(u"<root><errorCode>1</errorCode></root>"_s).hasItem());
     QVERIFY(ItemDocument().isEmpty());

@@ -20,7 +20,7 @@ void TestParamPages::readPairs_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("slotCount");
-    QTest::addColumn<QStringList>("expected");  // "slot=value" of the non-empty table
+    QTest::addColumn<QStringList>("expected"); // "slot=value" of the non-empty table
 
     QTest::newRow("pairs") << u"a#0#b#2#"_s << 3 << QStringList{u"0=a"_s, u"2=b"_s};
     QTest::newRow("later pair wins") << u"a#1#b#1#"_s << 3 << QStringList{u"1=b"_s};
@@ -34,8 +34,8 @@ void TestParamPages::readPairs_data()
     QTest::newRow("trailing text without #") << u"a#1#tail"_s << 3 << QStringList{u"1=a"_s};
     QTest::newRow("no # at all") << u"just text"_s << 3 << QStringList{};
     QTest::newRow("empty value clears") << u"a#1##1#"_s << 3 << QStringList{};
-    QTest::newRow("check text inside a value") << u"店铺复制#6#http://x/#7#"_s << 43
-                                               << QStringList{u"6=店铺复制"_s, u"7=http://x/"_s};
+    QTest::newRow("check text inside a value")
+        << u"店铺复制#6#http://x/#7#"_s << 43 << QStringList{u"6=店铺复制"_s, u"7=http://x/"_s};
     QTest::newRow("last slot of 43") << u"z#42#y#43#"_s << 43 << QStringList{u"42=z"_s};
     QTest::newRow("garbage") << u"###1##2####"_s << 3 << QStringList{};
 }

@@ -32,11 +32,10 @@ static QStringList parameters()
     return table;
 }
 
-static const QString threeVariants =
-    u"<sku><v><p>红色</p><price>1250</price><num>7</num></v>"
-    u"<v><p>蓝色</p><price>abc</price><num>x</num></v>"
-    u"<v><price>99</price><num>3</num></v></sku>"
-    u"<area><pic>http://img.example/p1.jpg</pic></area>"_s;
+static const QString threeVariants = u"<sku><v><p>红色</p><price>1250</price><num>7</num></v>"
+                                     u"<v><p>蓝色</p><price>abc</price><num>x</num></v>"
+                                     u"<v><price>99</price><num>3</num></v></sku>"
+                                     u"<area><pic>http://img.example/p1.jpg</pic></area>"_s;
 
 void TestStockList::fragment_data()
 {

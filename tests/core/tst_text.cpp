@@ -208,8 +208,8 @@ void TestText::cutAfterMarkers_data()
     QTest::newRow("end missing") << u"[x]abc"_s << u"[x]"_s << QString() << u";"_s << QString();
     QTest::newRow("end blank") << u"[x]abc;"_s << u"[x]"_s << QString() << QString() << QString();
     QTest::newRow("case-sensitive") << u"[X]abc;"_s << u"[x]"_s << QString() << u";"_s << QString();
-    QTest::newRow("first occurrences") << u"<b>1</b><b>2</b>"_s << u"<b>"_s << QString() << u"</b>"_s
-                                       << u"1"_s;
+    QTest::newRow("first occurrences")
+        << u"<b>1</b><b>2</b>"_s << u"<b>"_s << QString() << u"</b>"_s << u"1"_s;
 }
 
 void TestText::cutAfterMarkers()

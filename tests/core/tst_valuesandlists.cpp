@@ -90,9 +90,10 @@ void TestValuesAndLists::itemCodes_data()
     QTest::addColumn<QString>("fromEntry");
     QTest::addColumn<QString>("fromAddress");
     QTest::newRow("entry") << u"网址ID: ABC ：红色杯子: 大号"_s << u"ABC"_s << u"0"_s;
-    QTest::newRow("item address") << u"http://auction1.paipai.com/0C7D360B00000000040100000CC1B772"_s << QString()
-                                  << u"0C7D360B00000000040100000CC1B772"_s;
-    QTest::newRow("address with anchor") << u"http://auction1.paipai.com/ABC#comments"_s << QString() << u"ABC"_s;
+    QTest::newRow("item address") << u"http://auction1.paipai.com/0C7D360B00000000040100000CC1B772"_s
+                                  << QString() << u"0C7D360B00000000040100000CC1B772"_s;
+    QTest::newRow("address with anchor")
+        << u"http://auction1.paipai.com/ABC#comments"_s << QString() << u"ABC"_s;
     QTest::newRow("no com/") << u"http://127.0.0.1:8080/ABC"_s << QString() << u"0"_s;
     QTest::newRow("search address") << u"http://search.paipai.com/x/ABC-12"_s << QString() << u"ABC"_s;
     QTest::newRow("search without dash") << u"http://search.paipai.com/x/ABC"_s << QString() << QString();
@@ -114,8 +115,8 @@ void TestValuesAndLists::addressFile()
                          u"\"http://a.paipai.com/A3,x\"\r\nnot an address\nhttps://a.paipai.com/A4\n"
                          u"http://a.paipai.com/A5"_s;
     QCOMPARE(readItemAddresses(text),
-             (QStringList{u"http://a.paipai.com/A1"_s, u"http://a.paipai.com/A2"_s, u"http://a.paipai.com/A3,x"_s,
-                          u"http://a.paipai.com/A5"_s}));
+             (QStringList{u"http://a.paipai.com/A1"_s, u"http://a.paipai.com/A2"_s,
+                          u"http://a.paipai.com/A3,x"_s, u"http://a.paipai.com/A5"_s}));
 
     QString many;
     for (int i = 0; i <= maxImportedAddresses; ++i)
@@ -132,7 +133,8 @@ void TestValuesAndLists::addressFile()
     const QByteArray entries = encodeAnsi(u"网址ID:C1：红色杯子\r\n网址ID:C2：蓝色\r\n"_s);
     QCOMPARE(readItemListFile(entries), (QStringList{u"网址ID:C1：红色杯子"_s, u"网址ID:C2：蓝色"_s}));
     QCOMPARE(readItemListFile(u"网址ID:C1：红色杯子\n"_s.toUtf8()), (QStringList{u"网址ID:C1：红色杯子"_s}));
-    QCOMPARE(readItemListFile(u"网址ID:C1：甲\r网址ID:C2：乙"_s.toUtf8()), (QStringList{u"网址ID:C1：甲"_s, u"网址ID:C2：乙"_s}));
+    QCOMPARE(readItemListFile(u"网址ID:C1：甲\r网址ID:C2：乙"_s.toUtf8()),
+             (QStringList{u"网址ID:C1：甲"_s, u"网址ID:C2：乙"_s}));
 }
 
 // Both list forms stop at the cap and say how many they left out.
@@ -175,7 +177,7 @@ void TestValuesAndLists::oversizedListFileIsRefused()
     const QString path = dir.filePath(u"big.txt"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(file.resize(maxListFileBytes + 1));  // sparse: nothing is read before the refusal
+    QVERIFY(file.resize(maxListFileBytes + 1)); // sparse: nothing is read before the refusal
     file.close();
     const ItemListFile list = loadItemListFile(path);
     QVERIFY(list.error.contains(u"太大"_s));
@@ -188,12 +190,14 @@ void TestValuesAndLists::ignoredLines_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<int>("entries");
     QTest::addColumn<int>("ignoredLines");
-    QTest::newRow("address file") << QByteArray("http://a.paipai.com/A1, http://a.paipai.com/A2\r\nnote\r\n\r\n") << 2
-                                  << 1;
-    QTest::newRow("a line with an address among other fields") << QByteArray("note, http://a.paipai.com/A1\n") << 1
-                                                                << 0;
+    QTest::newRow("address file") << QByteArray(
+                                         "http://a.paipai.com/A1, http://a.paipai.com/A2\r\nnote\r\n\r\n")
+                                  << 2 << 1;
+    QTest::newRow("a line with an address among other fields")
+        << QByteArray("note, http://a.paipai.com/A1\n") << 1 << 0;
     // In a file of entries every other line is ignored, addresses included.
-    QTest::newRow("entries") << (u"网址ID:C1：杯子\nhttp://a.paipai.com/A1\n备注\n 网址ID:C2：\n"_s).toUtf8() << 2 << 2;
+    QTest::newRow("entries") << (u"网址ID:C1：杯子\nhttp://a.paipai.com/A1\n备注\n 网址ID:C2：\n"_s).toUtf8()
+                             << 2 << 2;
     QTest::newRow("blank lines are not ignored lines") << QByteArray("\r\n  \n\t\n") << 0 << 0;
     QTest::newRow("nothing usable") << QByteArray("hello\nworld") << 0 << 2;
 }

@@ -61,7 +61,7 @@ void TestLayouts::headers()
     QCOMPARE(paipaiHeader().size(), paipaiColumnCount);
     const QString tb4 = headerText(OutputType::Taobao4);
     QVERIFY(tb4.startsWith(u"宝贝名称\t宝贝类目\t"_s));
-    QVERIFY(tb4.endsWith(u"宝贝编号\t数字ID"_s));  // no TAB and no line end after the last name
+    QVERIFY(tb4.endsWith(u"宝贝编号\t数字ID"_s)); // no TAB and no line end after the last name
     const QStringList tb5 = headerText(OutputType::Taobao5).split(u'\n');
     QCOMPARE(tb5.size(), 4);
     QCOMPARE(tb5.at(0), u"version 1.00"_s);
@@ -123,8 +123,9 @@ void TestLayouts::taobao4Row()
 {
     QStringList values = sampleValues();
     values[PaipaiColumn::Validity] = u"7"_s;
-    const QString row = taobaoRow(OutputType::Taobao4, values,
-                                  {u"<p>desc, with comma</p>"_s, {u"http://img/a.jpg"_s}, u"2026-12-09 10:00:00"_s, {}});
+    const QString row =
+        taobaoRow(OutputType::Taobao4, values,
+                  {u"<p>desc, with comma</p>"_s, {u"http://img/a.jpg"_s}, u"2026-12-09 10:00:00"_s, {}});
     QVERIFY(row.startsWith(u'\r'));
     QVERIFY(row.endsWith(u'\t'));
     const QStringList fields = row.mid(1).chopped(1).split(u'\t');
@@ -135,8 +136,8 @@ void TestLayouts::taobao4Row()
     QCOMPARE(fields.at(7), u"123.45"_s);
     QCOMPARE(fields.at(9), u"5"_s);
     QCOMPARE(fields.at(10), u"7"_s);
-    QCOMPARE(fields.at(11), u"2"_s);        // freight 10
-    QCOMPARE(fields.at(13), u"0"_s);        // EMS not a number
+    QCOMPARE(fields.at(11), u"2"_s); // freight 10
+    QCOMPARE(fields.at(13), u"0"_s); // EMS not a number
     QCOMPARE(fields.at(14), u"15.00"_s);
     QCOMPARE(fields.at(23), u"2026-12-09 10:00:00"_s);
     QCOMPARE(fields.at(25), u"\"<p>desc, with comma</p>\""_s);
@@ -149,13 +150,14 @@ void TestLayouts::taobao5Row()
 {
     QStringList values = sampleValues();
     values[PaipaiColumn::Validity] = u"7"_s;
-    const QString row = taobaoRow(OutputType::Taobao5, values, {u"<p>d</p>"_s, {}, u"2026-12-09 10:00:00"_s, u"  nick "_s});
+    const QString row =
+        taobaoRow(OutputType::Taobao5, values, {u"<p>d</p>"_s, {}, u"2026-12-09 10:00:00"_s, u"  nick "_s});
     QVERIFY(row.endsWith(u'\n'));
     const QStringList fields = row.chopped(1).split(u'\t');
     QCOMPARE(fields.size(), taobao5ColumnCount);
     QCOMPARE(fields.at(17), u"1"_s);
     QCOMPARE(fields.at(20), u"\"<p>d</p>\""_s);
-    QCOMPARE(fields.at(28), QString());   // no pictures given
+    QCOMPARE(fields.at(28), QString()); // no pictures given
     QCOMPARE(fields.at(39), u"nick"_s);
     QCOMPARE(fields.at(44), u"mysize_tp:-1"_s);
     QCOMPARE(fields.at(45), u"172577644"_s);
@@ -166,8 +168,8 @@ void TestLayouts::taobao5Row()
 
 void TestLayouts::taobao5DescriptionQuotedOnce()
 {
-    const QString row = taobaoRow(OutputType::Taobao5, sampleValues(),
-                                  {u"<img src=\"C:\\a,b.jpg\">"_s, {}, {}, {}});
+    const QString row =
+        taobaoRow(OutputType::Taobao5, sampleValues(), {u"<img src=\"C:\\a,b.jpg\">"_s, {}, {}, {}});
     QCOMPARE(row.split(u'\t').at(20), u"\"<img src=\"\"C:\\a,b.jpg\"\">\""_s);
 }
 
@@ -177,7 +179,7 @@ void TestLayouts::paipaiRowAndValues()
     QCOMPARE(values.size(), paipaiColumnCount);
     QCOMPARE(values.at(2), u"b"_s);
     QCOMPARE(values.at(7), u"14"_s);
-    QCOMPARE(values.at(14), u"10"_s);  // the freight value as received
+    QCOMPARE(values.at(14), u"10"_s); // the freight value as received
     QCOMPARE(values.at(25), u'{' + Core::Md5HexLower(u"http://img/a.jpg"_s) + u"}.JPG"_s);
     QCOMPARE(values.at(26), u'{' + Core::Md5HexLower(u"http://img/b.jpg"_s) + u"}."_s);
     QCOMPARE(values.at(27), QString());
@@ -202,11 +204,12 @@ void TestLayouts::adjustments_data()
     QTest::newRow("off") << false << u"110"_s << u"2"_s << false << u"9"_s << u"123.45"_s << u"5"_s;
     QTest::newRow("price up") << true << u"110"_s << u"2"_s << false << QString() << u"135.80"_s << u"5"_s;
     QTest::newRow("pattern 0") << true << u"110"_s << u"0"_s << false << QString() << u"136"_s << u"5"_s;
-    QTest::newRow("percent not a number") << true << u"abc"_s << u"2"_s << false << QString() << u"123.45"_s
-                                          << u"5"_s;
-    QTest::newRow("stock set") << false << QString() << QString() << true << u"30"_s << u"123.45"_s << u"30"_s;
-    QTest::newRow("stock not a number") << false << QString() << QString() << true << u"many"_s << u"123.45"_s
-                                        << u"100"_s;
+    QTest::newRow("percent not a number")
+        << true << u"abc"_s << u"2"_s << false << QString() << u"123.45"_s << u"5"_s;
+    QTest::newRow("stock set") << false << QString() << QString() << true << u"30"_s << u"123.45"_s
+                               << u"30"_s;
+    QTest::newRow("stock not a number")
+        << false << QString() << QString() << true << u"many"_s << u"123.45"_s << u"100"_s;
 }
 
 void TestLayouts::adjustments()
@@ -237,12 +240,14 @@ void TestLayouts::titlesAndFolders_data()
     QTest::newRow("dots only") << u"..."_s << u"..."_s << u"CODE"_s;
     QTest::newRow("leading and trailing dots") << u".a.b."_s << u".a.b."_s << u"a.b"_s;
     QTest::newRow("empty title") << QString() << QString() << u"CODE"_s;
-    QTest::newRow("70 characters cut to 58") << QString(70, u'杯') << QString(70, u'杯') << QString(58, u'杯');
+    QTest::newRow("70 characters cut to 58")
+        << QString(70, u'杯') << QString(70, u'杯') << QString(58, u'杯');
     QTest::newRow("device name with an extension") << u"COM1.txt"_s << u"COM1.txt"_s << u"CODE"_s;
     QTest::newRow("climbing out, POSIX") << u"../../../../tmp/x"_s << u"../../../../tmp/x"_s << u"tmpx"_s;
     QTest::newRow("climbing out, Windows") << u"..\\..\\evil"_s << u"..\\..\\evil"_s << u"evil"_s;
     QTest::newRow("drive letter") << u"C:\\Windows"_s << u"C:\\Windows"_s << u"CWindows"_s;
-    QTest::newRow("control characters") << u"a\u0000b\u001Bc\u007Fd"_s << u"a\u0000b\u001Bc\u007Fd"_s << u"abcd"_s;
+    QTest::newRow("control characters")
+        << u"a\u0000b\u001Bc\u007Fd"_s << u"a\u0000b\u001Bc\u007Fd"_s << u"abcd"_s;
 }
 
 // The code stands in for an unusable title, and comes from a page just the same.
@@ -250,7 +255,8 @@ void TestLayouts::hostileCodesAsFolders_data()
 {
     QTest::addColumn<QString>("code");
     QTest::addColumn<QString>("folder");
-    QTest::newRow("plain code") << u"0C7D360B00000000040100000CC1B772"_s << u"0C7D360B00000000040100000CC1B772"_s;
+    QTest::newRow("plain code") << u"0C7D360B00000000040100000CC1B772"_s
+                                << u"0C7D360B00000000040100000CC1B772"_s;
     QTest::newRow("climbing out, POSIX") << u"../../../../tmp/quorvex-escape"_s << u"tmpquorvex-escape"_s;
     QTest::newRow("climbing out, Windows") << u"..\\..\\..\\quorvex-escape2"_s << u"quorvex-escape2"_s;
     QTest::newRow("drive letter") << u"C:\\quorvex-escape3"_s << u"Cquorvex-escape3"_s;

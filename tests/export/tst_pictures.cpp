@@ -24,10 +24,11 @@ namespace {
 QByteArray encodedPicture(const char *format)
 {
     if (qstrcmp(format, "GIF") == 0) {
-        return QByteArray("GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00"
-                          "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02"  // "\x02D" would be one byte
-                          "D\x01\x00;",
-                          43);
+        return QByteArray(
+            "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\xff\xff\x00\x00\x00!\xf9\x04\x01\x00\x00\x00"
+            "\x00,\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02" // "\x02D" would be one byte
+            "D\x01\x00;",
+            43);
     }
     QImage image(8, 6, QImage::Format_RGB32);
     image.fill(Qt::darkCyan);
@@ -133,10 +134,12 @@ void TestPictures::storedName_data()
     QTest::newRow("gif") << u"/o/A.jpg"_s << encodedPicture("GIF") << u"GIF"_s << u"/o/A.GIF"_s;
     QTest::newRow("ico") << u"/o/A.jpg"_s << encodedPicture("ICO") << u"ICO"_s << u"/o/A.ICO"_s;
     QTest::newRow("bmp") << u"/o/A.jpg"_s << encodedPicture("BMP") << u"BMP"_s << u"/o/A.BMP"_s;
-    QTest::newRow("png signature, then garbage") << u"/o/A.jpg"_s << pngSignatureThenGarbage << QString() << QString();
-    QTest::newRow("jpeg signature, then garbage") << u"/o/A.jpg"_s << jpegSignatureThenGarbage << QString() << QString();
-    QTest::newRow("tbi refuses garbage after a signature") << u"/o/a.tbi"_s << pngSignatureThenGarbage << QString()
-                                                          << QString();
+    QTest::newRow("png signature, then garbage")
+        << u"/o/A.jpg"_s << pngSignatureThenGarbage << QString() << QString();
+    QTest::newRow("jpeg signature, then garbage")
+        << u"/o/A.jpg"_s << jpegSignatureThenGarbage << QString() << QString();
+    QTest::newRow("tbi refuses garbage after a signature")
+        << u"/o/a.tbi"_s << pngSignatureThenGarbage << QString() << QString();
     QTest::newRow("tbi refuses a page") << u"/o/a.tbi"_s << QByteArray("<html>") << QString() << QString();
     QTest::newRow("exe") << u"/o/update.exe"_s << QByteArray("MZ") << u"1"_s << u"/o/update.exe"_s;
     QTest::newRow("html page not stored") << u"/o/A.jpg"_s << QByteArray("<html>") << QString() << QString();
@@ -160,9 +163,9 @@ void TestPictures::completePictures_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<bool>("complete");
     const QList<std::pair<const char *, QByteArray>> pictures{
-        {"jpeg", detailedPicture("JPG")},  {"progressive jpeg", detailedPicture("JPG", true)},
-        {"png", detailedPicture("PNG")},   {"bmp", detailedPicture("BMP")},
-        {"ico", detailedPicture("ICO")},   {"gif", encodedPicture("GIF")},
+        {"jpeg", detailedPicture("JPG")}, {"progressive jpeg", detailedPicture("JPG", true)},
+        {"png", detailedPicture("PNG")},  {"bmp", detailedPicture("BMP")},
+        {"ico", detailedPicture("ICO")},  {"gif", encodedPicture("GIF")},
     };
     for (const auto &[name, bytes] : pictures) {
         QTest::addRow("%s, whole", name) << bytes << true;
@@ -196,22 +199,24 @@ void TestPictures::completePictures()
 
 void TestPictures::picturesOnDisk_data()
 {
-    QTest::addColumn<QString>("target");   // as the run names it
+    QTest::addColumn<QString>("target");    // as the run names it
     QTest::addColumn<QStringList>("files"); // written beside it: name, then what it holds
     QTest::addColumn<QString>("type");
     QTest::addColumn<QString>("found");
     QTest::newRow("tbi, whole") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"png"_s} << u"1"_s << u"a.tbi"_s;
-    QTest::newRow("tbi, cut short") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"half png"_s} << QString() << QString();
-    QTest::newRow("tbi, empty") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"empty"_s} << QString() << QString();
+    QTest::newRow("tbi, cut short") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"half png"_s} << QString()
+                                    << QString();
+    QTest::newRow("tbi, empty") << u"a.tbi"_s << QStringList{u"a.tbi"_s, u"empty"_s} << QString()
+                                << QString();
     QTest::newRow("missing") << u"{d}.jpg"_s << QStringList{} << QString() << QString();
-    QTest::newRow("stored under its type") << u"{d}.jpg"_s << QStringList{u"{d}.PNG"_s, u"png"_s} << u"PNG"_s
-                                           << u"{d}.PNG"_s;
+    QTest::newRow("stored under its type")
+        << u"{d}.jpg"_s << QStringList{u"{d}.PNG"_s, u"png"_s} << u"PNG"_s << u"{d}.PNG"_s;
     // A stamped description picture keeps its name while its content is JPEG.
-    QTest::newRow("type from the name") << u"D.jpg"_s << QStringList{u"D.GIF"_s, u"jpeg"_s} << u"GIF"_s
-                                        << u"D.GIF"_s;
-    QTest::newRow("a cut one passed over") << u"{d}.jpg"_s
-                                           << QStringList{u"{d}.JPG"_s, u"half jpeg"_s, u"{d}.PNG"_s, u"png"_s}
-                                           << u"PNG"_s << u"{d}.PNG"_s;
+    QTest::newRow("type from the name")
+        << u"D.jpg"_s << QStringList{u"D.GIF"_s, u"jpeg"_s} << u"GIF"_s << u"D.GIF"_s;
+    QTest::newRow("a cut one passed over")
+        << u"{d}.jpg"_s << QStringList{u"{d}.JPG"_s, u"half jpeg"_s, u"{d}.PNG"_s, u"png"_s} << u"PNG"_s
+        << u"{d}.PNG"_s;
     QTest::newRow("other letter case is another file")
         << u"{d}.jpg"_s << QStringList{u"{d}.jpg"_s, u"jpeg"_s} << QString() << QString();
     QTest::newRow("larger than a download may be")
@@ -248,17 +253,19 @@ void TestPictures::descriptionPictures_data()
     QTest::addColumn<QStringList>("urls");
     QTest::newRow("two images") << u"<img src=\"http://a/1.jpg\"><img alt=x src=\"http://a/2.jpg\" />"_s
                                 << QStringList{u"http://a/1.jpg"_s, u"http://a/2.jpg"_s};
-    QTest::newRow("same source once") << u"<img src=\"http://a/1.jpg\"><img src=\"http://a/1.jpg\">"_s
-                                      << QStringList{u"http://a/1.jpg"_s};
-    QTest::newRow("substring of a collected URL") << u"<img src=\"http://a/1.jpg_b.jpg\"><img src=\"http://a/1.jpg\">"_s
-                                                  << QStringList{u"http://a/1.jpg_b.jpg"_s};
-    QTest::newRow("longer after shorter") << u"<img src=\"http://a/1.jpg\"><img src=\"http://a/1.jpg_b.jpg\">"_s
-                                          << QStringList{u"http://a/1.jpg"_s, u"http://a/1.jpg_b.jpg"_s};
+    QTest::newRow("same source once")
+        << u"<img src=\"http://a/1.jpg\"><img src=\"http://a/1.jpg\">"_s << QStringList{u"http://a/1.jpg"_s};
+    QTest::newRow("substring of a collected URL")
+        << u"<img src=\"http://a/1.jpg_b.jpg\"><img src=\"http://a/1.jpg\">"_s
+        << QStringList{u"http://a/1.jpg_b.jpg"_s};
+    QTest::newRow("longer after shorter")
+        << u"<img src=\"http://a/1.jpg\"><img src=\"http://a/1.jpg_b.jpg\">"_s
+        << QStringList{u"http://a/1.jpg"_s, u"http://a/1.jpg_b.jpg"_s};
     QTest::newRow("background pass") << u"<td background=\"http://a/bg.gif\"><img src=\"http://a/1.jpg\">"_s
                                      << QStringList{u"http://a/1.jpg"_s, u"http://a/bg.gif"_s};
     QTest::newRow("unclosed tag") << u"<p>x</p><img src=\"http://a/1.jpg"_s << QStringList{};
-    QTest::newRow("first empty then found") << u"<img alt=x><img src=\"http://a/1.jpg\">"_s
-                                            << QStringList{u"http://a/1.jpg"_s};
+    QTest::newRow("first empty then found")
+        << u"<img alt=x><img src=\"http://a/1.jpg\">"_s << QStringList{u"http://a/1.jpg"_s};
     QTest::newRow("none") << u"<p>plain</p>"_s << QStringList{};
 }
 
@@ -287,7 +294,7 @@ void TestPictures::utf8File()
 
 void TestPictures::atomicWrite_data()
 {
-    QTest::addColumn<QString>("target");  // inside the test folder, which holds "old.txt"
+    QTest::addColumn<QString>("target"); // inside the test folder, which holds "old.txt"
     QTest::addColumn<bool>("fileSizeLimit");
     QTest::addColumn<bool>("written");
     QTest::newRow("replaces the old file") << u"old.txt"_s << false << true;
@@ -350,10 +357,11 @@ void TestPictures::processing_data()
     QTest::addColumn<QString>("detailInfo");
     QTest::addColumn<bool>("useRules");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("entities and cdata") << u"<![CDATA[&lt;p&gt;a,b&lt;/p&gt;]]>"_s << false << u"<p>a，b</p>"_s;
+    QTest::newRow("entities and cdata")
+        << u"<![CDATA[&lt;p&gt;a,b&lt;/p&gt;]]>"_s << false << u"<p>a，b</p>"_s;
     QTest::newRow("line breaks and tabs") << u"a\r\nb\tc\nd"_s << false << u"abcd"_s;
-    QTest::newRow("empty alt and title") << u"<img alt=\"\" title=\"\" src=\"x\">"_s << false
-                                         << u"<img   src=\"x\">"_s;
+    QTest::newRow("empty alt and title")
+        << u"<img alt=\"\" title=\"\" src=\"x\">"_s << false << u"<img   src=\"x\">"_s;
     QTest::newRow("rules in order") << u"QQ 12345 call 12345"_s << true << u"QQ 888 call 888"_s;
     QTest::newRow("rules off") << u"QQ 12345"_s << false << u"QQ 12345"_s;
 }
@@ -373,10 +381,10 @@ void TestPictures::linkStripping_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("marker");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("opening tag removed") << u"x<a href=\"http://shop.paipai.com/1\">shop</a>y"_s << u"paipai.com/"_s
-                                         << u"xshop</a>y"_s;
-    QTest::newRow("item link drops its close") << u"<a href=\"http://item.htm?id=1\">t</a>z"_s << u"item.htm"_s
-                                               << u"tz"_s;
+    QTest::newRow("opening tag removed")
+        << u"x<a href=\"http://shop.paipai.com/1\">shop</a>y"_s << u"paipai.com/"_s << u"xshop</a>y"_s;
+    QTest::newRow("item link drops its close")
+        << u"<a href=\"http://item.htm?id=1\">t</a>z"_s << u"item.htm"_s << u"tz"_s;
     QTest::newRow("upper-case close") << u"<A href=\"http://item.htm\">t</A>z"_s << u"item.htm"_s << u"tz"_s;
     QTest::newRow("two links") << u"<a href=m1>a</a><a href=m2>b</a>"_s << u"href=m"_s << u"a</a>b</a>"_s;
     QTest::newRow("no marker") << u"<p>plain</p>"_s << u"paipai.com/"_s << u"<p>plain</p>"_s;
@@ -390,8 +398,8 @@ void TestPictures::linkStripping_data()
         << u"t"_s.repeated(3000);
     QTest::newRow("a text of markers") << u"paipai.com/>"_s.repeated(6000) << u"paipai.com/"_s << QString();
     // Each link gives up the first closing tag after it, even one further on.
-    QTest::newRow("closes further on") << u"<a item.htm>1<a item.htm>2</a>3</A>4</a>"_s << u"item.htm"_s
-                                       << u"123</A>4"_s;
+    QTest::newRow("closes further on")
+        << u"<a item.htm>1<a item.htm>2</a>3</A>4</a>"_s << u"item.htm"_s << u"123</A>4"_s;
 }
 
 void TestPictures::linkStripping()
@@ -405,17 +413,17 @@ void TestPictures::linkStripping()
 void TestPictures::rulesFile_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QStringList>("texts");  // find1, replace1, ... find5, replace5
+    QTest::addColumn<QStringList>("texts"); // find1, replace1, ... find5, replace5
     QTest::newRow("ten empty") << QByteArray("^^^^^^^^^^\r\n") << QStringList(10);
-    QTest::newRow("two texts, one caret") << QByteArray("a^b")
-                                          << (QStringList{u"a"_s} + QStringList(9));
+    QTest::newRow("two texts, one caret") << QByteArray("a^b") << (QStringList{u"a"_s} + QStringList(9));
     QTest::newRow("odd count") << QByteArray("a^b^c^")
                                << (QStringList{u"a"_s, u"b"_s, u"c"_s} + QStringList(7));
     QTest::newRow("spaces kept") << QByteArray(" a ^x^") << (QStringList{u" a "_s, u"x"_s} + QStringList(8));
-    QTest::newRow("beyond five rows ignored") << QByteArray("1^2^3^4^5^6^7^8^9^10^11^12^")
-                                              << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s,
-                                                             u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s};
-    QTest::newRow("only the first line") << QByteArray("a^b^\r\nc^d^") << (QStringList{u"a"_s, u"b"_s} + QStringList(8));
+    QTest::newRow("beyond five rows ignored")
+        << QByteArray("1^2^3^4^5^6^7^8^9^10^11^12^")
+        << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s, u"9"_s, u"10"_s};
+    QTest::newRow("only the first line")
+        << QByteArray("a^b^\r\nc^d^") << (QStringList{u"a"_s, u"b"_s} + QStringList(8));
 }
 
 void TestPictures::rulesFile()
@@ -433,7 +441,7 @@ void TestPictures::rulesFile()
 void TestPictures::rulesRoundTrip()
 {
     QTemporaryDir dir;
-    QCOMPARE(loadReplacementRules(dir.path()).size(), replacementRuleCount);  // no file: five empty rules
+    QCOMPARE(loadReplacementRules(dir.path()).size(), replacementRuleCount); // no file: five empty rules
     QList<ReplacementRule> rules(replacementRuleCount);
     rules[0] = {u"QQ:12345"_s, u"QQ:888"_s};
     rules[4] = {u"旧店"_s, u"新店"_s};
@@ -464,7 +472,8 @@ void TestPictures::cities_data()
     QTest::newRow("empty ids") << script << QString() << QString() << QString();
     QTest::newRow("negative") << script << u"-1"_s << QString() << QString();
     QTest::newRow("empty script") << QString() << u"12"_s << QString() << QString();
-    QTest::newRow("parenthesis before city") << u"f(1) city ) ( 'a','b'"_s << u"0"_s << QString() << QString();
+    QTest::newRow("parenthesis before city")
+        << u"f(1) city ) ( 'a','b'"_s << u"0"_s << QString() << QString();
 }
 
 void TestPictures::cities()

@@ -120,8 +120,8 @@ QByteArray encoded(const QImage &image, const char *format)
 // An icon file of one entry: its directory claims `side` by `side` pixels, its data is the PNG.
 QByteArray iconHolding(const QByteArray &png, int side)
 {
-    return le16(0) + le16(1) + le16(1) + char(side) + char(side) + le16(0) + le16(1) + le16(32)
-        + le32(qint32(png.size())) + le32(22) + png;
+    return le16(0) + le16(1) + le16(1) + char(side) + char(side) + le16(0) + le16(1) + le16(32) +
+           le32(qint32(png.size())) + le32(22) + png;
 }
 
 // The first value of the first quantisation table: 16 scaled by the encoder's quality

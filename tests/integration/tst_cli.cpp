@@ -3,11 +3,11 @@
 #include "core/text.h"
 #include "sandboxprocess.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -24,7 +24,7 @@ QByteArray readFile(const QString &path)
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
-}
+} // namespace
 
 // quorvex-cli run in-process, its output in buffers.
 class TestCli : public QObject
@@ -145,33 +145,38 @@ void TestCli::badArguments_data()
     QTest::newRow("no command") << QStringList{};
     QTest::newRow("unknown command") << QStringList{u"fly"_s};
     QTest::newRow("item without fields") << QStringList{u"item"_s, u"--code"_s, u"X"_s};
-    QTest::newRow("bad format") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
-                                               u"--format"_s, u"xls"_s};
-    QTest::newRow("not .csv") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.txt"_s,
-                                             u"--format"_s, u"tb5"_s};
-    QTest::newRow("missing list") << QStringList{u"export"_s, u"--list"_s, u"/nonexistent/l.txt"_s, u"--out"_s,
-                                                 u"o.csv"_s, u"--format"_s, u"tb5"_s};
-    QTest::newRow("half a price adjustment") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s,
-                                                            u"o.csv"_s, u"--format"_s, u"tb5"_s,
-                                                            u"--price-percent"_s, u"110"_s};
-    QTest::newRow("jobs 0") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
-                                           u"--format"_s, u"tb5"_s, u"--jobs"_s, u"0"_s};
-    QTest::newRow("jobs above the limit") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
-                                                         u"--format"_s, u"tb5"_s, u"--jobs"_s, u"1500000000"_s};
-    QTest::newRow("percent out of range") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
-                                                         u"--format"_s, u"tb5"_s, u"--price-percent"_s, u"0"_s,
-                                                         u"--price-decimals"_s, u"2"_s};
-    QTest::newRow("decimals 9") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
-                                               u"--format"_s, u"tb5"_s, u"--price-percent"_s, u"110"_s,
-                                               u"--price-decimals"_s, u"9"_s};
-    QTest::newRow("stock text") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
-                                               u"--format"_s, u"tb5"_s, u"--stock"_s, u"abc"_s};
-    QTest::newRow("stock negative") << QStringList{u"export"_s, u"--list"_s, u"l"_s, u"--out"_s, u"o.csv"_s,
-                                                   u"--format"_s, u"tb5"_s, u"--stock"_s, u"-5"_s};
-    QTest::newRow("bad proxy") << QStringList{u"item"_s, u"--code"_s, u"X"_s, u"--fields"_s, u"a"_s,
-                                              u"--proxy"_s, u"socks://x"_s};
-    QTest::newRow("bad mode") << QStringList{u"collect"_s, u"--mode"_s, u"all"_s, u"--address"_s, u"http://x"_s,
-                                             u"--out"_s, u"o.txt"_s};
+    QTest::newRow("bad format") << QStringList{u"export"_s, u"--list"_s,   u"l"_s,  u"--out"_s,
+                                               u"o.csv"_s,  u"--format"_s, u"xls"_s};
+    QTest::newRow("not .csv") << QStringList{u"export"_s, u"--list"_s,   u"l"_s,  u"--out"_s,
+                                             u"o.txt"_s,  u"--format"_s, u"tb5"_s};
+    QTest::newRow("missing list") << QStringList{
+        u"export"_s, u"--list"_s, u"/nonexistent/l.txt"_s, u"--out"_s, u"o.csv"_s, u"--format"_s, u"tb5"_s};
+    QTest::newRow("half a price adjustment")
+        << QStringList{u"export"_s, u"--list"_s,          u"l"_s,  u"--out"_s, u"o.csv"_s, u"--format"_s,
+                       u"tb5"_s,    u"--price-percent"_s, u"110"_s};
+    QTest::newRow("jobs 0") << QStringList{u"export"_s,   u"--list"_s, u"l"_s,      u"--out"_s, u"o.csv"_s,
+                                           u"--format"_s, u"tb5"_s,    u"--jobs"_s, u"0"_s};
+    QTest::newRow("jobs above the limit")
+        << QStringList{u"export"_s,   u"--list"_s, u"l"_s,      u"--out"_s,     u"o.csv"_s,
+                       u"--format"_s, u"tb5"_s,    u"--jobs"_s, u"1500000000"_s};
+    QTest::newRow("percent out of range")
+        << QStringList{u"export"_s, u"--list"_s,           u"l"_s,   u"--out"_s,
+                       u"o.csv"_s,  u"--format"_s,         u"tb5"_s, u"--price-percent"_s,
+                       u"0"_s,      u"--price-decimals"_s, u"2"_s};
+    QTest::newRow("decimals 9") << QStringList{
+        u"export"_s, u"--list"_s,           u"l"_s,   u"--out"_s,
+        u"o.csv"_s,  u"--format"_s,         u"tb5"_s, u"--price-percent"_s,
+        u"110"_s,    u"--price-decimals"_s, u"9"_s};
+    QTest::newRow("stock text") << QStringList{u"export"_s, u"--list"_s,  u"l"_s,
+                                               u"--out"_s,  u"o.csv"_s,   u"--format"_s,
+                                               u"tb5"_s,    u"--stock"_s, u"abc"_s};
+    QTest::newRow("stock negative") << QStringList{u"export"_s, u"--list"_s,  u"l"_s,
+                                                   u"--out"_s,  u"o.csv"_s,   u"--format"_s,
+                                                   u"tb5"_s,    u"--stock"_s, u"-5"_s};
+    QTest::newRow("bad proxy") << QStringList{u"item"_s, u"--code"_s,  u"X"_s,        u"--fields"_s,
+                                              u"a"_s,    u"--proxy"_s, u"socks://x"_s};
+    QTest::newRow("bad mode") << QStringList{u"collect"_s,  u"--mode"_s, u"all"_s,  u"--address"_s,
+                                             u"http://x"_s, u"--out"_s,  u"o.txt"_s};
 }
 
 void TestCli::badArguments()
@@ -201,7 +206,9 @@ void TestCli::exportStatuses()
     QCOMPARE(previous.readAll(), QByteArray("good"));
     previous.close();
     // A run that reads no item at all leaves it too, and says so.
-    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({missingItem}), u"--out"_s, kept, u"--format"_s, u"tb5"_s}), 1);
+    QCOMPARE(
+        run({u"export"_s, u"--list"_s, writeList({missingItem}), u"--out"_s, kept, u"--format"_s, u"tb5"_s}),
+        1);
     QVERIFY(m_err.contains(u"原有文件保持不变"_s));
     QVERIFY(m_err.contains(u"商品服务没有这个商品"_s) || m_err.contains(u"商品不存在"_s));
     QVERIFY(previous.open(QIODevice::ReadOnly));
@@ -210,11 +217,12 @@ void TestCli::exportStatuses()
     QVERIFY(m_out.contains(u"--price-percent"_s));
 
     const QString out = m_dir.filePath(u"ok.csv"_s);
-    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem}), u"--out"_s, out, u"--format"_s, u"tb4"_s}), 0);
+    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem}), u"--out"_s, out, u"--format"_s, u"tb4"_s}),
+             0);
     QVERIFY(m_err.trimmed().endsWith(u"下载完成,共成功下载1个"_s));
     QCOMPARE(m_err.count(u"下载完成,共成功下载"_s), 1);
-    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem, missingItem}), u"--out"_s, out, u"--format"_s,
-                  u"tb4"_s}),
+    QCOMPARE(run({u"export"_s, u"--list"_s, writeList({richItem, missingItem}), u"--out"_s, out,
+                  u"--format"_s, u"tb4"_s}),
              1);
     QVERIFY(m_err.contains(missingItem));
 }
@@ -241,14 +249,15 @@ void TestCli::exportReport()
 void TestCli::exportResume()
 {
     const QString report = m_dir.filePath(u"resume.json"_s);
-    const QStringList arguments{u"export"_s, u"--list"_s, writeList({richItem}), u"--out"_s,
-                                m_dir.filePath(u"resume.csv"_s), u"--format"_s, u"tb5"_s, u"--report"_s, report};
-    QCOMPARE(run(arguments + QStringList{u"--resume"_s}), 0);  // nothing there yet: all fetched
+    const QStringList arguments{
+        u"export"_s,   u"--list"_s, writeList({richItem}), u"--out"_s, m_dir.filePath(u"resume.csv"_s),
+        u"--format"_s, u"tb5"_s,    u"--report"_s,         report};
+    QCOMPARE(run(arguments + QStringList{u"--resume"_s}), 0); // nothing there yet: all fetched
     const auto reused = [&report] {
         QFile file(report);
         return file.open(QIODevice::ReadOnly)
-            ? QJsonDocument::fromJson(file.readAll()).object().value(u"reusedPictures"_s).toInt(-1)
-            : -1;
+                   ? QJsonDocument::fromJson(file.readAll()).object().value(u"reusedPictures"_s).toInt(-1)
+                   : -1;
     };
     QCOMPARE(reused(), 0);
     QCOMPARE(m_sandbox->count(u"/a1/0C7D360B/main1.jpg"_s), 1);
@@ -261,22 +270,22 @@ void TestCli::exportResume()
 void TestCli::collectSingle()
 {
     const QString out = m_dir.filePath(u"collected.txt"_s);
-    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"single"_s, u"--address"_s, u"http://auction1.paipai.com/"_s + richItem,
-                  u"--out"_s, out}),
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"single"_s, u"--address"_s,
+                  u"http://auction1.paipai.com/"_s + richItem, u"--out"_s, out}),
              0);
     QVERIFY(m_out.startsWith(u"网址ID:"_s + richItem + u"：韩版秋冬新款"_s));
     QFile file(out);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), QByteArray("http://auction1.paipai.com/") + richItem.toLatin1() + "\r\n");
-    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"single"_s, u"--address"_s, u"http://item.taobao.com/1"_s, u"--out"_s,
-                  out}),
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"single"_s, u"--address"_s, u"http://item.taobao.com/1"_s,
+                  u"--out"_s, out}),
              2);
     QVERIFY(m_err.contains(u"淘宝商品"_s));
 
     // Without the collection page a shop is not reported as empty, but as unreadable.
     m_sandbox->addFault(u"*/soft/venlo/copy_fwz33.htm"_s, u"status:500"_s);
-    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/999"_s, u"--out"_s,
-                  out}),
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/999"_s,
+                  u"--out"_s, out}),
              1);
     QVERIFY(m_err.contains(u"copy_fwz33.htm"_s));
 }
@@ -296,10 +305,12 @@ void TestCli::collectShops_data()
                                       << u"网址ID:00000309000000000000000000000000："_s << 0;
     QTest::newRow("through a redirect") << u"shop"_s << u"http://shop.paipai.com/555"_s << 3
                                         << u"网址ID:5D7F91B30000000009060000111600C7："_s << 0;
-    QTest::newRow("item list with category and key") << u"list"_s << u"http://shop.paipai.com/888/-1234567890-/shoes/"_s
-                                                     << 3 << u"网址ID:0C7D360B00000000040100000CC1B772："_s << 0;
+    QTest::newRow("item list with category and key")
+        << u"list"_s << u"http://shop.paipai.com/888/-1234567890-/shoes/"_s << 3
+        << u"网址ID:0C7D360B00000000040100000CC1B772："_s << 0;
     QTest::newRow("unknown shop") << u"shop"_s << u"http://shop.paipai.com/4321"_s << 0 << QString() << 1;
-    QTest::newRow("shop number not a number") << u"shop"_s << u"http://shop.paipai.com/abc/"_s << 0 << QString() << 2;
+    QTest::newRow("shop number not a number")
+        << u"shop"_s << u"http://shop.paipai.com/abc/"_s << 0 << QString() << 2;
 }
 
 void TestCli::collectShops()
@@ -324,7 +335,8 @@ void TestCli::collectShops()
 void TestCli::collectHostileShop()
 {
     const QString out = m_dir.filePath(u"hostile-shop.txt"_s);
-    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/666"_s, u"--out"_s, out}),
+    QCOMPARE(run({u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/666"_s,
+                  u"--out"_s, out}),
              1);
     QVERIFY2(m_err.contains(u"4个链接的商品编号无效，已跳过"_s), qPrintable(m_err));
     QVERIFY(m_err.contains(u"宝贝数:6"_s));
@@ -343,11 +355,12 @@ void TestCli::exportStopsOnTermination()
 #endif
     m_sandbox->addFault(u"img1.paipaiimg.com/*"_s, u"hang"_s);
     const QString csv = m_dir.filePath(u"terminated/goods.csv"_s);
-    const QString sameAsMainItem = u"5D7F91B30000000009060000111600C7"_s;  // its one picture is on img0
+    const QString sameAsMainItem = u"5D7F91B30000000009060000111600C7"_s; // its one picture is on img0
     QProcess cli;
     cli.start(QCoreApplication::applicationDirPath() + u"/quorvex-cli"_s,
-              {u"export"_s, u"--list"_s, writeList({sameAsMainItem, richItem}), u"--out"_s, csv, u"--format"_s,
-               u"tb5"_s, u"--jobs"_s, u"1"_s, u"--proxy"_s, m_sandbox->proxyUrl(), u"--program-dir"_s, m_dir.path()});
+              {u"export"_s, u"--list"_s, writeList({sameAsMainItem, richItem}), u"--out"_s, csv,
+               u"--format"_s, u"tb5"_s, u"--jobs"_s, u"1"_s, u"--proxy"_s, m_sandbox->proxyUrl(),
+               u"--program-dir"_s, m_dir.path()});
     QVERIFY(cli.waitForStarted());
     QTRY_VERIFY_WITH_TIMEOUT(m_sandbox->hostCount(u"img1.paipaiimg.com/a1/0C7D360B/main2.jpg"_s) > 0, 20000);
     stopAtOnce(cli);
@@ -380,11 +393,12 @@ void TestCli::collectStopsOnTermination()
     const QString out = m_dir.filePath(u"terminated-shop.txt"_s);
     QProcess cli;
     cli.start(QCoreApplication::applicationDirPath() + u"/quorvex-cli"_s,
-              {u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/999"_s, u"--out"_s,
-               out, u"--proxy"_s, m_sandbox->proxyUrl(), u"--program-dir"_s, m_dir.path()});
+              {u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s, u"http://shop.paipai.com/999"_s,
+               u"--out"_s, out, u"--proxy"_s, m_sandbox->proxyUrl(), u"--program-dir"_s, m_dir.path()});
     QVERIFY(cli.waitForStarted());
     QByteArray progress;
-    QTRY_VERIFY_WITH_TIMEOUT(QString::fromUtf8(progress += cli.readAllStandardError()).contains(u"已读取1页"_s), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QString::fromUtf8(progress += cli.readAllStandardError()).contains(u"已读取1页"_s), 20000);
     QTRY_VERIFY_WITH_TIMEOUT(m_sandbox->count(u"/999/list.xhtml"_s) >= 4, 20000);
     stopAtOnce(cli);
     if (QTest::currentTestFailed())
@@ -403,7 +417,7 @@ void TestCli::exportListLimits()
     for (int i = 0; i < Core::maxImportedAddresses + 3; ++i)
         many << u"0000000000000000000000000000"_s + QString::number(i).rightJustified(5, u'0');
     many.replace(0, richItem);
-    m_sandbox->addFault(u"api.paipai.com/*"_s, u"status:404"_s);  // fail fast: the cap is what counts
+    m_sandbox->addFault(u"api.paipai.com/*"_s, u"status:404"_s); // fail fast: the cap is what counts
     const QString csv = m_dir.filePath(u"limits/goods.csv"_s);
     QCOMPARE(run({u"export"_s, u"--list"_s, writeList(many), u"--out"_s, csv, u"--format"_s, u"tb5"_s}), 1);
     QVERIFY2(m_err.contains(u"其余3个未导入"_s), qPrintable(m_err.left(2000)));

@@ -22,13 +22,14 @@ using TestSupport::SandboxProcess;
 
 namespace {
 
-const QString richItem = u"0C7D360B00000000040100000CC1B772"_s;      // five main pictures, nested URLs
-const QString commaItem = u"1A2B3C4D00000000050200000DD2C883"_s;     // comma in the title
+const QString richItem = u"0C7D360B00000000040100000CC1B772"_s;       // five main pictures, nested URLs
+const QString commaItem = u"1A2B3C4D00000000050200000DD2C883"_s;      // comma in the title
 const QString deviceNameItem = u"4C6E80A200000000080500001005FBB6"_s; // title "CON", a picture that 404s
 const QString missingItem = u"8A0B1C2D000000000C0900001449330E"_s;    // the service doesn't know it
-const QString sameAsMainItem = u"5D7F91B30000000009060000111600C7"_s;  // one main picture, shown again
+const QString sameAsMainItem = u"5D7F91B30000000009060000111600C7"_s; // one main picture, shown again
 // Hostile items of the sandbox: titles that climb out of a folder, control characters.
-const QString titleEscapeItem = u"A1B2C3D4000000000D0A000014E5F601"_s;   // "../../../../tmp/quorvex-title-escape"
+const QString titleEscapeItem =
+    u"A1B2C3D4000000000D0A000014E5F601"_s; // "../../../../tmp/quorvex-title-escape"
 const QString backslashTitleItem = u"A1B2C3D4000000000E0B000014E5F602"_s; // "..\\..\\..\\evil"
 const QString dotsTitleItem = u"A1B2C3D4000000000F0C000014E5F603"_s;      // ".."
 const QString deviceTitleItem = u"A1B2C3D400000000100D000014E5F604"_s;    // "COM1"
@@ -66,7 +67,8 @@ QByteArray readAll(const QString &path)
 
 QString decodeUtf16(const QByteArray &bytes)
 {
-    return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2), (bytes.size() - 2) / 2);
+    return QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2),
+                              (bytes.size() - 2) / 2);
 }
 
 } // namespace
@@ -176,7 +178,8 @@ void TestExport::layouts()
     text.replace(QDir::toNativeSeparators(folder), u"<OUT>"_s);
     const QString expectedPath = QFINDTESTDATA(u"data/"_s + expectedFile);
     if (qEnvironmentVariableIsSet("QUORVEX_WRITE_EXPECTED")) {
-        QFile out(expectedPath.isEmpty() ? QStringLiteral(QUORVEX_TEST_DATA "/") + expectedFile : expectedPath);
+        QFile out(expectedPath.isEmpty() ? QStringLiteral(QUORVEX_TEST_DATA "/") + expectedFile
+                                         : expectedPath);
         QVERIFY(out.open(QIODevice::WriteOnly));
         out.write(text.toUtf8());
         QSKIP("expected file written");
@@ -217,8 +220,8 @@ void TestExport::paipaiFiles()
     run(OutputType::Paipai, {richItem, deviceNameItem}, folder + u"/shop.csv"_s);
     const QString pictures = folder + u"/shop"_s;
     // Main pictures named by the lower digest with their detected type.
-    const QString main = pictures + u"/{"_s + Core::Md5HexLower(u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s)
-        + u"}.JPG"_s;
+    const QString main = pictures + u"/{"_s +
+                         Core::Md5HexLower(u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s) + u"}.JPG"_s;
     QVERIFY2(QFile::exists(main), qPrintable(main));
     // The description file in GBK, ending in CR LF.
     const QString folderName = u"韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮"_s;
@@ -227,8 +230,9 @@ void TestExport::paipaiFiles()
     QVERIFY(Core::decodeAnsi(description).contains(u"韩版毛呢外套 细节展示"_s));
     QVERIFY(!description.contains("\r\n\r\n"));
     // Description pictures in the item folder, upper digest and type.
-    const QString descriptionPicture = pictures + u'/' + folderName + u'/'
-        + Core::Md5Hex(u"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg"_s) + u".JPG"_s;
+    const QString descriptionPicture = pictures + u'/' + folderName + u'/' +
+                                       Core::Md5Hex(u"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg"_s) +
+                                       u".JPG"_s;
     QVERIFY2(QFile::exists(descriptionPicture), qPrintable(descriptionPicture));
     // A reserved device name as the title gives the item code as the folder.
     QVERIFY(QFileInfo(pictures + u'/' + deviceNameItem).isDir());
@@ -358,7 +362,8 @@ void TestExport::hangingPictureServer()
     QCOMPARE(summary.written, 1);
     QVERIFY(summary.pictureFailures >= 2);
     QCOMPARE(summary.items.at(0).status, ItemReport::Status::PicturesFailed);
-    QVERIFY(summary.items.at(0).failedPictures.contains(u"http://img1.paipaiimg.com/a1/0C7D360B/main2.jpg"_s));
+    QVERIFY(
+        summary.items.at(0).failedPictures.contains(u"http://img1.paipaiimg.com/a1/0C7D360B/main2.jpg"_s));
     // A picture that never arrived leaves no file and keeps its remote address.
     const QString text = decodeUtf16(readAll(csv));
     QVERIFY(text.contains(u"src=\"\"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg\"\""_s));
@@ -367,7 +372,7 @@ void TestExport::hangingPictureServer()
 void TestExport::repeatedCodesExportOnce()
 {
     const QString folder = m_dir.filePath(u"twice"_s);
-    const QString lowerCase = richItem.toLower();  // the service reads codes without regard to case
+    const QString lowerCase = richItem.toLower(); // the service reads codes without regard to case
     const ExportSummary summary =
         run(OutputType::Paipai, {richItem, commaItem, richItem, lowerCase}, folder + u"/goods.csv"_s);
     QCOMPARE(summary.written, 2);
@@ -404,16 +409,16 @@ void TestExport::descriptionFileNamesStayDistinct()
 void TestExport::hostileServers_data()
 {
     QTest::addColumn<QStringList>("codes");
-    QTest::addColumn<QStringList>("faults");  // PATTERN=KIND
+    QTest::addColumn<QStringList>("faults"); // PATTERN=KIND
     QTest::addColumn<int>("written");
-    QTest::addColumn<QString>("failedCode");  // the item that fails, or empty
-    QTest::addColumn<QString>("itemReason");  // its reason, or the reason of each failed picture
+    QTest::addColumn<QString>("failedCode"); // the item that fails, or empty
+    QTest::addColumn<QString>("itemReason"); // its reason, or the reason of each failed picture
     QTest::addColumn<int>("pictureFailures");
     const QString escape = u"../../../../tmp/quorvex-escape"_s;
-    QTest::newRow("codes climbing out") << QStringList{richItem, escape, u"..\\..\\..\\quorvex-escape2"_s,
-                                                        u"C:\\quorvex-escape3"_s, u"/tmp/quorvex-escape4"_s}
-                                        << QStringList() << 1 << escape << u"商品编号无效：../../../../tmp/quorvex-escape"_s
-                                        << 0;
+    QTest::newRow("codes climbing out")
+        << QStringList{richItem, escape, u"..\\..\\..\\quorvex-escape2"_s, u"C:\\quorvex-escape3"_s,
+                       u"/tmp/quorvex-escape4"_s}
+        << QStringList() << 1 << escape << u"商品编号无效：../../../../tmp/quorvex-escape"_s << 0;
     QTest::newRow("document cut before its end")
         << QStringList{richItem, commaItem} << QStringList{u"*itemCode=1A2B3C4D*=cut"_s} << 1 << commaItem
         << u"商品服务的回复不完整或不是商品信息"_s << 0;
@@ -425,11 +430,11 @@ void TestExport::hostileServers_data()
                                    << u"商品服务：网址重定向次数过多"_s << 0;
     QTest::newRow("signature, then garbage")
         << QStringList{generatedItem(1)}
-        << QStringList{u"*/gen/999/1/0.jpg=garbage:png"_s, u"*/gen/999/1/6.jpg=garbage:jpeg"_s} << 1 << QString()
-        << u"下载的内容不是图片"_s << 2;
-    QTest::newRow("picture too large") << QStringList{generatedItem(2)}
-                                       << QStringList{u"*/gen/999/2/7.jpg=oversize:4000000000"_s} << 1 << QString()
-                                       << u"内容过大，已中止下载"_s << 1;
+        << QStringList{u"*/gen/999/1/0.jpg=garbage:png"_s, u"*/gen/999/1/6.jpg=garbage:jpeg"_s} << 1
+        << QString() << u"下载的内容不是图片"_s << 2;
+    QTest::newRow("picture too large")
+        << QStringList{generatedItem(2)} << QStringList{u"*/gen/999/2/7.jpg=oversize:4000000000"_s} << 1
+        << QString() << u"内容过大，已中止下载"_s << 1;
     QTest::newRow("picture broken off")
         << QStringList{generatedItem(3)} << QStringList{u"*/gen/999/3/2.jpg=reset-body"_s} << 1 << QString()
         << u"传输中断，内容不完整（HTTP 200）"_s << 1;
@@ -475,7 +480,8 @@ void TestExport::hostileServers()
     const QStringList rows = decodeUtf16(readAll(folder + u"/goods.csv"_s)).split(u'\n', Qt::SkipEmptyParts);
     QCOMPARE(rows.size(), 1 + written);
     // Nothing outside the output folder.
-    for (const QString &path : {u"/tmp/quorvex-escape"_s, u"/tmp/quorvex-escape4"_s, u"/tmp/quorvex-title-escape"_s})
+    for (const QString &path :
+         {u"/tmp/quorvex-escape"_s, u"/tmp/quorvex-escape4"_s, u"/tmp/quorvex-title-escape"_s})
         QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
     for (const QString &file : filesUnder(m_dir.path()))
         QVERIFY2(Core::isPathInside(m_dir.path(), file), qPrintable(file));
@@ -485,12 +491,14 @@ void TestExport::hostileNamesStayInside()
 {
     const QString folder = m_dir.filePath(u"hostilenames"_s);
     const QString pictures = folder + u"/goods"_s;
-    const ExportSummary summary = run(OutputType::Taobao5, {titleEscapeItem, backslashTitleItem, dotsTitleItem,
-                                                            deviceTitleItem}, folder + u"/goods.csv"_s);
+    const ExportSummary summary =
+        run(OutputType::Taobao5, {titleEscapeItem, backslashTitleItem, dotsTitleItem, deviceTitleItem},
+            folder + u"/goods.csv"_s);
     QCOMPARE(summary.written, 4);
     QVERIFY2(!summary.hasFailures(), qPrintable(summary.details()));
     // Each item's description pictures are in a folder of its own, inside the picture folder.
-    const QStringList expectedFolders{u"tmpquorvex-title-escape"_s, u"evil"_s, dotsTitleItem, deviceTitleItem};
+    const QStringList expectedFolders{u"tmpquorvex-title-escape"_s, u"evil"_s, dotsTitleItem,
+                                      deviceTitleItem};
     for (const QString &name : expectedFolders) {
         const QDir itemFolder(pictures + u'/' + name);
         QVERIFY2(itemFolder.exists(), qPrintable(name));
@@ -514,7 +522,8 @@ void TestExport::controlCharactersNeverReachTheFiles()
         QVERIFY(text.contains(u"控制字符空字符转义响铃制表回车换行删除 测试宝贝"_s));
         // The layouts' own TABs and line ends are the only control characters left.
         for (const QChar c : text)
-            QVERIFY2(c.unicode() >= 0x20 || c == u'\t' || c == u'\r' || c == u'\n', qPrintable(QString::number(c.unicode())));
+            QVERIFY2(c.unicode() >= 0x20 || c == u'\t' || c == u'\r' || c == u'\n',
+                     qPrintable(QString::number(c.unicode())));
         QVERIFY(!text.contains(QChar(0x7F)));
         for (const QString &file : filesUnder(QFileInfo(csv).path() + u"/goods"_s)) {
             if (!file.endsWith(u".htm"_s))
@@ -540,7 +549,8 @@ void TestExport::resetPicturesFailAlone()
         m_sandbox->reset();
         QStringList faulty;
         for (int i = 0; i < 6; ++i) {
-            const QString path = u"/gen/999/"_s + QString::number(10 + 5 * i) + u'/' + QString::number(i) + u".jpg"_s;
+            const QString path =
+                u"/gen/999/"_s + QString::number(10 + 5 * i) + u'/' + QString::number(i) + u".jpg"_s;
             m_sandbox->addFault(u"*"_s + path, u"reset-body"_s);
             faulty << path;
         }
@@ -585,22 +595,23 @@ void TestExport::cancelEndsPromptlyWhateverTheServers()
     QVERIFY(summary.cancelled);
     QCOMPARE(summary.written, 0);
     QVERIFY(summary.text().startsWith(u"已停止,共成功下载0个"_s));
-    QVERIFY(!QFile::exists(csv));  // nothing whole to write, and no file of a header alone
+    QVERIFY(!QFile::exists(csv)); // nothing whole to write, and no file of a header alone
 }
 
 void TestExport::optionsChangeTheDescription()
 {
     const QString folder = m_dir.filePath(u"options"_s);
-    const ExportSummary summary = run(OutputType::Taobao4, {richItem}, folder + u"/goods.csv"_s, [](ExportOptions &o) {
-        o.skipDescriptionPictures = true;
-        o.useRules = true;
-        o.rules = QList<ReplacementRule>{{u"细节展示"_s, u"细节图"_s}};
-        o.adjustments.adjustPrice = true;
-        o.adjustments.pricePercent = u"110"_s;
-        o.adjustments.priceDecimals = u"2"_s;
-        o.adjustments.adjustStock = true;
-        o.adjustments.stockValue = u"9"_s;
-    });
+    const ExportSummary summary =
+        run(OutputType::Taobao4, {richItem}, folder + u"/goods.csv"_s, [](ExportOptions &o) {
+            o.skipDescriptionPictures = true;
+            o.useRules = true;
+            o.rules = QList<ReplacementRule>{{u"细节展示"_s, u"细节图"_s}};
+            o.adjustments.adjustPrice = true;
+            o.adjustments.pricePercent = u"110"_s;
+            o.adjustments.priceDecimals = u"2"_s;
+            o.adjustments.adjustStock = true;
+            o.adjustments.stockValue = u"9"_s;
+        });
     QCOMPARE(summary.pictureFailures, 0);
     const QStringList fields = decodeUtf16(readAll(folder + u"/goods.csv"_s)).split(u'\r').at(1).split(u'\t');
     QCOMPARE(fields.at(7), u"294.80"_s);
@@ -620,11 +631,15 @@ void TestExport::cancelLeavesAWellFormedFile()
     options.type = OutputType::Taobao5;
     options.jobs = 1;
     Core::HttpClient client(Core::HttpOptions::fromConfig(m_config));
-    ExportJob job(client, m_config, options, entriesOf({richItem, commaItem, deviceNameItem, sameAsMainItem}));
-    connect(&job, &ExportJob::itemDone, &job, [&job](int index) {
-        if (index == 1)
-            job.cancel();
-    }, Qt::DirectConnection);
+    ExportJob job(client, m_config, options,
+                  entriesOf({richItem, commaItem, deviceNameItem, sameAsMainItem}));
+    connect(
+        &job, &ExportJob::itemDone, &job,
+        [&job](int index) {
+            if (index == 1)
+                job.cancel();
+        },
+        Qt::DirectConnection);
     const ExportSummary summary = job.run();
     QVERIFY(summary.cancelled);
     QCOMPARE(summary.rowsWritten, 2);
@@ -634,7 +649,7 @@ void TestExport::cancelLeavesAWellFormedFile()
     QCOMPARE(summary.items.at(2).status, ItemReport::Status::NotReached);
     QVERIFY(summary.text().contains(u"已停止"_s));
     const QStringList lines = decodeUtf16(readAll(csv)).split(u'\n');
-    QCOMPARE(lines.size(), 6);  // three header lines, two rows, nothing after the last LF
+    QCOMPARE(lines.size(), 6); // three header lines, two rows, nothing after the last LF
     QCOMPARE(lines.last(), QString());
 }
 
@@ -645,11 +660,13 @@ void TestExport::watermarkStampsDescriptionPicturesOnly()
                                       [](ExportOptions &o) { o.useWatermark = true; });
     QVERIFY2(summary.notes.isEmpty(), qPrintable(summary.notes.join(u'\n')));
     Core::HttpClient client(Core::HttpOptions::fromConfig(m_config));
-    const auto original = [&client](const QString &url) { return client.get({url, Core::WaitMode::Long}).body; };
+    const auto original = [&client](const QString &url) {
+        return client.get({url, Core::WaitMode::Long}).body;
+    };
 
     const QString descriptionUrl = u"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg"_s;
-    const QString stamped = folder + u"/goods/韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮/"_s
-        + Core::Md5Hex(descriptionUrl) + u".JPG"_s;
+    const QString stamped = folder + u"/goods/韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮/"_s +
+                            Core::Md5Hex(descriptionUrl) + u".JPG"_s;
     const QByteArray stampedBytes = readAll(stamped);
     QVERIFY(stampedBytes.startsWith("\xFF\xD8"));
     QVERIFY(stampedBytes != original(descriptionUrl));

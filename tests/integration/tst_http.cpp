@@ -78,7 +78,7 @@ void TestHttp::refusedAddresses()
     QFETCH(QString, address);
     HttpClient client(options());
     QCOMPARE(HttpGetText(client, address, 1), QString());
-    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);  // no request left the program
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0); // no request left the program
 }
 
 void TestHttp::httpAfterOtherText()
@@ -124,7 +124,8 @@ void TestHttp::textFaults()
 void TestHttp::downloadsReportStatusAndCompleteness()
 {
     HttpClient client(options());
-    const HttpResult good = client.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s, WaitMode::Long});
+    const HttpResult good =
+        client.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s, WaitMode::Long});
     QVERIFY(good.succeeded());
     QCOMPARE(good.status, 200);
     QVERIFY(good.body.startsWith("\xFF\xD8"));
@@ -143,7 +144,8 @@ void TestHttp::downloadsReportStatusAndCompleteness()
     Core::HttpOptions small = options();
     small.maxPageBytes = 1000;
     HttpClient limited(small);
-    const HttpResult big = limited.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s, WaitMode::Long});
+    const HttpResult big =
+        limited.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s, WaitMode::Long});
     QVERIFY(!big.completed);
     QVERIFY(big.body.isEmpty());
     QVERIFY(big.error.contains(u"larger"_s));
@@ -175,8 +177,8 @@ void TestHttp::connectionLimitPerHost()
     HttpClient client(HttpOptions::fromConfig(limited));
     QFutureSynchronizer<HttpResult> all;
     for (int i = 0; i < 12; ++i)
-        all.addFuture(client.getAsync({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg?n="_s + QString::number(i),
-                                       WaitMode::Long}));
+        all.addFuture(client.getAsync(
+            {u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg?n="_s + QString::number(i), WaitMode::Long}));
     all.waitForFinished();
     for (const QFuture<HttpResult> &future : all.futures())
         QVERIFY(future.result().succeeded());
@@ -235,10 +237,10 @@ void TestHttp::failureReasons_data()
     QTest::addColumn<QString>("reason");
     using F = HttpResult::Failure;
     QTest::newRow("error status") << u"status:503"_s << int(F::None) << 1 << u"服务器返回错误（HTTP 503）"_s;
-    QTest::newRow("reset before an answer, asked twice") << u"reset"_s << int(F::Closed) << 2
-                                                        << u"服务器断开了连接，没有应答"_s;
-    QTest::newRow("broken off mid-body") << u"truncate"_s << int(F::BrokenOff) << 1
-                                         << u"传输中断，内容不完整（HTTP 200）"_s;
+    QTest::newRow("reset before an answer, asked twice")
+        << u"reset"_s << int(F::Closed) << 2 << u"服务器断开了连接，没有应答"_s;
+    QTest::newRow("broken off mid-body")
+        << u"truncate"_s << int(F::BrokenOff) << 1 << u"传输中断，内容不完整（HTTP 200）"_s;
     QTest::newRow("no answer") << u"hang"_s << int(F::NoAnswer) << 2 << u"服务器无应答（等待超时）"_s;
 }
 
@@ -262,11 +264,11 @@ void TestHttp::failureReasons()
 void TestHttp::cancelAbortsRequestsInFlight()
 {
     m_sandbox->addFault(u"img1.paipaiimg.com/*"_s, u"hang"_s);
-    HttpClient client(options());  // the long wait: a minute
+    HttpClient client(options()); // the long wait: a minute
     CancelToken token;
     HttpClient cancellable = client.withCancel(token);
     QList<QFuture<HttpResult>> replies;
-    for (int i = 0; i < 10; ++i)  // more than the connection limit: some wait in the queue
+    for (int i = 0; i < 10; ++i) // more than the connection limit: some wait in the queue
         replies << cancellable.getAsync({u"http://img1.paipaiimg.com/x"_s + QString::number(i) + u".jpg"_s});
     QTRY_COMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 6);
     QElapsedTimer timer;
@@ -282,7 +284,7 @@ void TestHttp::cancelAbortsRequestsInFlight()
     QVERIFY(!client.isCancelled());
     // The client itself, and its connections, serve on.
     QVERIFY(client.get({u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s}).succeeded());
-    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 7);  // the queued ones never left
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 7); // the queued ones never left
 }
 
 void TestHttp::cancelledTokenSendsNothing()
@@ -291,7 +293,8 @@ void TestHttp::cancelledTokenSendsNothing()
     CancelToken token;
     token.cancel();
     HttpClient cancellable = client.withCancel(token);
-    QCOMPARE(cancellable.get({u"http://static.paipaiimg.com/js/cities.js"_s}).failure, HttpResult::Failure::Cancelled);
+    QCOMPARE(cancellable.get({u"http://static.paipaiimg.com/js/cities.js"_s}).failure,
+             HttpResult::Failure::Cancelled);
     QCOMPARE(HttpGetText(cancellable, u"http://static.paipaiimg.com/js/cities.js"_s, 1), QString());
     QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
 }
@@ -327,8 +330,8 @@ void TestHttp::resetNeighbourDoesNotFailOthers()
         QList<std::pair<QString, QFuture<HttpResult>>> replies;
         for (int item = 0; item < 6; ++item) {
             for (int k = 0; k < 10; ++k) {
-                const QString url = u"http://img2.paipaiimg.com/gen/1/"_s + QString::number(item) + u'/'
-                    + QString::number(k) + u".jpg"_s;
+                const QString url = u"http://img2.paipaiimg.com/gen/1/"_s + QString::number(item) + u'/' +
+                                    QString::number(k) + u".jpg"_s;
                 replies.append({url, client.getAsync({url, WaitMode::Long, BodyKind::Picture})});
             }
         }

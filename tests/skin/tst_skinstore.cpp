@@ -375,15 +375,15 @@ QByteArray handMadeResource(int entries, int blocks, int unpacked)
     QByteArray nameSection = be(0, 2) + be(0, 4); // the root's empty name
     QByteArray tree = be(0, 4) + be(2, 2) + be(quint64(entries), 4) + be(1, 4) + be(0, 8);
     for (int i = 0; i < entries; ++i) {
-        tree += be(quint64(nameSection.size()), 4) + be(1, 2) + be(0, 2) + be(1, 2)
-            + be(quint64(blockAt.at(i % blocks)), 4) + be(0, 8);
+        tree += be(quint64(nameSection.size()), 4) + be(1, 2) + be(0, 2) + be(1, 2) +
+                be(quint64(blockAt.at(i % blocks)), 4) + be(0, 8);
         nameSection += be(quint64(names.at(i).size()), 2) + be(resourceNameHash(names.at(i)), 4);
         for (const QChar c : names.at(i))
             nameSection += be(c.unicode(), 2);
     }
     const qint64 treeAt = 20, namesAt = treeAt + tree.size(), dataAt = namesAt + nameSection.size();
-    return QByteArray("qres") + be(2, 4) + be(quint64(treeAt), 4) + be(quint64(dataAt), 4)
-        + be(quint64(namesAt), 4) + tree + nameSection + data;
+    return QByteArray("qres") + be(2, 4) + be(quint64(treeAt), 4) + be(quint64(dataAt), 4) +
+           be(quint64(namesAt), 4) + tree + nameSection + data;
 }
 
 } // namespace
