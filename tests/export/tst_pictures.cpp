@@ -182,8 +182,9 @@ void TestPictures::completePictures_data()
     QTest::newRow("empty") << QByteArray() << false;
     // Found by fuzzing: rows times height of these sizes overflowed (undefined behaviour).
     QTest::newRow("bmp of wild sizes")
-        << QByteArray::fromHex("424dc67e000000fc1e1e1e1e1e5b1e1e1e1ee7e11e1efe1e3a1e1e01c0ff000000000000000011"
-                               "08005000d0c6ffc089504e470d0abd0a")
+        << QByteArray::fromHex(
+               "424dc67e000000fc1e1e1e1e1e5b1e1e1e1ee7e11e1efe1e3a1e1e01c0ff000000000000000011"
+               "08005000d0c6ffc089504e470d0abd0a")
         << false;
     QByteArray widest = detailedPicture("BMP");
     widest.replace(18, 8, QByteArray("\xFF\xFF\xFF\x7F\x00\x00\x00\x80", 8));
