@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -50,8 +51,34 @@ QList<ReplacementRule> loadReplacementRules(const QString &programDir)
     return parseReplacementRules(file.readAll());
 }
 
+QString replacementRulesProblem(const QList<ReplacementRule> &rules)
+{
+    static const QString rowNames[replacementRuleCount] = {u"替换一"_s, u"替换二"_s, u"替换三"_s, u"替换四"_s,
+                                                           u"替换五"_s};
+    for (int row = 0; row < replacementRuleCount; ++row) {
+        const ReplacementRule rule = rules.value(row);
+        for (const auto &[text, what] :
+             {std::pair{rule.find, u"查找内容"_s}, std::pair{rule.replace, u"替换内容"_s}}) {
+            const QString where = rowNames[row] + u"的"_s + what;
+            if (text.contains(u'^'))
+                return where + u"含有字符“^”，替换规则无法保存"_s;
+            if (text.contains(u'\r') || text.contains(u'\n'))
+                return where + u"含有换行，替换规则无法保存"_s;
+            if (Core::decodeAnsi(Core::encodeAnsi(text)) != text)
+                return where + u"含有无法保存的字符，替换规则无法保存"_s;
+        }
+    }
+    return {};
+}
+
 bool saveReplacementRules(const QString &programDir, const QList<ReplacementRule> &rules, QString *error)
 {
+    const QString problem = replacementRulesProblem(rules);
+    if (!problem.isEmpty()) {
+        if (error)
+            *error = problem;
+        return false;
+    }
     return writeFileAtomically(Core::programFilePath(programDir, u"re.txt"_s),
                                serializeReplacementRules(rules), error);
 }

@@ -17,8 +17,12 @@ constexpr int replacementRuleCount = 5;
 // re.txt: one GBK line "find1^replace1^...^find5^replace5^" + CR LF.
 QList<ReplacementRule> parseReplacementRules(const QByteArray &fileBytes);
 QByteArray serializeReplacementRules(const QList<ReplacementRule> &rules);
+// Why the rules can't be kept in re.txt as typed, or empty: a "^" or a line break would
+// shift every later text, a character GBK has no code for would come back as "?".
+QString replacementRulesProblem(const QList<ReplacementRule> &rules);
 // The rules of re.txt in the folder; five empty rules when it is missing.
 QList<ReplacementRule> loadReplacementRules(const QString &programDir);
+// Refuses rules with a problem (the file stays as it was) and writes the file whole or not at all.
 bool saveReplacementRules(const QString &programDir, const QList<ReplacementRule> &rules, QString *error);
 
 QString applyReplacementRules(const QString &text, const QList<ReplacementRule> &rules);

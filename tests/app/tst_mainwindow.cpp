@@ -522,7 +522,16 @@ void TestMainWindow::rulesWindowLoadsAndSaves()
     QCOMPARE(m_prompter.shown.last(), u"保存完成！"_s);
     QFile file(path);
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), Core::encodeAnsi(u"旧QQ^新QQ^a^aa^^^^^^^\r\n"_s));
+    const QByteArray saved = Core::encodeAnsi(u"旧QQ^新QQ^a^aa^^^^^^^\r\n"_s);
+    QCOMPARE(file.readAll(), saved);
+    file.close();
+
+    // A "^" would shift every later text when read back: refused, the saved rules stay.
+    QTest::keyClicks(rules->findBox(2), u"x^y"_s);
+    QTest::mouseClick(rules->findChild<QPushButton *>(u"saveButton"_s), Qt::LeftButton);
+    QCOMPARE(m_prompter.shown.last(), u"保存失败：替换三的查找内容含有字符“^”，替换规则无法保存"_s);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), saved);
 }
 
 void TestMainWindow::otherWindowsOpenAndCloseWithTheMainWindow()

@@ -89,6 +89,8 @@ private slots:
     void rulesFile_data();
     void rulesFile();
     void rulesRoundTrip();
+    void rulesRefused_data();
+    void rulesRefused();
     void cities_data();
     void cities();
 };
@@ -456,6 +458,45 @@ void TestPictures::rulesRoundTrip()
     const QList<ReplacementRule> back = loadReplacementRules(dir.path());
     QCOMPARE(back.at(4).find, u"旧店"_s);
     QCOMPARE(back.at(4).replace, u"新店"_s);
+}
+
+void TestPictures::rulesRefused_data()
+{
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QString>("find");
+    QTest::addColumn<QString>("replace");
+    QTest::addColumn<QString>("problem");
+    QTest::newRow("caret in a find text")
+        << 0 << u"a^b"_s << u"x"_s << u"替换一的查找内容含有字符“^”，替换规则无法保存"_s;
+    QTest::newRow("caret in a replacement")
+        << 4 << u"a"_s << u"^"_s << u"替换五的替换内容含有字符“^”，替换规则无法保存"_s;
+    QTest::newRow("line break") << 1 << u"a\nb"_s << QString()
+                                << u"替换二的查找内容含有换行，替换规则无法保存"_s;
+    QTest::newRow("no GBK code") << 2 << u"店😀"_s << QString()
+                                 << u"替换三的查找内容含有无法保存的字符，替换规则无法保存"_s;
+}
+
+void TestPictures::rulesRefused()
+{
+    QFETCH(int, row);
+    QFETCH(QString, find);
+    QFETCH(QString, replace);
+    QFETCH(QString, problem);
+    QTemporaryDir dir;
+    QList<ReplacementRule> rules(replacementRuleCount);
+    rules[3] = {u"旧店"_s, u"新店"_s};
+    QString error;
+    QVERIFY(saveReplacementRules(dir.path(), rules, &error));
+    const QList<ReplacementRule> saved = loadReplacementRules(dir.path());
+
+    rules[row] = {find, replace};
+    QCOMPARE(replacementRulesProblem(rules), problem);
+    QVERIFY(!saveReplacementRules(dir.path(), rules, &error));
+    QCOMPARE(error, problem);
+    const QList<ReplacementRule> back = loadReplacementRules(dir.path());
+    QCOMPARE(back.at(3).find, saved.at(3).find); // the file is as it was
+    QCOMPARE(back.at(3).replace, saved.at(3).replace);
+    QCOMPARE(back.at(row).find, saved.at(row).find);
 }
 
 void TestPictures::cities_data()
