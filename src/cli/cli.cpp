@@ -392,7 +392,8 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     }
     QStringList codes;
     for (const QString &entry : outcome.entries) {
-        out << entry << "\n";
+        // A shop's names are untrusted: no terminal controls, one entry per line.
+        out << Core::removeControlCharacters(entry) << "\n";
         codes << Core::itemCodeFromEntry(entry);
     }
     out.flush();

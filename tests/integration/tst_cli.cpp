@@ -344,6 +344,12 @@ void TestCli::collectHostileShop()
     QCOMPARE(lines.size(), 6);
     for (const QString &line : lines)
         QVERIFY2(Core::isItemCode(line.section(u'/', -1)), qPrintable(line));
+    // The entries printed carry the shop's names without their control characters: one line
+    // each, nothing a terminal would act on.
+    const QStringList printed = m_out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(printed.size(), 6);
+    for (const QString &entry : printed)
+        QCOMPARE(Core::removeControlCharacters(entry), entry);
 }
 
 // The program itself, stopped from outside as a terminal or a service manager would:
