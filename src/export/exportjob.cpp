@@ -695,10 +695,10 @@ ExportSummary ExportJob::run()
     if (summary.written == 0) {
         // Nothing to list: a file of a header alone would replace a good one.
         csv.cancelWriting();
-        summary.error =
-            (summary.cancelled ? u"已停止，没有写入任何商品，导入文件未写入，原有文件保持不变："_s
-                               : u"没有读到任何商品的信息，导入文件未写入，原有文件保持不变："_s) +
-            QDir::toNativeSeparators(m_paths.csvFile);
+        const QString kept = QFileInfo::exists(m_paths.csvFile) ? u"，原有文件保持不变："_s : u"："_s;
+        summary.error = (summary.cancelled ? u"已停止，没有写入任何商品，导入文件未写入"_s
+                                           : u"没有读到任何商品的信息，导入文件未写入"_s) +
+                        kept + QDir::toNativeSeparators(m_paths.csvFile);
     } else if (!writeError.isEmpty() || !csv.commit()) {
         summary.error = u"写入文件失败 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s +
                         (writeError.isEmpty() ? csv.errorString() : writeError);

@@ -291,6 +291,12 @@ void TestExport::emptyList()
     QCOMPARE(readAll(csv), QByteArray("previous"));
     QVERIFY(summary.error.contains(u"原有文件保持不变"_s));
     QCOMPARE(summary.written, 0);
+
+    // Without a previous file there is nothing to keep, and the message does not claim one.
+    const QString fresh = m_dir.filePath(u"empty/fresh.csv"_s);
+    const ExportSummary none = run(OutputType::Taobao4, {}, fresh);
+    QVERIFY(!QFileInfo::exists(fresh));
+    QCOMPARE(none.error, u"没有读到任何商品的信息，导入文件未写入："_s + QDir::toNativeSeparators(fresh));
 }
 
 void TestExport::recordFailures_data()
