@@ -504,6 +504,12 @@ ExportSummary ExportJob::run()
     // that dies leaves the previous file as it was.
     QSaveFile csv(m_paths.csvFile);
     QDir().mkpath(m_paths.csvFolder);
+    // The file names pictures in this folder: without it the run would list what it can't store.
+    if (!QDir().mkpath(m_paths.pictureFolder)) {
+        summary.error = u"无法创建图片文件夹 "_s + QDir::toNativeSeparators(m_paths.pictureFolder);
+        emit finished(summary);
+        return summary;
+    }
     if (!csv.open(QIODevice::WriteOnly)) {
         summary.error =
             u"无法创建文件 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s + csv.errorString();
@@ -511,10 +517,6 @@ ExportSummary ExportJob::run()
         return summary;
     }
     summary.started = true;
-    // Without the folder every picture and file of the run fails, each reported with its item.
-    if (!QDir().mkpath(m_paths.pictureFolder))
-        qCInfo(lcExport).noquote() << "cannot create the picture folder"
-                                   << QDir::toNativeSeparators(m_paths.pictureFolder);
     QStringEncoder utf16(QStringConverter::Utf16LE);
     csv.write("\xFF\xFE");
     emit progress(u"开始下载商品内容..."_s);

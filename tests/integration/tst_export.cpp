@@ -276,6 +276,23 @@ void TestExport::refusedPathWritesNothing()
     }
     QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
     QVERIFY(run(OutputType::Taobao5, {}, m_dir.filePath(u"upper/GOODS.CSV"_s)).started);
+
+    // A file where the picture folder goes: the run would list pictures it can't store, so
+    // nothing is fetched and the previous import file stays.
+    QVERIFY(QDir().mkpath(m_dir.filePath(u"blocked"_s)));
+    for (const char *name : {"blocked/goods", "blocked/goods.csv"}) {
+        QFile file(m_dir.filePath(QString::fromLatin1(name)));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("previous");
+    }
+    const QString blocked = m_dir.filePath(u"blocked/goods.csv"_s);
+    const int requestsBefore = m_sandbox->counts().value(u"total"_s).toInt();
+    const ExportSummary summary = run(OutputType::Taobao5, {richItem}, blocked);
+    QVERIFY(!summary.started);
+    QCOMPARE(summary.error,
+             u"无法创建图片文件夹 "_s + QDir::toNativeSeparators(m_dir.filePath(u"blocked/goods"_s)));
+    QCOMPARE(readAll(blocked), QByteArray("previous"));
+    QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), requestsBefore);
 }
 
 void TestExport::emptyList()
