@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "core/logging.h"
+
 #include <QCoreApplication>
 #include <QGuiApplication>
 
@@ -20,6 +22,7 @@ int main(int argc, char *argv[])
     else
         app = std::make_unique<QCoreApplication>(argc, argv);
 
+    Core::quietPictureDecoderWarnings();
     QTextStream out(stdout);
     QTextStream err(stderr);
     const int status = Cli::run(QCoreApplication::arguments().mid(1), out, err);

@@ -8,3 +8,11 @@ Q_DECLARE_LOGGING_CATEGORY(lcNet)
 Q_DECLARE_LOGGING_CATEGORY(lcExport)
 Q_DECLARE_LOGGING_CATEGORY(lcStartup)
 Q_DECLARE_LOGGING_CATEGORY(lcUi)
+
+namespace Core {
+
+// The picture decoders' own complaints about a broken download stay quiet: the run reports
+// every picture it could not store, with its reason. QT_LOGGING_RULES can still show them.
+void quietPictureDecoderWarnings();
+
+} // namespace Core
