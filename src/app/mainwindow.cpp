@@ -29,12 +29,35 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QScreen>
 #include <QTimer>
 #include <QUrl>
 
 using namespace Qt::Literals::StringLiterals;
 
 namespace App {
+
+namespace {
+
+// Room for the frame the window manager adds around a side window: borders and a title bar.
+constexpr QMargins frameAllowance(8, 32, 8, 8);
+
+// A side window opens over the main window and whole on its screen, wherever the main
+// window stands (a 900-pixel window left to the window manager could open half below a
+// laptop's 768 lines). move() places the frame's corner.
+void placeOver(QWidget *window, const QWidget *over)
+{
+    QRect rect(QPoint(), window->size().grownBy(frameAllowance));
+    rect.moveCenter(over->frameGeometry().center());
+    if (const QScreen *screen = over->screen()) {
+        const QRect area = screen->availableGeometry();
+        rect.moveLeft(qMax(area.left(), qMin(rect.left(), area.right() + 1 - rect.width())));
+        rect.moveTop(qMax(area.top(), qMin(rect.top(), area.bottom() + 1 - rect.height())));
+    }
+    window->move(rect.topLeft());
+}
+
+} // namespace
 
 MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
@@ -627,6 +650,7 @@ void MainWindow::showRulesWindow()
         m_rulesWindow = new RulesWindow(m_context.programDir, m_prompter, this);
         // Closing the window drops unsaved edits; the next use reads re.txt again.
         m_rulesWindow->setAttribute(Qt::WA_DeleteOnClose);
+        placeOver(m_rulesWindow, this);
     }
     m_rulesWindow->show();
     m_rulesWindow->raise();
@@ -636,8 +660,10 @@ void MainWindow::showWatermarkWindow()
 {
     if (!m_watermarkWindow && m_context.makeWatermarkWindow) {
         m_watermarkWindow = m_context.makeWatermarkWindow(this);
-        if (m_watermarkWindow)
+        if (m_watermarkWindow) {
             m_watermarkWindow->setAttribute(Qt::WA_DeleteOnClose);
+            placeOver(m_watermarkWindow, this);
+        }
     }
     if (m_watermarkWindow) {
         m_watermarkWindow->show();

@@ -27,6 +27,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,6 +76,7 @@ private slots:
     void deleteAndClear();
     void rulesWindowLoadsAndSaves();
     void otherWindowsOpenAndCloseWithTheMainWindow();
+    void otherWindowsOpenWholeOnTheScreen();
     void exportFromTheButton();
     void exportRefusesAPathWithoutCsv();
     void exportRefusesAnEmptyList();
@@ -532,6 +534,26 @@ void TestMainWindow::rulesWindowLoadsAndSaves()
     QCOMPARE(m_prompter.shown.last(), u"保存失败：替换三的查找内容含有字符“^”，替换规则无法保存"_s);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QCOMPARE(file.readAll(), saved);
+}
+
+void TestMainWindow::otherWindowsOpenWholeOnTheScreen()
+{
+    makeWindow();
+    const QRect area = m_window->screen()->availableGeometry();
+    // The main window pushed to the screen's bottom-right corner, mostly off it.
+    m_window->move(area.bottomRight() - QPoint(100, 100));
+    clickButton(u"rulesButton"_s);
+    clickButton(u"watermarkButton"_s);
+    for (QWidget *window : {static_cast<QWidget *>(m_window->rulesWindow()), m_window->watermarkWindow()}) {
+        QVERIFY(window && window->isVisible());
+        const QRect placed = window->frameGeometry();
+        QVERIFY2(area.contains(placed.topLeft()), qPrintable(window->objectName()));
+        // Whole on the screen when it fits, the left edge when the screen is narrower.
+        if (placed.width() <= area.width())
+            QVERIFY2(area.contains(placed), qPrintable(window->objectName()));
+        QVERIFY(placed.bottom() <= area.bottom());
+        QVERIFY2(placed.intersects(m_window->frameGeometry()), "not over the main window");
+    }
 }
 
 void TestMainWindow::otherWindowsOpenAndCloseWithTheMainWindow()
