@@ -156,10 +156,10 @@ void WatermarkWindow::checkText(const QString &typed)
 
 void WatermarkWindow::checkNumber(QLineEdit *field, int lowest, int highest, const QString &message)
 {
-    if (Core::isNumericWithin(field->text(), lowest, highest))
-        return;
-    m_prompter.inform(this, message);
-    field->setFocus();
+    // Said beside the box, not in a message box: typing "16" passes through "1", and a box
+    // would take the focus and the next keystroke.
+    m_ui->settingsWarning->setWarning(field, Core::isNumericWithin(field->text(), lowest, highest) ? QString()
+                                                                                                   : message);
 }
 
 void WatermarkWindow::updateSwatch()
