@@ -7,7 +7,6 @@
 #include "ui_mainwindow.h"
 
 #include "failurereportdialog.h"
-#include "jobrunner.h"
 #include "prompter.h"
 #include "ruleswindow.h"
 #include "watermarkwindow.h"
@@ -17,6 +16,7 @@
 #include "core/importjob.h"
 #include "core/inputranges.h"
 #include "core/itemlist.h"
+#include "core/jobrunner.h"
 #include "core/logging.h"
 #include "core/parameterslots.h"
 #include "core/sellerlookup.h"
@@ -62,8 +62,8 @@ void placeOver(QWidget *window, const QWidget *over)
 MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
       m_prompter(m_context.prompter ? *m_context.prompter : Prompter::standard()),
-      m_startupJobs(std::make_unique<JobRunner>()), m_commandJobs(std::make_unique<JobRunner>()),
-      m_sellerJobs(std::make_unique<JobRunner>())
+      m_startupJobs(std::make_unique<Core::JobRunner>()), m_commandJobs(std::make_unique<Core::JobRunner>()),
+      m_sellerJobs(std::make_unique<Core::JobRunner>())
 {
     if (!m_context.openFileName) {
         m_context.openFileName = [](QWidget *p, const QString &caption, const QString &filter) {

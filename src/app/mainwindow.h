@@ -15,6 +15,7 @@ class QLineEdit;
 
 namespace Core {
 class HttpClient;
+class JobRunner;
 struct CollectOutcome;
 struct ImportOutcome;
 struct SellerLookupResult;
@@ -42,7 +43,6 @@ namespace App {
 
 class FailureReportDialog;
 class InlineWarning;
-class JobRunner;
 class Prompter;
 class RulesWindow;
 
@@ -152,9 +152,9 @@ private:
     QStringList m_slots;    // the main window's parameter slots
     QStringList m_appTable; // the application parameter table
 
-    std::unique_ptr<JobRunner> m_startupJobs;
-    std::unique_ptr<JobRunner> m_commandJobs; // collection, import and export: one at a time
-    std::unique_ptr<JobRunner> m_sellerJobs;  // the seller lookup, beside any command
+    std::unique_ptr<Core::JobRunner> m_startupJobs;
+    std::unique_ptr<Core::JobRunner> m_commandJobs; // collection, import and export: one at a time
+    std::unique_ptr<Core::JobRunner> m_sellerJobs;  // the seller lookup, beside any command
     Command m_command = Command::None;
     bool m_closing = false;
     // While the close question is open, what a command's end has to say waits for the answer.

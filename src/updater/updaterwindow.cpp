@@ -1,9 +1,9 @@
 #include "updaterwindow.h"
 
-#include "jobholder.h"
 #include "notifier.h"
 #include "ui_updaterwindow.h"
 
+#include "core/jobrunner.h"
 #include "core/text.h"
 #include "selfupdate/launcher.h"
 #include "selfupdate/programfiles.h"
@@ -25,7 +25,7 @@ UpdaterWindow::UpdaterWindow(const Core::HttpClient &client, Core::Config config
                              SelfUpdate::Launcher &launcher, Notifier &notifier, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::UpdaterWindow>()), m_client(client),
       m_config(std::move(config)), m_programDir(std::move(programDir)), m_launcher(launcher),
-      m_notifier(notifier), m_jobs(new JobHolder(this))
+      m_notifier(notifier), m_jobs(new Core::JobRunner(this))
 {
     m_ui->setupUi(this);
     // The frame keeps its place while hidden, so the window does not jump when it shows.
@@ -34,7 +34,7 @@ UpdaterWindow::UpdaterWindow(const Core::HttpClient &client, Core::Config config
     m_ui->Frame1->setSizePolicy(framePolicy);
     m_ui->Frame1->hide();
     connect(m_ui->Command1, &QPushButton::clicked, this, &UpdaterWindow::buttonClicked);
-    connect(m_jobs, &JobHolder::idle, this, &UpdaterWindow::showOutcome);
+    connect(m_jobs, &Core::JobRunner::idle, this, &UpdaterWindow::showOutcome);
 }
 
 UpdaterWindow::~UpdaterWindow()
@@ -45,7 +45,7 @@ UpdaterWindow::~UpdaterWindow()
 
 void UpdaterWindow::closeEvent(QCloseEvent *event)
 {
-    // Stops the download at once; the holder joins the job when the window goes.
+    // Stops the download at once; the runner joins the job when the window goes.
     m_jobs->cancel();
     event->accept();
 }
@@ -74,7 +74,7 @@ void UpdaterWindow::startUpdate()
     m_jobs->start(job);
 }
 
-// Runs once the job is gone, so a click that follows always finds the holder free.
+// Runs once the job is gone, so a click that follows always finds the runner free.
 void UpdaterWindow::showOutcome()
 {
     switch (m_outcome.result) {

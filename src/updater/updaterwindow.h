@@ -9,6 +9,10 @@
 
 #include <memory>
 
+namespace Core {
+class JobRunner;
+}
+
 namespace SelfUpdate {
 class Launcher;
 }
@@ -19,7 +23,6 @@ class UpdaterWindow;
 
 namespace Updater {
 
-class JobHolder;
 class Notifier;
 
 // The window of the update program, "软件升级": one button that does everything. Its
@@ -54,7 +57,7 @@ private:
     const QString m_programDir;
     SelfUpdate::Launcher &m_launcher;
     Notifier &m_notifier;
-    JobHolder *m_jobs;
+    Core::JobRunner *m_jobs;
     UpdateOutcome m_outcome;
 };
 

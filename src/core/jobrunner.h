@@ -7,13 +7,13 @@
 
 class QThread;
 
-namespace App {
+namespace Core {
 
-// Runs the window's long commands, one pattern for all of them. A job is a QObject with a
-// blocking run() and a cancel() that may be called from any thread; it reports through
-// its own signals, which reach the window queued. The runner owns each job and its
-// thread: it deletes both once the thread has ended, and its destructor cancels what
-// still runs and joins it, so no job outlives the window that started it.
+// Runs long commands (the window's, the update program's), one pattern for all of them. A job is a QObject
+// with a blocking run() and a cancel() that may be called from any thread; it reports through its own
+// signals, which reach the window queued. The runner owns each job and its thread: it deletes both once the
+// thread has ended, and its destructor cancels what still runs and joins it, so no job outlives the window
+// that started it.
 class JobRunner : public QObject
 {
     Q_OBJECT
@@ -52,4 +52,4 @@ private:
     QList<Running> m_running;
 };
 
-} // namespace App
+} // namespace Core

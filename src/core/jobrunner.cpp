@@ -2,7 +2,7 @@
 
 #include <QThread>
 
-namespace App {
+namespace Core {
 
 JobRunner::JobRunner(QObject *parent) : QObject(parent) {}
 
@@ -57,4 +57,4 @@ void JobRunner::ended(QThread *thread)
         emit idle();
 }
 
-} // namespace App
+} // namespace Core

@@ -1,4 +1,4 @@
-#include "app/jobrunner.h"
+#include "core/jobrunner.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -55,7 +55,7 @@ private slots:
 
 void TestJobRunner::runsOnItsOwnThreadAndReportsQueued()
 {
-    App::JobRunner runner;
+    Core::JobRunner runner;
     std::atomic<QThread *> ranOn = nullptr;
     auto *job = new FakeJob(&ranOn);
     QPointer<FakeJob> watched(job);
@@ -65,7 +65,7 @@ void TestJobRunner::runsOnItsOwnThreadAndReportsQueued()
         reportedOn = QThread::currentThread();
         cancelled = wasCancelled;
     });
-    QSignalSpy idle(&runner, &App::JobRunner::idle);
+    QSignalSpy idle(&runner, &Core::JobRunner::idle);
     runner.start(job);
     QVERIFY(runner.isRunning());
     job->released = true;
@@ -79,10 +79,10 @@ void TestJobRunner::runsOnItsOwnThreadAndReportsQueued()
 
 void TestJobRunner::cancelReachesTheJob()
 {
-    App::JobRunner runner;
+    Core::JobRunner runner;
     auto *job = new FakeJob;
     QSignalSpy finished(job, &FakeJob::finished);
-    QSignalSpy idle(&runner, &App::JobRunner::idle);
+    QSignalSpy idle(&runner, &Core::JobRunner::idle);
     runner.start(job);
     QTest::qWait(50);
     QVERIFY(runner.isRunning());
@@ -94,7 +94,7 @@ void TestJobRunner::cancelReachesTheJob()
 
 void TestJobRunner::destructorStopsAndJoins()
 {
-    auto *runner = new App::JobRunner;
+    auto *runner = new Core::JobRunner;
     std::atomic<QThread *> ranOn = nullptr;
     auto *job = new FakeJob(&ranOn);
     QPointer<FakeJob> watched(job);
@@ -109,10 +109,10 @@ void TestJobRunner::destructorStopsAndJoins()
 
 void TestJobRunner::jobsMayOverlapWhileOneWindsDown()
 {
-    App::JobRunner runner;
+    Core::JobRunner runner;
     auto *first = new FakeJob;
     auto *second = new FakeJob;
-    QSignalSpy idle(&runner, &App::JobRunner::idle);
+    QSignalSpy idle(&runner, &Core::JobRunner::idle);
     runner.start(first);
     runner.start(second);
     first->released = true;
