@@ -73,13 +73,12 @@ SellerLookupJob::SellerLookupJob(HttpClient &client, const Config &config, QStri
 
 void SellerLookupJob::cancel()
 {
-    m_cancelled = true;
     m_cancel.cancel();
 }
 
 bool SellerLookupJob::stopHere(SellerLookupResult &result) const
 {
-    if (m_cancelled)
+    if (m_cancel.isCancelled())
         result.cancelled = true;
     return result.cancelled;
 }

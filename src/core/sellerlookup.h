@@ -9,8 +9,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
-
 namespace Core {
 
 // The message for a refused nick.
@@ -95,7 +93,6 @@ private:
     const QStringList m_slots;
     const QString m_nickText;
     OpenPlatformClient::Clock m_clock;
-    std::atomic_bool m_cancelled = false;
 };
 
 } // namespace Core

@@ -32,7 +32,7 @@ UpdateStartResult UpdateStartJob::run()
         result.program = target;
     } else {
         const ProgramDownload download = downloadProgram(m_client, updaterPackageAddress(m_config));
-        if (download.cancelled || m_cancelled) {
+        if (download.cancelled || m_cancel.isCancelled()) {
             result.cancelled = true;
         } else if (!download.succeeded()) {
             result.reason = download.reason;
@@ -51,7 +51,6 @@ UpdateStartResult UpdateStartJob::run()
 
 void UpdateStartJob::cancel()
 {
-    m_cancelled = true;
     m_cancel.cancel();
 }
 

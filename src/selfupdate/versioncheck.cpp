@@ -55,7 +55,7 @@ VersionCheckOutcome VersionCheckJob::run()
         outcome = decideStartupCheck(false, {});
     } else {
         const QString published = Core::HttpGetText(m_client, publishedVersionAddress(m_config), 1);
-        if (m_cancelled) {
+        if (m_cancel.isCancelled()) {
             outcome.cancelled = true;
         } else if (m_kind == Kind::Startup) {
             outcome = decideStartupCheck(true, published);
@@ -71,7 +71,6 @@ VersionCheckOutcome VersionCheckJob::run()
 
 void VersionCheckJob::cancel()
 {
-    m_cancelled = true;
     m_cancel.cancel();
 }
 

@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
-
 namespace SelfUpdate {
 
 // What the window does after a version check.
@@ -64,7 +62,6 @@ private:
     const QString m_programDir;
     const Kind m_kind;
     const bool m_mainPageRead;
-    std::atomic_bool m_cancelled = false;
 };
 
 } // namespace SelfUpdate

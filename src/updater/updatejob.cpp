@@ -30,7 +30,6 @@ UpdateOutcome UpdateJob::run()
 
 void UpdateJob::cancel()
 {
-    m_cancelled = true;
     m_cancel.cancel();
 }
 
@@ -39,7 +38,7 @@ UpdateOutcome UpdateJob::update()
     UpdateOutcome outcome;
     emit progress(u"正在下载新版本"_s);
     const ProgramDownload download = downloadProgram(m_client, mainProgramPackageAddress(m_config));
-    if (download.cancelled || m_cancelled) {
+    if (download.cancelled || m_cancel.isCancelled()) {
         outcome.result = UpdateOutcome::Result::Cancelled;
         return outcome;
     }
@@ -55,7 +54,7 @@ UpdateOutcome UpdateJob::update()
         outcome.result = UpdateOutcome::Result::DownloadFailed;
         return outcome;
     }
-    if (m_cancelled) {
+    if (m_cancel.isCancelled()) {
         outcome.result = UpdateOutcome::Result::Cancelled;
         return outcome;
     }

@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
-
 namespace Updater {
 
 struct UpdateOutcome
@@ -55,7 +53,6 @@ private:
     Core::HttpClient m_client; // carries m_cancel
     const Core::Config m_config;
     const QString m_programDir;
-    std::atomic_bool m_cancelled = false;
 };
 
 } // namespace Updater
