@@ -9,7 +9,12 @@ CMAKE_ARGS ?=
 FUZZ_BUILD   ?= build-fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test demo bench clean sanitize fuzz
+# `make windows` / `make test-windows`: the MinGW-w64 cross build, its package and its suites
+# under wine. QT_WINDOWS_PREFIX names an existing Qt 6 for MinGW-w64; without it Qt is built
+# once from Debian's source into ~/.cache/quorvex (scripts/build-qt-windows.sh).
+WINDOWS_BUILD ?= build-windows
+
+.PHONY: all deps configure build test demo bench clean sanitize fuzz windows test-windows
 
 all: build
 
@@ -45,5 +50,14 @@ fuzz:
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target quorvex_fuzz
 	bash scripts/fuzz.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
 
+windows:
+	bash scripts/install-deps.sh --windows
+	bash scripts/build-windows.sh $(WINDOWS_BUILD)
+
+# The suites of the Windows build under wine, then the package's quorvex-cli.exe against the
+# Linux build's (the same files but for the path form).
+test-windows: windows build
+	bash scripts/test-windows.sh $(WINDOWS_BUILD) $(BUILD)/bin
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(WINDOWS_BUILD)

@@ -11,6 +11,9 @@
 #ifdef Q_OS_UNIX
 #include <sys/socket.h>
 #endif
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#endif
 #ifdef Q_OS_LINUX
 #include <linux/sockios.h>
 #include <sys/ioctl.h>
@@ -154,10 +157,14 @@ void Connection::answerAndLinger(const HttpResponse &response)
     m_stopped = true;
     m_socket->write(response.head(false));
     m_socket->write(response.body());
-#ifdef Q_OS_UNIX
+#if defined(Q_OS_UNIX) || defined(Q_OS_WIN)
     m_socket->flush();
     if (m_socket->bytesToWrite() == 0 && m_socket->socketDescriptor() >= 0) {
+#ifdef Q_OS_WIN
+        ::shutdown(SOCKET(m_socket->socketDescriptor()), SD_SEND);
+#else
         ::shutdown(int(m_socket->socketDescriptor()), SHUT_WR);
+#endif
         QTimer::singleShot(LingerMs, this, [this] {
             if (!m_closed) {
                 m_socket->abort();
@@ -215,16 +222,19 @@ void Connection::deliver(const HttpResponse &response, bool keepAlive)
 
 void Connection::resetConnection()
 {
-#ifdef Q_OS_UNIX
     // A zero linger time makes the close send RST, which is what a crashed server looks like.
     const qintptr descriptor = m_socket->socketDescriptor();
     if (descriptor >= 0) {
         linger option{};
         option.l_onoff = 1;
         option.l_linger = 0;
+#if defined(Q_OS_WIN)
+        ::setsockopt(SOCKET(descriptor), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char *>(&option),
+                     sizeof option);
+#elif defined(Q_OS_UNIX)
         ::setsockopt(int(descriptor), SOL_SOCKET, SO_LINGER, &option, sizeof option);
-    }
 #endif
+    }
     m_socket->abort();
     closed();
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs every Debian package the build, the tests and the demo need; with --fuzz also
-# clang and its sanitizer and libFuzzer runtimes (make fuzz).
+# clang and its sanitizer and libFuzzer runtimes (make fuzz); with --windows the MinGW-w64
+# cross compiler, wine, NSIS and what building Qt for Windows from its Debian source takes
+# (make windows, make test-windows).
 # Safe to run again: it only calls apt-get when something is missing.
 set -euo pipefail
 
@@ -19,9 +21,14 @@ packages=(
   xauth
   python3
 )
-if [ "${1:-}" = "--fuzz" ]; then
-  packages+=(clang libclang-rt-14-dev)
-fi
+for option in "$@"; do
+  case "$option" in
+    --fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    --windows) packages+=(g++-mingw-w64-x86-64-posix wine wine64 nsis zip unzip ninja-build dpkg-dev
+                          xz-utils debian-archive-keyring) ;;
+    *) echo "install-deps.sh: unknown option $option" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

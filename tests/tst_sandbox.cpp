@@ -28,6 +28,9 @@
 #include <memory>
 #include <vector>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
 #ifdef Q_OS_UNIX
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -186,6 +189,30 @@ QByteArray proxyRequest(const QByteArray &url, const QByteArray &extra = {})
            "\r\n";
 }
 
+#ifdef Q_OS_WIN
+// The Windows Qt has no ICU: the system's code page 936 tables read and write GBK there.
+QString gbk(const QByteArray &bytes)
+{
+    const int length = int(bytes.size());
+    QString text(length, Qt::Uninitialized);
+    const int written = ::MultiByteToWideChar(936, MB_ERR_INVALID_CHARS, bytes.constData(), length,
+                                              reinterpret_cast<wchar_t *>(text.data()), length);
+    if (written <= 0 && length > 0)
+        return {};
+    text.resize(written);
+    return text;
+}
+
+QByteArray toGbk(const QString &text)
+{
+    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
+    QByteArray bytes(text.size() * 2, Qt::Uninitialized);
+    const int written =
+        ::WideCharToMultiByte(936, 0, wide, int(text.size()), bytes.data(), int(bytes.size()), "?", nullptr);
+    bytes.resize(qMax(written, 0));
+    return bytes;
+}
+#else
 QString gbk(const QByteArray &bytes)
 {
     QStringDecoder decoder("GBK");
@@ -198,6 +225,7 @@ QByteArray toGbk(const QString &text)
     QStringEncoder encoder("GBK");
     return encoder.encode(text);
 }
+#endif
 
 QString unescapeHtml(QString text)
 {

@@ -7,6 +7,10 @@
 
 #include <memory>
 
+#ifdef Q_OS_WIN
+#include <qt_windows.h>
+#endif
+
 int main(int argc, char *argv[])
 {
     // Drawing a watermark's text needs the GUI side of Qt; without a display the
@@ -23,6 +27,10 @@ int main(int argc, char *argv[])
         app = std::make_unique<QCoreApplication>(argc, argv);
 
     Core::quietPictureDecoderWarnings();
+#ifdef Q_OS_WIN
+    // The output is UTF-8 as everywhere; a console shows it as such instead of code page 936.
+    ::SetConsoleOutputCP(CP_UTF8);
+#endif
     QTextStream out(stdout);
     QTextStream err(stderr);
     const int status = Cli::run(QCoreApplication::arguments().mid(1), out, err);

@@ -1,12 +1,13 @@
 #include "text.h"
 
+#include "codepage936.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringDecoder>
-#include <QStringEncoder>
 
 #include <algorithm>
 
@@ -123,6 +124,10 @@ QString Md5HexLower(const QString &text)
 
 QString DecodeCharset(const QByteArray &bytes, const char *charset)
 {
+    // The code page has one converter on every platform (the Windows Qt has no ICU).
+    const QByteArrayView name(charset);
+    if (name.compare("GBK", Qt::CaseInsensitive) == 0 || name.compare("CP936", Qt::CaseInsensitive) == 0)
+        return CodePage936::decode(bytes);
     QStringDecoder decoder(charset);
     if (!decoder.isValid())
         return {};
@@ -131,37 +136,12 @@ QString DecodeCharset(const QByteArray &bytes, const char *charset)
 
 QString decodeAnsi(const QByteArray &bytes)
 {
-    return DecodeCharset(bytes, "GBK");
+    return CodePage936::decode(bytes);
 }
 
 QByteArray encodeAnsi(const QString &text)
 {
-    QStringEncoder encoder("GBK");
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    // Encode piece by piece so that a character the code page lacks becomes "?" and
-    // the rest of the text is kept (ICU's own substitute differs between builds).
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text.at(i);
-        if (ch.unicode() < 128) {
-            out.append(char(ch.unicode()));
-            continue;
-        }
-        qsizetype len = 1;
-        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            len = 2;
-        const QString piece = text.mid(i, len);
-        const QByteArray encoded = encoder.encode(piece);
-        if (encoder.hasError() || encoded.isEmpty() || encoded == "?" || encoded.contains('\x1a')) {
-            out.append('?');
-            // A converter keeps its error once set: the next character gets a fresh one.
-            encoder = QStringEncoder("GBK");
-        } else {
-            out.append(encoded);
-        }
-        i += len - 1;
-    }
-    return out;
+    return CodePage936::encode(text);
 }
 
 QString CleanField(const QString &text)
@@ -277,14 +257,21 @@ bool isPathInside(const QString &folder, const QString &path)
     const auto normalised = [](const QString &p) {
         QString slashes = p;
         slashes.replace(u'\\', u'/');
-        return QDir::cleanPath(QDir(slashes).absolutePath());
+        // Cleaned before it is made absolute as well: Windows' Qt gives "/a/../b" a drive
+        // and leaves "/b" without one, so the two would never compare.
+        return QDir::cleanPath(QDir(QDir::cleanPath(slashes)).absolutePath());
     };
     if (folder.isEmpty() || path.isEmpty())
         return false;
     const QString base = normalised(folder);
     const QString inner = normalised(path);
     const QString prefix = base.endsWith(u'/') ? base : base + u'/';
-    return inner.size() > prefix.size() && inner.startsWith(prefix, Qt::CaseSensitive);
+#ifdef Q_OS_WIN
+    const Qt::CaseSensitivity fileSystem = Qt::CaseInsensitive; // "C:\Out" and "c:\out" are one folder
+#else
+    const Qt::CaseSensitivity fileSystem = Qt::CaseSensitive;
+#endif
+    return inner.size() > prefix.size() && inner.startsWith(prefix, fileSystem);
 }
 
 QString programFilePath(const QString &folder, const QString &name)

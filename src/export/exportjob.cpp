@@ -1,5 +1,6 @@
 #include "exportjob.h"
 
+#include "itemfolders.h"
 #include "location.h"
 #include "pictures.h"
 
@@ -343,10 +344,15 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     }
     const QString title = itemTitle(document.field(u"itemName"_s));
     report.title = title;
-    outcome.folderName = itemFolderName(title, report.code);
+    const QString ownName = itemFolderName(title, report.code);
+    if (ownName.isEmpty())
+        return recordFailed(u"商品名称和编号都不能用作文件夹名"_s);
+    outcome.folderName = m_folders->claim(ownName);
     const QString folder = m_paths.pictureFolder;
     const QString itemFolder = Core::programFilePath(folder, outcome.folderName);
-    if (outcome.folderName.isEmpty() || !Core::isPathInside(folder, itemFolder))
+    if (outcome.folderName.isEmpty())
+        return recordFailed(u"图片文件夹的路径太长，放不下这件商品的文件夹"_s);
+    if (!Core::isPathInside(folder, itemFolder))
         return recordFailed(u"商品名称和编号都不能用作文件夹名"_s);
 
     const QString city = m_cities->cityName(document.field(u"cityId"_s));
@@ -499,6 +505,17 @@ ExportSummary ExportJob::run()
     }
     m_paths = deriveExportPaths(m_options.csvPath, m_options.programDir);
     summary.paths = m_paths;
+
+    // Windows and the listing tools open no longer path: refused before anything is fetched.
+    const bool pathLimit = windowsPathLimit();
+    const qsizetype room = itemFolderRoom(QDir::toNativeSeparators(m_paths.pictureFolder).size(), pathLimit);
+    if (pathLimit && room < 1) {
+        summary.error = u"图片文件夹的路径太长，图片的路径会超过Windows允许的260个字符："_s +
+                        QDir::toNativeSeparators(m_paths.pictureFolder);
+        emit finished(summary);
+        return summary;
+    }
+    m_folders = std::make_unique<ItemFolders>(caseBlindFileSystem(), room);
 
     // The file is written beside its target and renamed over it at the end, so a run
     // that dies leaves the previous file as it was.

@@ -179,6 +179,7 @@ private:
     ExportPaths m_paths;
     QStringList m_slots;
     const class CityTable *m_cities = nullptr;
+    std::unique_ptr<class ItemFolders> m_folders;
     const Imaging::Watermarker *m_watermarker = nullptr;
     const Core::StockParameters *m_stock = nullptr;
 };

@@ -4,9 +4,14 @@
 
 #include "core/httpclient.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QThread>
 #include <QtEndian>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -189,27 +194,42 @@ ProgramDownload downloadProgram(Core::HttpClient &client, const QString &address
     return download;
 }
 
-bool installProgram(const QByteArray &program, const QString &target, QString *error)
+bool installProgram(const QByteArray &program, const QString &target, QString *error,
+                    std::chrono::milliseconds patience)
 {
-    QSaveFile file(target);
-    const auto fail = [&](const QString &what) {
-        if (error)
-            *error = what + u" "_s + QDir::toNativeSeparators(target) + u"："_s + file.errorString();
-        file.cancelWriting();
-        return false;
-    };
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(u"无法写入"_s);
-    if (file.write(program) != program.size())
-        return fail(u"无法写入"_s);
-    const QFileDevice::Permissions executable =
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-        QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
-    if (!file.setPermissions(executable))
-        return fail(u"无法设置执行权限"_s);
-    if (!file.commit())
-        return fail(u"无法替换"_s);
-    return true;
+    QDeadlineTimer deadline(patience);
+    for (;;) {
+        QSaveFile file(target);
+        QString failure;
+        const auto fail = [&](const QString &what) {
+            failure = what + u" "_s + QDir::toNativeSeparators(target) + u"："_s + file.errorString();
+            file.cancelWriting();
+        };
+        const QFileDevice::Permissions executable =
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+            QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
+        bool replacing = false;
+        if (!file.open(QIODevice::WriteOnly) || file.write(program) != program.size()) {
+            fail(u"无法写入"_s);
+        } else if (!file.setPermissions(executable)) {
+            fail(u"无法设置执行权限"_s);
+        } else {
+            replacing = true;
+            if (file.commit())
+                return true;
+            failure =
+                u"无法替换"_s + u" "_s + QDir::toNativeSeparators(target) + u"："_s + file.errorString();
+        }
+        // Windows keeps a program's file locked for a moment after its process ended: only
+        // the replacing itself is tried again, and only while the patience lasts.
+        if (!replacing || deadline.hasExpired() || !QFileInfo(target).isFile()) {
+            qCWarning(lcUpdate).noquote() << failure;
+            if (error)
+                *error = failure;
+            return false;
+        }
+        QThread::msleep(ulong(std::clamp<qint64>(deadline.remainingTime(), 1, 200)));
+    }
 }
 
 } // namespace SelfUpdate

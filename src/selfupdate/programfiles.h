@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
+
 namespace Core {
 class HttpClient;
 }
@@ -41,9 +43,15 @@ struct ProgramDownload
 // of this platform (an error page sent with status 200, for one).
 ProgramDownload downloadProgram(Core::HttpClient &client, const QString &address);
 
+// How long a program file that can't be replaced yet is tried again: Windows keeps an
+// executable locked for a moment after its process ended.
+constexpr std::chrono::milliseconds replacePatience{5000};
+
 // Writes the program to target through a temporary file beside it that is renamed over
 // target, with execute permission: afterwards target either holds the whole program or
-// is exactly as it was, and no temporary file stays behind.
-bool installProgram(const QByteArray &program, const QString &target, QString *error = nullptr);
+// is exactly as it was, and no temporary file stays behind. A target file that can't be
+// replaced is tried again until patience runs out.
+bool installProgram(const QByteArray &program, const QString &target, QString *error = nullptr,
+                    std::chrono::milliseconds patience = replacePatience);
 
 } // namespace SelfUpdate

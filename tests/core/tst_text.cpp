@@ -1,4 +1,7 @@
+#include "core/codepage936.h"
 #include "core/text.h"
+
+#include <QCryptographicHash>
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +33,11 @@ private slots:
     void replacedWithin();
     void forwardFinder();
     void ansiRoundTrip();
+    void decodeCodePage936_data();
+    void decodeCodePage936();
+    void encodeCodePage936_data();
+    void encodeCodePage936();
+    void codePage936WholeTable();
     void fileExists();
     void dateAndTime();
     void programFilePath_data();
@@ -303,6 +311,95 @@ void TestText::ansiRoundTrip()
     QCOMPARE(encodeAnsi(u"中한中한中"_s), QByteArray("\xd6\xd0?\xd6\xd0?\xd6\xd0"));
     QCOMPARE(DecodeCharset("\xe4\xb8\xad", "utf-8"), u"中"_s);
     QCOMPARE(DecodeCharset("abc", "no-such-charset"), QString());
+}
+
+// Both builds read and write the code page the same way: Linux through ICU, Windows through
+// the system's tables. The rows are the places where converters are known to differ.
+void TestText::decodeCodePage936_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("two-byte characters") << QByteArray("\xd6\xd0\xce\xc4") << u"中文"_s;
+    QTest::newRow("ideographic space") << QByteArray("\xa1\xa1") << u"\u3000"_s;
+    QTest::newRow("euro sign") << QByteArray("a\x80"
+                                             "b")
+                               << u"a€b"_s;
+    QTest::newRow("0xFF") << QByteArray("a\xff"
+                                        "b")
+                          << u"a\uf8f5b"_s;
+    QTest::newRow("trail byte below 0x80") << QByteArray("\xd6"
+                                                         "a")
+                                           << u"\u8b05"_s;
+    QTest::newRow("trail byte 0x80") << QByteArray("\x81\x80") << u"\u4e90"_s;
+    QTest::newRow("user-defined area") << QByteArray("\xaa\xa1\xfe\xfe\xa1\x40") << u"\ue000\ue4c5\ue4c6"_s;
+    QTest::newRow("lead byte before 0x7F") << QByteArray("\xa1\x7f") << u"\ufffd\u007f"_s;
+    QTest::newRow("lead byte before a digit") << QByteArray("\x81\x30") << u"\ufffd0"_s;
+    QTest::newRow("lead byte before a line end") << QByteArray("\x81\n") << u"\ufffd\n"_s;
+    QTest::newRow("lead byte before 0xFF") << QByteArray("\x81\xff") << u"\ufffd\uf8f5"_s;
+    QTest::newRow("lead byte at the end") << QByteArray("a\xd6") << u"a"_s;
+    QTest::newRow("NUL stays") << QByteArray("a\0b", 3) << QString(u"a\0b"_s);
+}
+
+void TestText::decodeCodePage936()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QCOMPARE(CodePage936::decode(bytes), text);
+    QCOMPARE(decodeAnsi(bytes), text);
+    QCOMPARE(DecodeCharset(bytes, "GBK"), text);
+}
+
+void TestText::encodeCodePage936_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("two-byte characters") << u"中文 ab"_s << QByteArray("\xd6\xd0\xce\xc4 ab");
+    QTest::newRow("euro sign") << u"€"_s << QByteArray("\x80");
+    QTest::newRow("U+F8F5") << u"\uf8f5"_s << QByteArray("\xff");
+    QTest::newRow("user-defined area") << u"\ue000"_s << QByteArray("\xaa\xa1");
+    QTest::newRow("middle dot") << u"\u00b7"_s << QByteArray("\xa1\xa4");
+    QTest::newRow("hangul") << u"中한"_s << QByteArray("\xd6\xd0?");
+    QTest::newRow("yen sign, no best fit") << u"\u00a5"_s << QByteArray("?");
+    QTest::newRow("U+0080") << u"\u0080"_s << QByteArray("?");
+    QTest::newRow("replacement character") << u"\ufffd"_s << QByteArray("?");
+    QTest::newRow("outside the plane") << u"a😀b"_s << QByteArray("a?b");
+    QTest::newRow("lone high surrogate") << QString(u"a"_s + QChar(0xd800) + u"b"_s) << QByteArray("a?b");
+    QTest::newRow("lone low surrogate") << QString(u"a"_s + QChar(0xdc00)) << QByteArray("a?");
+    QTest::newRow("lacking character between") << u"中한中한中"_s << QByteArray("\xd6\xd0?\xd6\xd0?\xd6\xd0");
+}
+
+void TestText::encodeCodePage936()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(CodePage936::encode(text), bytes);
+    QCOMPARE(encodeAnsi(text), bytes);
+}
+
+// Every single byte and every lead byte with every second byte, decoded one by one; every
+// character of the plane encoded one by one. The digests are those of the Linux build.
+void TestText::codePage936WholeTable()
+{
+    QString decoded;
+    for (int lead = 0; lead < 256; ++lead) {
+        const bool twoBytes = lead >= 0x81 && lead <= 0xFE;
+        for (int trail = twoBytes ? 0 : 256; trail <= 256; ++trail) {
+            QByteArray bytes(1, char(lead));
+            if (trail < 256)
+                bytes.append(char(trail));
+            decoded += CodePage936::decode(bytes) + QChar(0x0001);
+        }
+    }
+    QByteArray encoded;
+    for (int unit = 0x80; unit <= 0xFFFF; ++unit) {
+        if (!QChar::isSurrogate(char32_t(unit)))
+            encoded += CodePage936::encode(QString(QChar(unit))) + '\x01';
+    }
+    const QByteArrayView decodedBytes(reinterpret_cast<const char *>(decoded.utf16()), decoded.size() * 2);
+    QCOMPARE(QCryptographicHash::hash(decodedBytes, QCryptographicHash::Md5).toHex(),
+             QByteArray("7dc401c5af2e08c53757581325ea2a6d"));
+    QCOMPARE(QCryptographicHash::hash(encoded, QCryptographicHash::Md5).toHex(),
+             QByteArray("b7f8b446c4ffc080329e08abc0459dfc"));
 }
 
 void TestText::fileExists()

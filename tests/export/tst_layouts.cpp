@@ -1,5 +1,6 @@
 #include "core/itemservice.h"
 #include "core/text.h"
+#include "export/itemfolders.h"
 #include "export/itemvalues.h"
 #include "export/layouts.h"
 
@@ -29,6 +30,11 @@ private slots:
     void titlesAndFolders();
     void hostileCodesAsFolders_data();
     void hostileCodesAsFolders();
+    void fitFolderName_data();
+    void fitFolderName();
+    void itemFolders_data();
+    void itemFolders();
+    void itemFolderRoom();
 };
 
 static const QString sampleDocument = uR"(<root>
@@ -281,6 +287,77 @@ void TestLayouts::titlesAndFolders()
     QFETCH(QString, folder);
     QCOMPARE(itemTitle(itemName), title);
     QCOMPARE(itemFolderName(itemTitle(itemName), u"CODE"_s), folder);
+}
+
+void TestLayouts::fitFolderName_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("room");
+    QTest::addColumn<QString>("fitted");
+    QTest::newRow("no limit") << u"红色杯子"_s << -1 << u"红色杯子"_s;
+    QTest::newRow("fits") << u"红色杯子"_s << 4 << u"红色杯子"_s;
+    QTest::newRow("cut") << u"红色杯子"_s << 2 << u"红色"_s;
+    QTest::newRow("no half character") << u"a😀b"_s << 2 << u"a"_s;
+    QTest::newRow("no dot or space at the end") << u"ab. .cd"_s << 4 << u"ab"_s;
+    QTest::newRow("no room") << u"abc"_s << 0 << QString();
+}
+
+void TestLayouts::fitFolderName()
+{
+    QFETCH(QString, name);
+    QFETCH(int, room);
+    QFETCH(QString, fitted);
+    QCOMPARE(Export::fitFolderName(name, room), fitted);
+}
+
+void TestLayouts::itemFolders_data()
+{
+    QTest::addColumn<bool>("caseBlind");
+    QTest::addColumn<int>("room");
+    QTest::addColumn<QStringList>("names");
+    QTest::addColumn<QStringList>("folders");
+    QTest::newRow("same name, one folder")
+        << true << -1 << QStringList{u"Cup"_s, u"Cup"_s} << QStringList{u"Cup"_s, u"Cup"_s};
+    QTest::newRow("case-blind: names that differ in case only")
+        << true << -1 << QStringList{u"Cup"_s, u"CUP"_s, u"cup"_s, u"CUP"_s, u"Cup"_s}
+        << QStringList{u"Cup"_s, u"CUP-2"_s, u"cup-3"_s, u"CUP-2"_s, u"Cup"_s};
+    QTest::newRow("case-blind: a title that looks like a numbered one")
+        << true << -1 << QStringList{u"Cup"_s, u"cup-2"_s, u"CUP"_s}
+        << QStringList{u"Cup"_s, u"cup-2"_s, u"CUP-3"_s};
+    QTest::newRow("case-sensitive: every name its own")
+        << false << -1 << QStringList{u"Cup"_s, u"CUP"_s, u"cup"_s}
+        << QStringList{u"Cup"_s, u"CUP"_s, u"cup"_s};
+    QTest::newRow("cut to the room, number included")
+        << true << 4 << QStringList{u"Cupboard"_s, u"CUPBOARD"_s} << QStringList{u"Cupb"_s, u"CU-2"_s};
+    QTest::newRow("two long titles cut to one name share it")
+        << true << 3 << QStringList{u"abcX"_s, u"abcY"_s} << QStringList{u"abc"_s, u"abc"_s};
+    QTest::newRow("no room for a number")
+        << true << 1 << QStringList{u"a"_s, u"A"_s} << QStringList{u"a"_s, QString()};
+}
+
+void TestLayouts::itemFolders()
+{
+    QFETCH(bool, caseBlind);
+    QFETCH(int, room);
+    QFETCH(QStringList, names);
+    QFETCH(QStringList, folders);
+    Export::ItemFolders given(caseBlind, room);
+    QStringList claimed;
+    for (const QString &name : std::as_const(names))
+        claimed << given.claim(name);
+    QCOMPARE(claimed, folders);
+}
+
+// picture folder + "\" + item folder + "\" + 36 characters stays within 259.
+void TestLayouts::itemFolderRoom()
+{
+    QCOMPARE(Export::itemFolderRoom(100, false), -1);
+    QCOMPARE(Export::itemFolderRoom(100, true), 259 - 100 - 2 - 36);
+    QCOMPARE(Export::itemFolderRoom(220, true), 1);
+    QCOMPARE(Export::itemFolderRoom(221, true), 0);
+    QCOMPARE(Export::itemFolderRoom(400, true), 0);
+    // The picture folder's own files fit exactly when one character of an item folder does.
+    QCOMPARE(220 + 1 + Export::longestPictureFolderFileName, Export::windowsMaxPath);
 }
 
 QTEST_GUILESS_MAIN(TestLayouts)

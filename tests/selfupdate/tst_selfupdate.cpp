@@ -9,6 +9,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace SelfUpdate;
@@ -41,6 +44,7 @@ private slots:
     void installReplacesTheWholeFile();
     void installFailureLeavesTargetAndFolderAlone_data();
     void installFailureLeavesTargetAndFolderAlone();
+    void replacingALockedProgramWaitsForIt();
 };
 
 void TestSelfUpdate::normalising_data()
@@ -324,6 +328,39 @@ void TestSelfUpdate::installFailureLeavesTargetAndFolderAlone()
     QCOMPARE(Files::entries(dir.path()), before);
     if (obstacle == u"folder")
         QVERIFY(QFileInfo::exists(target + u"/inside"_s));
+}
+
+// Windows keeps a program's file locked for a moment after its process ended: the updater
+// waits for it instead of failing at once, and a file that stays locked fails cleanly.
+void TestSelfUpdate::replacingALockedProgramWaitsForIt()
+{
+#ifndef Q_OS_WIN
+    QSKIP("only Windows refuses to replace a file that is open");
+#else
+    QTemporaryDir dir;
+    const QString target = dir.filePath(programFileName(ProgramFile::Main));
+    const QByteArray old = ProgramBytes::program(2000, 'o');
+    QVERIFY(Files::write(target, old));
+    const QByteArray program = ProgramBytes::program(5000);
+    QFile holder(target); // Qt opens files without letting others delete or rename them
+    QVERIFY(holder.open(QIODevice::ReadOnly));
+
+    QString error;
+    QVERIFY(!installProgram(program, target, &error, std::chrono::milliseconds(300)));
+    QVERIFY2(error.startsWith(u"无法替换"_s), qPrintable(error));
+    QCOMPARE(Files::read(target), old);
+    QCOMPARE(Files::entries(dir.path()), QStringList{programFileName(ProgramFile::Main)});
+
+    std::thread release([&holder] {
+        QThread::msleep(600);
+        holder.close();
+    });
+    const bool installed = installProgram(program, target, &error);
+    release.join();
+    QVERIFY2(installed, qPrintable(error));
+    QCOMPARE(Files::read(target), program);
+    QCOMPARE(Files::entries(dir.path()), QStringList{programFileName(ProgramFile::Main)});
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSelfUpdate)
