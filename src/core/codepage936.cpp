@@ -1,5 +1,7 @@
 #include "codepage936.h"
 
+#include <optional>
+
 #ifdef Q_OS_WIN
 #include <qt_windows.h>
 #else
@@ -10,6 +12,29 @@
 namespace Core::CodePage936 {
 
 namespace {
+
+// Piece by piece (one character, or a surrogate pair), so that only the characters the
+// code page lacks become "?" and the rest of the text is kept. encodePiece gives nothing
+// for a piece the code page can't hold.
+template <typename PieceEncoder> QByteArray encodeByPieces(QStringView text, PieceEncoder encodePiece)
+{
+    QByteArray out;
+    out.reserve(text.size() * 2);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar ch = text.at(i);
+        if (ch.unicode() < 0x80) {
+            out.append(char(ch.unicode()));
+            continue;
+        }
+        qsizetype length = 1;
+        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            length = 2;
+        const std::optional<QByteArray> encoded = encodePiece(text.sliced(i, length));
+        out.append(encoded ? *encoded : QByteArray("?"));
+        i += length - 1;
+    }
+    return out;
+}
 
 #ifdef Q_OS_WIN
 
@@ -93,23 +118,13 @@ QByteArray encode(QStringView text)
     QByteArray whole = encodePiece(text, &lacking);
     if (!lacking)
         return whole;
-    // Piece by piece, so that only the characters the code page lacks become "?".
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text.at(i);
-        if (ch.unicode() < 0x80) {
-            out.append(char(ch.unicode()));
-            continue;
-        }
-        qsizetype length = 1;
-        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            length = 2;
-        const QByteArray encoded = encodePiece(text.sliced(i, length), &lacking);
-        out.append(lacking || ch.isSurrogate() || encoded.isEmpty() ? QByteArray("?") : encoded);
-        i += length - 1;
-    }
-    return out;
+    return encodeByPieces(text, [](QStringView piece) -> std::optional<QByteArray> {
+        bool pieceLacking = false;
+        QByteArray encoded = encodePiece(piece, &pieceLacking);
+        if (pieceLacking || piece.front().isSurrogate() || encoded.isEmpty())
+            return std::nullopt;
+        return encoded;
+    });
 }
 
 #else
@@ -123,30 +138,16 @@ QString decode(QByteArrayView bytes)
 QByteArray encode(QStringView text)
 {
     QStringEncoder encoder("GBK");
-    QByteArray out;
-    out.reserve(text.size() * 2);
-    // Piece by piece, so that a character the code page lacks becomes "?" and the rest of
-    // the text is kept (ICU's own substitute differs between builds).
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar ch = text.at(i);
-        if (ch.unicode() < 0x80) {
-            out.append(char(ch.unicode()));
-            continue;
-        }
-        qsizetype length = 1;
-        if (ch.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
-            length = 2;
-        const QByteArray encoded = encoder.encode(text.sliced(i, length));
+    // ICU's own substitute differs between builds: "?" is written instead.
+    return encodeByPieces(text, [&encoder](QStringView piece) -> std::optional<QByteArray> {
+        QByteArray encoded = encoder.encode(piece);
         if (encoder.hasError() || encoded.isEmpty() || encoded == "?" || encoded.contains('\x1a')) {
-            out.append('?');
             // A converter keeps its error once set: the next character gets a fresh one.
             encoder = QStringEncoder("GBK");
-        } else {
-            out.append(encoded);
+            return std::nullopt;
         }
-        i += length - 1;
-    }
-    return out;
+        return encoded;
+    });
 }
 
 #endif
