@@ -141,6 +141,15 @@ struct Job
 
 constexpr int brokenConnectionPauseMs = 50;
 
+// The network manager pools its connections per target (scheme, host and port), through a
+// proxy as well as without one: so does the count of requests in flight.
+QString connectionPoolKey(const QUrl &url)
+{
+    const QString scheme = url.scheme().toLower();
+    return scheme + u"://"_s + url.host().toLower() + u':' +
+           QString::number(url.port(scheme == u"https"_s ? 443 : 80));
+}
+
 bool isHttpStatusError(QNetworkReply::NetworkError error)
 {
     // Content and server errors are replies with an error status: they arrived whole.
@@ -213,10 +222,6 @@ public:
         const QUrl proxyUrl(m_options.proxy.trimmed());
         if (!m_options.proxy.trimmed().isEmpty() && proxyUrl.isValid() && !proxyUrl.host().isEmpty()) {
             proxy = QNetworkProxy(QNetworkProxy::HttpProxy, proxyUrl.host(), quint16(proxyUrl.port(80)));
-            // Every connection goes to the proxy, and the manager keeps its own limit per
-            // proxy: counting per proxy keeps a request from waiting inside the manager
-            // while its wait already runs.
-            m_proxyKey = u"proxy "_s + proxyUrl.host().toLower() + u':' + QString::number(proxyUrl.port(80));
         }
         m_manager->setProxy(proxy);
     }
@@ -236,8 +241,7 @@ public:
             finish(job, std::move(result));
             return;
         }
-        job->hostKey =
-            m_proxyKey.isEmpty() ? url.host().toLower() + u':' + QString::number(url.port(80)) : m_proxyKey;
+        job->hostKey = connectionPoolKey(url);
         if (m_inFlight.value(job->hostKey) < qMax(1, m_options.maxConnectionsPerHost)) {
             ++m_inFlight[job->hostKey];
             job->active = true;
@@ -449,7 +453,6 @@ private:
 
     HttpOptions m_options;
     bool m_shuttingDown = false;
-    QString m_proxyKey;
     QNetworkAccessManager *m_manager = nullptr;
     QHash<QString, int> m_inFlight;
     QHash<QString, QQueue<Job *>> m_waiting;

@@ -31,6 +31,7 @@ private slots:
     void downloadsReportStatusAndCompleteness();
     void shortWaitGivesUpAfterTwoWaits();
     void connectionLimitPerHost();
+    void connectionLimitThroughProxyIsPerHost();
     void itemService();
     void parameterPageFallback();
     void failureReasons_data();
@@ -186,6 +187,31 @@ void TestHttp::connectionLimitPerHost()
     QVERIFY2(peak.value(u"peakPerHost"_s).toObject().value(u"img0.paipaiimg.com"_s).toInt() <= 2,
              QJsonDocument(peak).toJson().constData());
     QCOMPARE(m_sandbox->count(u"/a1/0C7D360B/main1.jpg"_s), 12);
+}
+
+// Through one proxy the network manager still pools per target host: four hosts get their
+// six connections each at once, none of them more.
+void TestHttp::connectionLimitThroughProxyIsPerHost()
+{
+    QVERIFY(!m_config.proxy.isEmpty());
+    m_sandbox->setLatency(300);
+    HttpClient client(options());
+    QFutureSynchronizer<HttpResult> all;
+    for (int i = 0; i < 48; ++i)
+        all.addFuture(client.getAsync({u"http://img"_s + QString::number(i % 4) +
+                                           u".paipaiimg.com/a1/0C7D360B/main1.jpg?n="_s + QString::number(i),
+                                       WaitMode::Long}));
+    all.waitForFinished();
+    for (const QFuture<HttpResult> &future : all.futures())
+        QVERIFY(future.result().succeeded());
+    const QJsonObject peak = m_sandbox->peak();
+    const QByteArray shown = QJsonDocument(peak).toJson();
+    QVERIFY2(peak.value(u"peakConnections"_s).toInt() > 6, shown.constData());
+    const QJsonObject perHost = peak.value(u"peakPerHost"_s).toObject();
+    QCOMPARE(perHost.size(), 4);
+    for (const QJsonValue &connections : perHost)
+        QVERIFY2(connections.toInt() <= 6, shown.constData());
+    QCOMPARE(m_sandbox->count(u"/a1/0C7D360B/main1.jpg"_s), 48);
 }
 
 void TestHttp::itemService()
