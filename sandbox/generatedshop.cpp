@@ -70,7 +70,10 @@ QString text(const char16_t *word)
 
 } // namespace
 
-GeneratedShop::GeneratedShop(quint32 seed, int count) : m_seed(seed), m_count(count) {}
+GeneratedShop::GeneratedShop(quint32 seed, int count, bool sharedPictures)
+    : m_seed(seed), m_count(count), m_sharedPictures(sharedPictures)
+{
+}
 
 quint64 GeneratedShop::mix(int index, quint64 salt) const
 {
@@ -120,6 +123,12 @@ QString GeneratedShop::pictureUrl(int index, int picture) const
            u'/' + QString::number(index) + u'/' + QString::number(picture) + u".jpg"_s;
 }
 
+QString GeneratedShop::sharedPictureUrl(const QString &name, int host) const
+{
+    return u"http://img"_s + QString::number(host % 4) + u".paipaiimg.com/gen/"_s + QString::number(m_seed) +
+           u"/shared/"_s + name + u".jpg"_s;
+}
+
 ShopItem GeneratedShop::itemAt(int index) const
 {
     const quint64 h = mix(index, 2);
@@ -150,14 +159,30 @@ ShopItem GeneratedShop::itemAt(int index) const
     QStringList pictures;
     for (int k = 0; k < MainPictures; ++k)
         pictures.append(pictureUrl(index, k));
+    if (m_sharedPictures)
+        pictures.last() = sharedPictureUrl(u"colours"_s + QString::number(index / 4), index / 4);
     item.setPictures(pictures);
 
+    const auto picture = [](const QString &url) -> QString {
+        return u"<p align=\"center\"><img src=\""_s + url + u"\" /></p>\n"_s;
+    };
     QString description = u"<p style=\"text-align:center\"><strong>"_s + item.title().toHtmlEscaped() +
                           u"</strong></p>\n<p>本店所有宝贝均为实物拍摄，颜色以实物为准。</p>\n"_s;
-    for (int k = MainPictures; k < PicturesPerItem; ++k) {
-        description += u"<p align=\"center\"><img src=\""_s + pictureUrl(index, k) + u"\" /></p>\n"_s;
-        if (k == MainPictures + 2)
-            description += u"<p>尺码表：S / M / L / XL，详询客服。</p>\n"_s;
+    if (m_sharedPictures) {
+        // The shop's header and size chart, the item's own two pictures, then the shipping
+        // notice (its address carries the item's number, which the picture host ignores) and
+        // the brand picture.
+        description += picture(sharedPictureUrl(u"header"_s, 0)) + picture(sharedPictureUrl(u"sizes"_s, 1));
+        for (int k = MainPictures; k < MainPictures + 2; ++k)
+            description += picture(pictureUrl(index, k));
+        description += picture(sharedPictureUrl(u"shipping"_s, 2) + u"?item="_s + QString::number(index)) +
+                       picture(sharedPictureUrl(u"brand"_s, 3));
+    } else {
+        for (int k = MainPictures; k < PicturesPerItem; ++k) {
+            description += picture(pictureUrl(index, k));
+            if (k == MainPictures + 2)
+                description += u"<p>尺码表：S / M / L / XL，详询客服。</p>\n"_s;
+        }
     }
     item.setDescription(description);
 
@@ -172,7 +197,8 @@ ShopItem GeneratedShop::itemAt(int index) const
 
 bool GeneratedShop::isPicturePath(QStringView path)
 {
-    static const QRegularExpression pattern(u"^/gen/\\d{1,10}/\\d{1,10}/\\d{1,3}\\.jpg$"_s);
+    static const QRegularExpression pattern(
+        u"^/gen/\\d{1,10}/(\\d{1,10}/\\d{1,3}|shared/(header|sizes|shipping|brand|colours\\d{1,10}))\\.jpg$"_s);
     return pattern.match(path).hasMatch();
 }
 

@@ -14,10 +14,14 @@ public:
     static constexpr int PicturesPerItem = 10;
     static constexpr int MainPictures = 4;
 
-    GeneratedShop(quint32 seed, int count);
+    // With sharedPictures the items share pictures as real shops do: the fourth main picture
+    // with three other items (one product in four colours), and four of the description's
+    // pictures (header, size chart, shipping notice, brand) with every item of the shop.
+    GeneratedShop(quint32 seed, int count, bool sharedPictures = false);
 
     quint32 seed() const { return m_seed; }
     int count() const { return m_count; }
+    bool sharesPictures() const { return m_sharedPictures; }
 
     // Eight hex digits of the seed followed by twenty-four of the index.
     QString codeAt(int index) const;
@@ -27,7 +31,11 @@ public:
     ShopItem itemAt(int index) const;
     QString pictureUrl(int index, int picture) const;
 
-    // "/gen/SEED/INDEX/PICTURE.jpg", the only picture paths the generated items use.
+    // A picture several items show: "/gen/SEED/shared/NAME.jpg".
+    QString sharedPictureUrl(const QString &name, int host) const;
+
+    // "/gen/SEED/INDEX/PICTURE.jpg" and "/gen/SEED/shared/NAME.jpg", the only picture paths
+    // the generated items use.
     static bool isPicturePath(QStringView path);
 
 private:
@@ -35,6 +43,7 @@ private:
 
     quint32 m_seed;
     int m_count;
+    bool m_sharedPictures = false;
 };
 
 } // namespace Sandbox

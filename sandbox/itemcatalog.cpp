@@ -13,7 +13,10 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace Sandbox {
 
-ItemCatalog::ItemCatalog(quint32 seed, int shopItems) : m_shop(seed, shopItems) {}
+ItemCatalog::ItemCatalog(quint32 seed, int shopItems, bool sharedPictures)
+    : m_shop(seed, shopItems, sharedPictures)
+{
+}
 
 bool ItemCatalog::loadSamples(const QString &itemsFile, QString *error)
 {
@@ -61,9 +64,9 @@ bool ItemCatalog::load(const QString &itemsFile, bool anyCode, QString *error)
     return true;
 }
 
-void ItemCatalog::addShop(quint32 seed, int count)
+void ItemCatalog::addShop(const GeneratedShop &shop)
 {
-    m_extraShops.append(GeneratedShop(seed, count));
+    m_extraShops.append(shop);
 }
 
 std::optional<ShopItem> ItemCatalog::find(QStringView code) const

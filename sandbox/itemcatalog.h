@@ -15,14 +15,14 @@ namespace Sandbox {
 class ItemCatalog
 {
 public:
-    ItemCatalog(quint32 seed, int shopItems);
+    ItemCatalog(quint32 seed, int shopItems, bool sharedPictures = false);
 
     bool loadSamples(const QString &itemsFile, QString *error);
     // Items made to break clients: their codes may look like paths ("../../x", "C:\\x"),
     // and such codes are matched exactly. Real item codes among them behave like samples.
     bool loadHostile(const QString &itemsFile, QString *error);
     // A generated shop served besides the command line's one (the shop pages' own shops).
-    void addShop(quint32 seed, int count);
+    void addShop(const GeneratedShop &shop);
 
     // code as a client sent it: surrounding spaces and letter case do not matter.
     std::optional<ShopItem> find(QStringView code) const;

@@ -49,7 +49,7 @@ int main(int argc, char *argv[])
         return failWith(u"data folder "_s + options.dataDir() + u" does not exist"_s, 1);
 
     QString error;
-    ItemCatalog items(options.seed(), options.shopItems());
+    ItemCatalog items(options.seed(), options.shopItems(), options.sharedPictures());
     if (!items.loadSamples(data.filePath(u"items.json"_s), &error) ||
         !items.loadHostile(data.filePath(u"hostile-items.json"_s), &error))
         return failWith(error, 1);
@@ -57,8 +57,8 @@ int main(int argc, char *argv[])
     if (!shops.load(data.filePath(u"shops.json"_s), data.filePath(u"sample-list.txt"_s), items, &error))
         return failWith(error, 1);
     // The shops' generated items are served like the command line's shop.
-    for (const auto &[seed, count] : shops.generatedShops())
-        items.addShop(seed, count);
+    for (const GeneratedShop &shop : shops.generatedShops())
+        items.addShop(shop);
     StockPages stock;
     if (!stock.load(data.filePath(u"stock.json"_s), items, &error))
         return failWith(error, 1);

@@ -26,7 +26,8 @@ bool toNumber(const QString &text, qint64 minimum, qint64 maximum, qint64 *value
 QString Options::usage()
 {
     return u"usage: quorvex-sandbox [--port N] [--latency MS] [--fault PATTERN=KIND]...\n"
-           u"                       [--shop-items N] [--seed S] [--write-list FILE] [--data DIR] [--quiet]\n"
+           u"                       [--shop-items N] [--seed S] [--shared-pictures] [--write-list FILE]\n"
+           u"                       [--data DIR] [--quiet]\n"
            u"                       [--published-version TEXT] [--downloads DIR]\n"_s;
 }
 
@@ -66,6 +67,10 @@ Options::Outcome Options::parse(const QStringList &arguments)
             return Outcome::ShowHelp;
         if (name == u"--quiet") {
             m_quiet = true;
+            continue;
+        }
+        if (name == u"--shared-pictures") {
+            m_sharedPictures = true;
             continue;
         }
 

@@ -25,6 +25,7 @@ public:
     const QList<FaultRule> &faults() const { return m_faults; }
     int shopItems() const { return m_shopItems; }
     quint32 seed() const { return m_seed; }
+    bool sharedPictures() const { return m_sharedPictures; }
     QString writeListFile() const { return m_writeListFile; }
     QString dataDir() const { return m_dataDir; }
     bool quiet() const { return m_quiet; }
@@ -40,6 +41,7 @@ private:
     QList<FaultRule> m_faults;
     int m_shopItems = 0;
     quint32 m_seed = 1;
+    bool m_sharedPictures = false;
     QString m_writeListFile;
     QString m_dataDir;
     bool m_quiet = false;

@@ -141,7 +141,8 @@ bool ShopPages::load(const QString &shopsFile, const QString &sampleListFile, co
             const qint64 count = generated[u"count"].toInteger(-1);
             if (seed < 0 || seed > 0xFFFFFFFFLL || count < 1 || count > MaxGeneratedItems)
                 return fail(u"generated needs a seed (0 to 4294967295) and a count (1 to 100000)"_s);
-            shop.generated = GeneratedShop(quint32(seed), int(count));
+            shop.generated =
+                GeneratedShop(quint32(seed), int(count), generated[u"sharedPictures"].toBool(false));
         } else if (entry.value(u"items").isArray()) {
             for (const QJsonValue &codeValue : entry.value(u"items").toArray()) {
                 const QString code = codeValue.toString();
@@ -191,12 +192,12 @@ bool ShopPages::load(const QString &shopsFile, const QString &sampleListFile, co
     return true;
 }
 
-QList<std::pair<quint32, int>> ShopPages::generatedShops() const
+QList<GeneratedShop> ShopPages::generatedShops() const
 {
-    QList<std::pair<quint32, int>> shops;
+    QList<GeneratedShop> shops;
     for (const Shop &shop : m_shops) {
         if (shop.generated)
-            shops.append({shop.generated->seed(), shop.generated->count()});
+            shops.append(*shop.generated);
     }
     return shops;
 }

@@ -30,8 +30,8 @@ public:
     bool load(const QString &shopsFile, const QString &sampleListFile, const ItemCatalog &items,
               QString *error);
 
-    // (seed, count) of every generated shop the pages list.
-    QList<std::pair<quint32, int>> generatedShops() const;
+    // Every generated shop the pages list.
+    QList<GeneratedShop> generatedShops() const;
 
     // Paths under "/NUMBER"; nullopt for any other path.
     std::optional<HttpResponse> route(const HttpRequest &request, const ItemCatalog &items) const;

@@ -562,6 +562,7 @@ private slots:
     void listingRedirect();
     void shopFrontPages_data();
     void shopFrontPages();
+    void sharedPictureShop();
     void hostileItems_data();
     void hostileItems();
     void hostileShop();
@@ -1369,6 +1370,10 @@ void TestSandbox::pictureFormats_data()
                                    << QByteArray("image/jpeg");
     QTest::newRow("generated") << QByteArray("/gen/7/3/5.jpg") << QByteArray("jpeg")
                                << QByteArray("image/jpeg");
+    QTest::newRow("shared") << QByteArray("/gen/4100/shared/sizes.jpg") << QByteArray("jpeg")
+                            << QByteArray("image/jpeg");
+    QTest::newRow("shared, query ignored")
+        << QByteArray("/gen/4100/shared/shipping.jpg?item=3") << QByteArray("jpeg") << QByteArray("image/jpeg");
     QTest::newRow("watermark 1") << QByteArray("/soft/venlo/sy_pic1.jpg") << QByteArray("jpeg")
                                  << QByteArray("image/jpeg");
 }
@@ -2118,6 +2123,46 @@ void TestSandbox::shopFrontPages()
     QVERIFY(page.contains(u"店铺号："_s + number));
     for (const QString &link : links)
         QVERIFY2(page.contains(u"href=\""_s + link + u'"'), qPrintable(link));
+}
+
+// Shop 4100's items share their fourth main picture in fours and four description
+// pictures with the whole shop; their own pictures stay their own.
+void TestSandbox::sharedPictureShop()
+{
+    const auto picturesOf = [this](int index) {
+        const Reply reply = get(itemQuery(generatedCode(index, 4100).toLatin1()));
+        const auto children = xmlChildren(gbk(reply.body));
+        QStringList pictures;
+        for (const auto &[name, text] : children) {
+            if (name.startsWith(u"picLink"))
+                pictures.append(text);
+        }
+        static const QRegularExpression source(u"src=\"([^\"]+)\""_s);
+        auto matches = source.globalMatch(unescapeHtml(childText(children, u"detailInfo"_s)));
+        while (matches.hasNext())
+            pictures.append(matches.next().captured(1));
+        return pictures;
+    };
+    const QStringList first = picturesOf(0);
+    QCOMPARE(first.size(), 10);
+    QCOMPARE(first.at(3), u"http://img0.paipaiimg.com/gen/4100/shared/colours0.jpg"_s);
+    QCOMPARE(first.mid(4),
+             QStringList({u"http://img0.paipaiimg.com/gen/4100/shared/header.jpg"_s,
+                          u"http://img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s,
+                          u"http://img0.paipaiimg.com/gen/4100/0/4.jpg"_s,
+                          u"http://img1.paipaiimg.com/gen/4100/0/5.jpg"_s,
+                          u"http://img2.paipaiimg.com/gen/4100/shared/shipping.jpg?item=0"_s,
+                          u"http://img3.paipaiimg.com/gen/4100/shared/brand.jpg"_s}));
+    const QStringList fourth = picturesOf(3);
+    const QStringList fifth = picturesOf(4);
+    QCOMPARE(fourth.at(3), first.at(3));
+    QCOMPARE(fifth.at(3), u"http://img1.paipaiimg.com/gen/4100/shared/colours1.jpg"_s);
+    QCOMPARE(fifth.at(4), first.at(4));
+    QCOMPARE(fifth.at(8), u"http://img2.paipaiimg.com/gen/4100/shared/shipping.jpg?item=4"_s);
+    QVERIFY(fifth.at(0) != first.at(0));
+    QCOMPARE(get("/gen/4100/shared/brand.jpg", "img3.paipaiimg.com").body,
+             get("/gen/4100/shared/brand.jpg", "img0.paipaiimg.com").body);
+    QCOMPARE(get("/gen/4100/shared/other.jpg", "img3.paipaiimg.com").status, 404);
 }
 
 void TestSandbox::hostileItems_data()
