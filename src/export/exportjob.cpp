@@ -3,6 +3,7 @@
 #include "itemfolders.h"
 #include "location.h"
 #include "pictures.h"
+#include "sharedpictures.h"
 
 #include "core/config.h"
 #include "core/httpclient.h"
@@ -19,6 +20,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMutex>
+#include <QQueue>
 #include <QSaveFile>
 #include <QSemaphore>
 #include <QSet>
@@ -236,38 +238,52 @@ QString localPictureReference(OutputType type, const QString &path)
 
 struct ExportJob::PendingPicture
 {
-    QString url;
-    QString target;
+    QString url{};
+    QString target{};
     bool description = false;
     bool requested = false;
     bool reused = false; // an earlier run's file stands for the download
-    QFuture<Core::HttpResult> reply;
-    bool handled = false;
+    QString address{}; // what is requested: the URL without its query
+    bool downloading = false; // this item downloads the address, for every item that shows it
+    QFuture<Core::HttpResult> reply{};
 };
 
-ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture,
-                                                 const Core::HttpResult &result, const QString &folder) const
+// The pictures of one item tell it here when they are ready to store: a download of its
+// own has arrived (no FetchedPicture), or another item's download of the same address
+// was published.
+class ExportJob::Arrivals
+{
+public:
+    void push(int picture, std::optional<FetchedPicture> fetched)
+    {
+        {
+            QMutexLocker locker(&m_mutex);
+            m_queue.enqueue({picture, std::move(fetched)});
+        }
+        m_ready.release();
+    }
+    std::pair<int, std::optional<FetchedPicture>> take()
+    {
+        m_ready.acquire();
+        QMutexLocker locker(&m_mutex);
+        return m_queue.dequeue();
+    }
+
+private:
+    QMutex m_mutex;
+    QSemaphore m_ready;
+    QQueue<std::pair<int, std::optional<FetchedPicture>>> m_queue;
+};
+
+bool ExportJob::stampsPicture(const PendingPicture &picture) const
+{
+    return picture.description && m_watermarker;
+}
+
+ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QByteArray bytes, bool stamp) const
 {
     StoredOutcome outcome;
-    if (!result.succeeded()) {
-        outcome.reason = result.reason();
-        return outcome;
-    }
-    if (result.body.isEmpty()) {
-        outcome.reason = u"服务器返回了空内容"_s;
-        return outcome;
-    }
-    const StoredPicture target = decideStoredPicture(picture.target, result.body);
-    if (target.type.isEmpty()) {
-        outcome.reason = u"下载的内容不是图片"_s;
-        return outcome;
-    }
-    if (!Core::isPathInside(folder, target.path)) {
-        outcome.reason = u"图片文件名不安全"_s;
-        return outcome;
-    }
-    QByteArray bytes = result.body;
-    if (picture.description && m_watermarker) {
+    if (stamp) {
         // Stamped in memory and written once: the file keeps its name while its content
         // becomes JPEG, and a reader never sees the unstamped picture.
         QByteArray stamped;
@@ -286,6 +302,84 @@ ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture,
     }
     outcome.type = target.type;
     outcome.path = target.path;
+    return outcome;
+}
+
+ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture, const Core::HttpResult &result,
+                                                 const QString &folder, FetchedPicture *fetched) const
+{
+    StoredOutcome outcome;
+    StoredPicture target;
+    if (!result.succeeded()) {
+        outcome.reason = result.reason();
+    } else if (result.body.isEmpty()) {
+        outcome.reason = u"服务器返回了空内容"_s;
+    } else {
+        fetched->type = pictureTypeOf(result.body);
+        target = storedPictureOfType(picture.target, fetched->type);
+        if (target.type.isEmpty())
+            outcome.reason = u"下载的内容不是图片"_s;
+    }
+    if (!outcome.reason.isEmpty()) {
+        fetched->reason = outcome.reason; // the same for every item that shows the picture
+        return outcome;
+    }
+    if (!Core::isPathInside(folder, target.path)) {
+        outcome.reason = u"图片文件名不安全"_s;
+        return outcome;
+    }
+    const bool stamp = stampsPicture(picture);
+    outcome = writePicture(target, result.body, stamp);
+    if (outcome.type.isEmpty())
+        return outcome;
+    if (!stamp || outcome.unstamped)
+        fetched->rawPath = outcome.path;
+    if (stamp) {
+        fetched->stampedPath = outcome.path;
+        fetched->unstamped = outcome.unstamped;
+    }
+    return outcome;
+}
+
+std::optional<ExportJob::StoredOutcome> ExportJob::copyPicture(const PendingPicture &picture,
+                                                               const FetchedPicture &fetched,
+                                                               const QString &folder) const
+{
+    StoredOutcome outcome;
+    if (!fetched.reason.isEmpty()) {
+        outcome.reason = fetched.reason;
+        return outcome;
+    }
+    const StoredPicture target = storedPictureOfType(picture.target, fetched.type);
+    if (target.type.isEmpty()) {
+        outcome.reason = u"下载的内容不是图片"_s;
+        return outcome;
+    }
+    if (!Core::isPathInside(folder, target.path)) {
+        outcome.reason = u"图片文件名不安全"_s;
+        return outcome;
+    }
+    // A stamped copy is taken as it is; a picture kept as it arrived is stamped here, as its
+    // own download would have been.
+    const bool stamp = stampsPicture(picture);
+    const bool stampHere = stamp && fetched.stampedPath.isEmpty();
+    const QString source = stamp && !stampHere ? fetched.stampedPath : fetched.rawPath;
+    if (source.isEmpty())
+        return std::nullopt; // the first download left no file to copy
+    if (source == target.path && !stampHere) {
+        outcome.type = target.type;
+        outcome.path = target.path;
+        return outcome;
+    }
+    QFile file(source);
+    if (!file.open(QIODevice::ReadOnly) || file.size() > m_client.options().maxBytes(Core::BodyKind::Picture))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != file.size())
+        return std::nullopt;
+    outcome = writePicture(target, bytes, stampHere);
+    if (stamp && !stampHere)
+        outcome.unstamped = !outcome.type.isEmpty() && fetched.unstamped;
     return outcome;
 }
 
@@ -374,21 +468,27 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         const QString digest = Core::Md5HexLower(url);
         const QString name = m_options.type == OutputType::Paipai ? QString(u'{' + digest + u"}.jpg"_s)
                                                                   : QString(digest + u".tbi"_s);
-        pictures.append({url, Core::programFilePath(folder, name), false, false, false, {}, false});
+        pictures.append({.url = url, .target = Core::programFilePath(folder, name)});
     }
     if (!descriptionUrls.isEmpty() && !QDir().mkpath(itemFolder))
         report.problems << u"无法创建文件夹 "_s + QDir::toNativeSeparators(itemFolder);
     for (const QString &url : descriptionUrls) {
-        pictures.append({url,
-                         Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s),
-                         true,
-                         false,
-                         false,
-                         {},
-                         false});
+        pictures.append({.url = url,
+                         .target = Core::programFilePath(itemFolder, Core::Md5Hex(url) + u".jpg"_s),
+                         .description = true});
     }
     const int total = int(pictures.size());
     QList<StoredOutcome> stored(total);
+    // Pictures are stored in the order they arrive, each as soon as it is there: a slow
+    // first picture never keeps the bodies of the others waiting in memory.
+    auto arrivals = std::make_shared<Arrivals>();
+    const auto download = [&](int j) {
+        PendingPicture &picture = pictures[j];
+        picture.reply = m_client.getAsync({picture.address, Core::WaitMode::Long, Core::BodyKind::Picture});
+        picture.reply.then(QtFuture::Launch::Sync,
+                           [arrivals, j](const Core::HttpResult &) { arrivals->push(j, std::nullopt); });
+    };
+    int awaited = 0;
     for (int j = 0; j < total; ++j) {
         PendingPicture &picture = pictures[j];
         if (!Core::trimSpaces(picture.url).startsWith(u"http://"_s))
@@ -402,40 +502,47 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
             }
         }
         picture.requested = true;
-        picture.reply = m_client.getAsync({requestAddressOfPicture(Core::trimSpaces(picture.url)),
-                                           Core::WaitMode::Long, Core::BodyKind::Picture});
+        ++awaited;
+        // A picture another item already asked for is not asked for again: that download
+        // is shared, and this item stores its own copy of what it gave.
+        picture.address = requestAddressOfPicture(Core::trimSpaces(picture.url));
+        picture.downloading = m_shared->claim(
+            picture.address, [arrivals, j](const FetchedPicture &fetched) { arrivals->push(j, fetched); });
+        if (picture.downloading)
+            download(j);
     }
 
     // The stock page is read while the pictures arrive.
     outcome.stockText = Core::BuildStockList(m_client, *m_stock, report.code, m_options.adjustments);
 
-    // Pictures are stored in the order they arrive, each as soon as it is there: a slow
-    // first picture never keeps the bodies of the others waiting in memory.
-    auto arrivals = std::make_shared<QSemaphore>();
-    int awaited = 0;
-    for (PendingPicture &picture : pictures) {
-        if (picture.requested) {
-            ++awaited;
-            picture.reply.then(QtFuture::Launch::Sync,
-                               [arrivals](const Core::HttpResult &) { arrivals->release(); });
-        }
-    }
-    for (int done = 0; done < awaited; ++done) {
+    for (int done = 0; done < awaited;) {
         // Only the item the writer waits for speaks, so the texts follow the list order.
         if (index == m_writing) {
             emit progress(itemProgress(count, m_writingPosition) + u"，共需下载"_s + QString::number(total) +
                           u"张图片，正在下载第"_s + QString::number(done + 1) + u"张"_s);
         }
-        arrivals->acquire();
-        // The original future is finished before its continuation runs.
-        const auto arrived = std::find_if(pictures.begin(), pictures.end(), [](const PendingPicture &p) {
-            return p.requested && !p.handled && p.reply.isFinished();
-        });
-        Q_ASSERT(arrived != pictures.end());
-        arrived->handled = true;
-        const Core::HttpResult result = arrived->reply.result();
-        arrived->reply = {};
-        stored[arrived - pictures.begin()] = storePicture(*arrived, result, folder);
+        const auto [j, fetched] = arrivals->take();
+        PendingPicture &picture = pictures[j];
+        if (fetched) {
+            const std::optional<StoredOutcome> copy = copyPicture(picture, *fetched, folder);
+            if (!copy) {
+                // Nothing on disk to copy from (the first download could not be written):
+                // this item downloads the picture itself.
+                picture.downloading = true;
+                download(j);
+                continue;
+            }
+            stored[j] = *copy;
+            ++report.sharedPictures;
+        } else {
+            // The original future is finished before its continuation runs.
+            const Core::HttpResult result = picture.reply.result();
+            picture.reply = {};
+            FetchedPicture published;
+            stored[j] = storePicture(picture, result, folder, &published);
+            m_shared->publish(picture.address, published);
+        }
+        ++done;
     }
 
     QStringList suffixes;
@@ -516,6 +623,7 @@ ExportSummary ExportJob::run()
         return summary;
     }
     m_folders = std::make_unique<ItemFolders>(caseBlindFileSystem(), room);
+    m_shared = std::make_unique<SharedPictures>();
 
     // The file is written beside its target and renamed over it at the end, so a run
     // that dies leaves the previous file as it was.
@@ -693,6 +801,7 @@ ExportSummary ExportJob::run()
         summary.pictureFailures += int(outcome.report.failedPictures.size());
         summary.unstampedPictures += int(outcome.report.unstampedPictures.size());
         summary.reusedPictures += outcome.report.reusedPictures;
+        summary.sharedPictures += outcome.report.sharedPictures;
         summary.fileFailures += int(outcome.report.problems.size());
         for (const QString &problem : std::as_const(outcome.report.problems))
             qCInfo(lcExport).noquote() << "item" << outcome.report.code << problem;

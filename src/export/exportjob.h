@@ -89,6 +89,7 @@ struct ItemReport
     QStringList unstampedPictures;    // kept without watermark: too large, or not loadable
     QStringList problems;             // files that could not be written
     int reusedPictures = 0;           // taken from the picture folder instead of fetched
+    int sharedPictures = 0;           // copied from another picture's download of this run
 };
 
 struct ExportSummary
@@ -104,6 +105,7 @@ struct ExportSummary
     int fileFailures = 0;   // pictures, description or stock files that could not be written
     int duplicates = 0;     // later places of a code the list already had
     int reusedPictures = 0; // pictures an earlier run left whole, not fetched again
+    int sharedPictures = 0; // pictures another item (or picture) of the run downloaded
     bool cancelled = false;
     QStringList notes; // what went wrong for the whole run, such as an unusable watermark
     QStringList failedItemCodes;
@@ -121,6 +123,10 @@ struct ExportSummary
     // The summary and the failed item codes, one per line, for showing or saving.
     QString details(bool withSummary = true) const;
 };
+
+struct StoredPicture;
+struct FetchedPicture;
+class SharedPictures;
 
 // The export run: reads every item of the list, stores its pictures and files and
 // writes the import file, rows strictly in list order. run() blocks; call it on a
@@ -149,6 +155,7 @@ signals:
 private:
     struct Outcome;
     struct PendingPicture;
+    class Arrivals;
     class DocumentBudget;
     class BudgetShare;
     struct StoredOutcome
@@ -160,8 +167,16 @@ private:
         bool unstamped = false;
     };
     Outcome processItem(int index, const QString &entry);
+    bool stampsPicture(const PendingPicture &picture) const;
+    StoredOutcome writePicture(const StoredPicture &target, QByteArray bytes, bool stamp) const;
+    // Stores a download of the item's own; what it gave goes to fetched, for the other
+    // items that show the same picture.
     StoredOutcome storePicture(const PendingPicture &picture, const Core::HttpResult &result,
-                               const QString &folder) const;
+                               const QString &folder, FetchedPicture *fetched) const;
+    // Stores the item's copy of a picture another item downloaded; nothing when there is no
+    // file left to copy from.
+    std::optional<StoredOutcome> copyPicture(const PendingPicture &picture, const FetchedPicture &fetched,
+                                             const QString &folder) const;
     StoredOutcome reusablePicture(const PendingPicture &picture, const QString &folder) const;
 
     Core::CancelToken m_cancelToken;
@@ -180,6 +195,7 @@ private:
     QStringList m_slots;
     const class CityTable *m_cities = nullptr;
     std::unique_ptr<class ItemFolders> m_folders;
+    std::unique_ptr<SharedPictures> m_shared;
     const Imaging::Watermarker *m_watermarker = nullptr;
     const Core::StockParameters *m_stock = nullptr;
 };

@@ -268,13 +268,21 @@ QString requestAddressOfPicture(const QString &url)
     return query < 0 ? url : url.left(query);
 }
 
+QString pictureTypeOf(const QByteArray &bytes)
+{
+    const QString type = detectPictureType(bytes);
+    return !type.isEmpty() && hasReadablePictureHeader(bytes) ? type : QString();
+}
+
 StoredPicture decideStoredPicture(const QString &targetPath, const QByteArray &body)
 {
     if (body.isEmpty())
         return {};
-    QString type = detectPictureType(body);
-    if (!type.isEmpty() && !hasReadablePictureHeader(body))
-        type.clear();
+    return storedPictureOfType(targetPath, pictureTypeOf(body));
+}
+
+StoredPicture storedPictureOfType(const QString &targetPath, const QString &type)
+{
     // A ".tbi" main picture keeps its fixed name, but an error page answered with 200 is
     // not a picture: storing it would hand the listing tool a broken file as a success.
     if (targetPath.right(4) == u".tbi"_s)

@@ -37,6 +37,10 @@ struct StoredPicture
     QString path;
 };
 StoredPicture decideStoredPicture(const QString &targetPath, const QByteArray &body);
+// The same decision from the body's type as pictureTypeOf() gives it.
+StoredPicture storedPictureOfType(const QString &targetPath, const QString &type);
+// The type of a picture whose header an image reader can read, or the empty text.
+QString pictureTypeOf(const QByteArray &bytes);
 
 // A picture an earlier run stored for the target, when it is whole: for a ".tbi" target
 // the file itself; otherwise the target with each type's extension in turn, the type taken
