@@ -200,6 +200,7 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                              {u"fileFailures"_s, summary.fileFailures},
                              {u"duplicates"_s, summary.duplicates},
                              {u"reusedPictures"_s, summary.reusedPictures},
+                             {u"sharedPictures"_s, summary.sharedPictures},
                              {u"notes"_s, QJsonArray::fromStringList(summary.notes)},
                              {u"cancelled"_s, summary.cancelled},
                              {u"error"_s, summary.error},

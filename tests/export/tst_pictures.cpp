@@ -1,6 +1,7 @@
 #include "export/description.h"
 #include "export/location.h"
 #include "export/pictures.h"
+#include "export/sharedpictures.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -93,6 +94,7 @@ private slots:
     void rulesRefused();
     void cities_data();
     void cities();
+    void sharedDownloads();
 };
 
 void TestPictures::pictureType_data()
@@ -529,6 +531,39 @@ void TestPictures::cities()
     // Province ids read the same script: "12" and "112" are beyond the list.
     const QString provinceId = id == u"12"_s ? u"1"_s : id == u"112"_s ? u"0"_s : id;
     QCOMPARE(table.provinceName(provinceId), province);
+}
+
+// The first to claim an address downloads it; the others hear once it is published, and a
+// download still awaited is never forgotten however many addresses come after it.
+void TestPictures::sharedDownloads()
+{
+    SharedPictures shared(4);
+    QStringList heard;
+    const auto listener = [&heard](const QString &name) {
+        return [&heard, name](const FetchedPicture &fetched) {
+            heard << name + u':' + fetched.rawPath + u':' + fetched.stampedPath + u':' + fetched.reason;
+        };
+    };
+    QVERIFY(shared.claim(u"http://a/1.jpg"_s, listener(u"first"_s)));
+    QVERIFY(!shared.claim(u"http://a/1.jpg"_s, listener(u"second"_s)));
+    QVERIFY(heard.isEmpty());
+    for (int i = 2; i <= 9; ++i) {
+        QVERIFY(shared.claim(u"http://a/"_s + QString::number(i) + u".jpg"_s, {}));
+        shared.publish(u"http://a/"_s + QString::number(i) + u".jpg"_s, {u"gone"_s, {}, {}, {}, false});
+    }
+    // The awaited one is still there; the oldest published ones are not.
+    QVERIFY(!shared.claim(u"http://a/1.jpg"_s, listener(u"third"_s)));
+    QVERIFY(shared.claim(u"http://a/2.jpg"_s, {}));
+    shared.publish(u"http://a/1.jpg"_s, {{}, u"JPG"_s, {}, u"/p/stamped.JPG"_s, false});
+    // The one that downloads is not told what it published itself.
+    QCOMPARE(heard, (QStringList{u"second::/p/stamped.JPG:"_s, u"third::/p/stamped.JPG:"_s}));
+    // A second download adds the file the first could not leave; one that failed adds nothing.
+    shared.publish(u"http://a/1.jpg"_s, {{}, u"JPG"_s, u"/p/raw.JPG"_s, u"/p/other.JPG"_s, false});
+    QVERIFY(!shared.claim(u"http://a/1.jpg"_s, listener(u"fourth"_s)));
+    QCOMPARE(heard.last(), u"fourth:/p/raw.JPG:/p/stamped.JPG:"_s);
+    shared.publish(u"http://a/9.jpg"_s, {{}, u"JPG"_s, u"/p/9.JPG"_s, {}, false});
+    QVERIFY(!shared.claim(u"http://a/9.jpg"_s, listener(u"fifth"_s)));
+    QCOMPARE(heard.last(), u"fifth:::gone"_s);
 }
 
 QTEST_GUILESS_MAIN(TestPictures)

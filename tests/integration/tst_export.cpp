@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +22,8 @@ using namespace Export;
 using TestSupport::SandboxProcess;
 
 namespace {
+
+QByteArray readAll(const QString &path);
 
 const QString richItem = u"0C7D360B00000000040100000CC1B772"_s;       // five main pictures, nested URLs
 const QString commaItem = u"1A2B3C4D00000000050200000DD2C883"_s;      // comma in the title
@@ -39,6 +42,28 @@ const QString controlItem = u"A1B2C3D400000000110E000014E5F605"_s;        // NUL
 QString generatedItem(int i)
 {
     return u"000003E7"_s + QString::number(i, 16).toUpper().rightJustified(24, u'0');
+}
+
+// An item of the sandbox's shop 4100, whose items share pictures: the fourth main picture
+// in fours, the description's header, size chart, shipping notice and brand all of them.
+QString sharedPictureItem(int i)
+{
+    return u"00001004"_s + QString::number(i, 16).toUpper().rightJustified(24, u'0');
+}
+
+// The picture and stock files under root by their path below it, with their bytes.
+// Description files are left out: their names are settled per run, so items exported one
+// by one into one folder name them otherwise than one run of them all does.
+QMap<QString, QByteArray> treeUnder(const QString &root)
+{
+    QMap<QString, QByteArray> tree;
+    QDirIterator it(root, QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        if (!path.endsWith(u".htm"_s) && !path.endsWith(u".csv"_s))
+            tree.insert(path.mid(root.size()), readAll(path));
+    }
+    return tree;
 }
 
 // Every file under root, for checking that a run wrote nothing where it should not.
@@ -105,6 +130,9 @@ private slots:
     void watermarkStampsDescriptionPicturesOnly();
     void unwritableFilesAreFailures();
     void backslashPathsKeepFileAndPicturesTogether();
+    void sharedPicturesDownloadedOnce_data();
+    void sharedPicturesDownloadedOnce();
+    void sharedPictureFailsForEveryItem();
 
 private:
     ExportSummary run(OutputType type, const QStringList &codes, const QString &csvPath,
@@ -722,6 +750,126 @@ void TestExport::backslashPathsKeepFileAndPicturesTogether()
     QVERIFY(summary.started);
     QVERIFY(QFile::exists(folder + u"/goods.csv"_s));
     QVERIFY(QFileInfo(folder + u"/goods"_s).isDir());
+}
+
+void TestExport::sharedPicturesDownloadedOnce_data()
+{
+    QTest::addColumn<OutputType>("type");
+    QTest::addColumn<bool>("watermark");
+    QTest::newRow("5.x") << OutputType::Taobao5 << false;
+    QTest::newRow("5.x, watermark") << OutputType::Taobao5 << true;
+    QTest::newRow("paipai, watermark") << OutputType::Paipai << true;
+}
+
+// Items that show the same pictures get each picture from one download, and the very files
+// and rows each of them gets when exported on its own: the same bytes, the same stamp.
+void TestExport::sharedPicturesDownloadedOnce()
+{
+    QFETCH(OutputType, type);
+    QFETCH(bool, watermark);
+    // sameAsMainItem's description shows its main picture: one download for two files, one
+    // of them stamped under the watermark.
+    QStringList codes{sameAsMainItem, richItem};
+    for (int i = 0; i < 40; ++i)
+        codes << sharedPictureItem(i);
+    const auto adjust = [watermark](ExportOptions &options) {
+        options.useWatermark = watermark;
+        options.jobs = 8;
+    };
+    m_sandbox->setLatency(10);
+    const QString together = m_dir.filePath(u"shared"_s + QString::number(m_runs++));
+    const ExportSummary summary = run(type, codes, together + u"/goods.csv"_s, adjust);
+    QCOMPARE(summary.written, int(codes.size()));
+    QCOMPARE(summary.pictureFailures, 0);
+    QVERIFY2(summary.notes.isEmpty(), qPrintable(summary.notes.join(u'\n')));
+
+    // Every picture address was asked for once, whatever its query.
+    const auto pictureCounts = [this] {
+        QMap<QString, int> pictures;
+        const QJsonObject hosts = m_sandbox->counts().value(u"hosts"_s).toObject();
+        for (auto it = hosts.begin(); it != hosts.end(); ++it) {
+            const QString path = it.key().section(u'/', 1);
+            if (!path.startsWith(u"item/"_s) && !path.startsWith(u"stock/"_s) && !path.startsWith(u"soft/"_s) &&
+                !path.startsWith(u"js/"_s))
+                pictures.insert(it.key(), it.value().toInt());
+        }
+        return pictures;
+    };
+    const QMap<QString, int> downloaded = pictureCounts();
+    for (auto it = downloaded.cbegin(); it != downloaded.cend(); ++it)
+        QVERIFY2(it.value() == 1, qPrintable(it.key()));
+    // Shop 4100: five pictures of each item's own, one per four items, four for the shop.
+    QCOMPARE(summary.sharedPictures, 40 * 10 - (40 * 5 + 10 + 4) + 1);
+
+    // The same items one by one, each run downloading for itself, into a folder of their own.
+    m_sandbox->reset();
+    const QString alone = m_dir.filePath(u"alone"_s + QString::number(m_runs++));
+    static const QRegularExpression descriptionFile(u"[^\\t\"]*\\.htm"_s);
+    QStringList rows;
+    QString header;
+    for (const QString &code : std::as_const(codes)) {
+        const ExportSummary one = run(type, {code}, alone + u"/goods.csv"_s, adjust);
+        QCOMPARE(one.written, 1);
+        QCOMPARE(one.sharedPictures, code == sameAsMainItem ? 1 : 0);
+        QString text = decodeUtf16(readAll(alone + u"/goods.csv"_s));
+        text.replace(QDir::toNativeSeparators(alone), u"<OUT>"_s).replace(descriptionFile, u"<DESCRIPTION>"_s);
+        if (!rows.isEmpty()) {
+            // The header is what every run's file begins with.
+            qsizetype common = 0;
+            while (common < std::min(text.size(), rows.first().size()) && text.at(common) == rows.first().at(common))
+                ++common;
+            header = text.left(text.lastIndexOf(u'\n', common - 1) + 1);
+        }
+        rows << text;
+    }
+    QVERIFY(!header.isEmpty());
+    QString expected = header;
+    for (const QString &text : std::as_const(rows)) {
+        QVERIFY(text.startsWith(header));
+        // Layouts whose rows don't end in a line end put one between them.
+        if (!expected.endsWith(u'\n'))
+            expected += u'\n';
+        expected += text.mid(header.size());
+    }
+    QString text = decodeUtf16(readAll(together + u"/goods.csv"_s));
+    text.replace(QDir::toNativeSeparators(together), u"<OUT>"_s).replace(descriptionFile, u"<DESCRIPTION>"_s);
+    if (text != expected) {
+        const QStringList got = text.split(u'\n'), want = expected.split(u'\n');
+        for (qsizetype i = 0; i < std::min(got.size(), want.size()); ++i)
+            QCOMPARE(got.at(i), want.at(i));
+        QCOMPARE(got.size(), want.size());
+    }
+    // What the runs one by one downloaded, less the one picture sameAsMainItem shows twice,
+    // the run of them all downloaded once or copied.
+    int aloneDownloads = 0;
+    for (const int count : pictureCounts())
+        aloneDownloads += count;
+    QCOMPARE(int(downloaded.size()) + summary.sharedPictures, aloneDownloads + 1);
+    const auto togetherFiles = treeUnder(together);
+    const auto aloneFiles = treeUnder(alone);
+    QCOMPARE(togetherFiles.keys(), aloneFiles.keys());
+    for (auto it = aloneFiles.cbegin(); it != aloneFiles.cend(); ++it)
+        QVERIFY2(togetherFiles.value(it.key()) == it.value(), qPrintable(it.key()));
+}
+
+// A shared picture that fails fails for every item that shows it, with the same reason,
+// from its one request.
+void TestExport::sharedPictureFailsForEveryItem()
+{
+    m_sandbox->addFault(u"img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s, u"status:404"_s);
+    QStringList codes;
+    for (int i = 0; i < 12; ++i)
+        codes << sharedPictureItem(i);
+    const QString folder = m_dir.filePath(u"sharedfail"_s);
+    const ExportSummary summary = run(OutputType::Taobao5, codes, folder + u"/goods.csv"_s,
+                                      [](ExportOptions &options) { options.jobs = 6; });
+    QCOMPARE(m_sandbox->count(u"/gen/4100/shared/sizes.jpg"_s), 1);
+    QCOMPARE(summary.pictureFailures, 12);
+    QCOMPARE(summary.failedItemCodes, codes);
+    for (const ItemReport &report : summary.items) {
+        QCOMPARE(report.failedPictures, QStringList{u"http://img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s});
+        QCOMPARE(report.failedPictureReasons, QStringList{u"服务器返回错误（HTTP 404）"_s});
+    }
 }
 
 QTEST_MAIN(TestExport)
