@@ -56,6 +56,7 @@ int main(int argc, char *argv[])
     parser.addOption(
         {u"cancel-after"_s, u"Stop the run after MS milliseconds and time the stop."_s, u"MS"_s});
     parser.addOption({u"resume"_s, u"Then run again with --resume over the complete output."_s});
+    parser.addOption({u"shared-pictures"_s, u"Items share pictures, as real shops' items do."_s});
     parser.process(app);
     const int items = parser.value(u"items"_s).toInt();
     const int latency = parser.value(u"latency"_s).toInt();
@@ -64,9 +65,11 @@ int main(int argc, char *argv[])
 
     QTemporaryDir dir;
     const QString listPath = dir.filePath(u"list.txt"_s);
-    TestSupport::SandboxProcess sandbox({u"--shop-items"_s, QString::number(items), u"--seed"_s, u"7"_s,
-                                         u"--latency"_s, QString::number(latency), u"--write-list"_s,
-                                         listPath});
+    QStringList sandboxArguments{u"--shop-items"_s, QString::number(items),   u"--seed"_s,       u"7"_s,
+                                 u"--latency"_s,    QString::number(latency), u"--write-list"_s, listPath};
+    if (parser.isSet(u"shared-pictures"_s))
+        sandboxArguments << u"--shared-pictures"_s;
+    TestSupport::SandboxProcess sandbox(sandboxArguments);
     if (!sandbox.isRunning()) {
         out << "quorvex-sandbox did not start\n";
         return 1;
@@ -170,6 +173,22 @@ int main(int argc, char *argv[])
     out << "items/s              " << QString::number(items / seconds, 'f', 1) << "\n";
     out << "requests             " << total << " ("
         << QString::number(double(total) / std::max(items, 1), 'f', 2) << " per item)\n";
+    {
+        // Pictures: everything but the item documents, stock pages and run-wide pages.
+        int pictureRequests = 0;
+        for (auto it = paths.begin(); it != paths.end(); ++it) {
+            if (it.key() != u"/item/getItem.xhtml"_s && !it.key().startsWith(u"/stock/"_s) &&
+                !it.key().startsWith(u"/soft/venlo/"_s) && it.key() != u"/js/cities.js"_s)
+                pictureRequests += it.value().toInt();
+        }
+        const auto perItem = [items](int n) {
+            return QString::number(double(n) / std::max(items, 1), 'f', 2);
+        };
+        out << "picture requests     " << pictureRequests << " (" << perItem(pictureRequests)
+            << " per item) for " << pictureRequests + summary.sharedPictures << " pictures stored ("
+            << perItem(pictureRequests + summary.sharedPictures) << " per item), " << summary.sharedPictures
+            << " copied from a shared download\n";
+    }
     out << "bound                " << QString::number(bound, 'f', 2) << " s (busiest host " << busiestHost
         << "), ratio " << QString::number(seconds / bound, 'f', 2) << "\n";
     out << "sequential pattern   " << QString::number(sequentialSeconds, 'f', 1) << " s modelled ("

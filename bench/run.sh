@@ -6,6 +6,9 @@ bin=${1:-build/bin}
 echo "== 60 items, about 10 pictures each, 30 ms per request"
 "$bin/exportbench" --items 60 --latency 30 --jobs 8
 echo
+echo "== shared pictures: 40 items whose items share pictures, 30 ms per request"
+"$bin/exportbench" --items 40 --latency 30 --jobs 8 --shared-pictures | grep -E 'items |time|requests|bound'
+echo
 echo "== memory: 1,000 and 10,000 items, no latency"
 "$bin/exportbench" --items 1000 --latency 0 --jobs 8 | grep -E 'items |time|peak'
 "$bin/exportbench" --items 10000 --latency 0 --jobs 8 | grep -E 'items |time|peak'

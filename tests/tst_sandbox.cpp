@@ -1372,8 +1372,8 @@ void TestSandbox::pictureFormats_data()
                                << QByteArray("image/jpeg");
     QTest::newRow("shared") << QByteArray("/gen/4100/shared/sizes.jpg") << QByteArray("jpeg")
                             << QByteArray("image/jpeg");
-    QTest::newRow("shared, query ignored")
-        << QByteArray("/gen/4100/shared/shipping.jpg?item=3") << QByteArray("jpeg") << QByteArray("image/jpeg");
+    QTest::newRow("shared, query ignored") << QByteArray("/gen/4100/shared/shipping.jpg?item=3")
+                                           << QByteArray("jpeg") << QByteArray("image/jpeg");
     QTest::newRow("watermark 1") << QByteArray("/soft/venlo/sy_pic1.jpg") << QByteArray("jpeg")
                                  << QByteArray("image/jpeg");
 }
@@ -2146,13 +2146,12 @@ void TestSandbox::sharedPictureShop()
     const QStringList first = picturesOf(0);
     QCOMPARE(first.size(), 10);
     QCOMPARE(first.at(3), u"http://img0.paipaiimg.com/gen/4100/shared/colours0.jpg"_s);
-    QCOMPARE(first.mid(4),
-             QStringList({u"http://img0.paipaiimg.com/gen/4100/shared/header.jpg"_s,
-                          u"http://img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s,
-                          u"http://img0.paipaiimg.com/gen/4100/0/4.jpg"_s,
-                          u"http://img1.paipaiimg.com/gen/4100/0/5.jpg"_s,
-                          u"http://img2.paipaiimg.com/gen/4100/shared/shipping.jpg?item=0"_s,
-                          u"http://img3.paipaiimg.com/gen/4100/shared/brand.jpg"_s}));
+    QCOMPARE(first.mid(4), QStringList({u"http://img0.paipaiimg.com/gen/4100/shared/header.jpg"_s,
+                                        u"http://img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s,
+                                        u"http://img0.paipaiimg.com/gen/4100/0/4.jpg"_s,
+                                        u"http://img1.paipaiimg.com/gen/4100/0/5.jpg"_s,
+                                        u"http://img2.paipaiimg.com/gen/4100/shared/shipping.jpg?item=0"_s,
+                                        u"http://img3.paipaiimg.com/gen/4100/shared/brand.jpg"_s}));
     const QStringList fourth = picturesOf(3);
     const QStringList fifth = picturesOf(4);
     QCOMPARE(fourth.at(3), first.at(3));

@@ -242,8 +242,8 @@ struct ExportJob::PendingPicture
     QString target{};
     bool description = false;
     bool requested = false;
-    bool reused = false; // an earlier run's file stands for the download
-    QString address{}; // what is requested: the URL without its query
+    bool reused = false;      // an earlier run's file stands for the download
+    QString address{};        // what is requested: the URL without its query
     bool downloading = false; // this item downloads the address, for every item that shows it
     QFuture<Core::HttpResult> reply{};
 };
@@ -280,7 +280,8 @@ bool ExportJob::stampsPicture(const PendingPicture &picture) const
     return picture.description && m_watermarker;
 }
 
-ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QByteArray bytes, bool stamp) const
+ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QByteArray bytes,
+                                                 bool stamp) const
 {
     StoredOutcome outcome;
     if (stamp) {
@@ -305,8 +306,9 @@ ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QB
     return outcome;
 }
 
-ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture, const Core::HttpResult &result,
-                                                 const QString &folder, FetchedPicture *fetched) const
+ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture,
+                                                 const Core::HttpResult &result, const QString &folder,
+                                                 FetchedPicture *fetched) const
 {
     StoredOutcome outcome;
     StoredPicture target;

@@ -789,8 +789,8 @@ void TestExport::sharedPicturesDownloadedOnce()
         const QJsonObject hosts = m_sandbox->counts().value(u"hosts"_s).toObject();
         for (auto it = hosts.begin(); it != hosts.end(); ++it) {
             const QString path = it.key().section(u'/', 1);
-            if (!path.startsWith(u"item/"_s) && !path.startsWith(u"stock/"_s) && !path.startsWith(u"soft/"_s) &&
-                !path.startsWith(u"js/"_s))
+            if (!path.startsWith(u"item/"_s) && !path.startsWith(u"stock/"_s) &&
+                !path.startsWith(u"soft/"_s) && !path.startsWith(u"js/"_s))
                 pictures.insert(it.key(), it.value().toInt());
         }
         return pictures;
@@ -812,11 +812,13 @@ void TestExport::sharedPicturesDownloadedOnce()
         QCOMPARE(one.written, 1);
         QCOMPARE(one.sharedPictures, code == sameAsMainItem ? 1 : 0);
         QString text = decodeUtf16(readAll(alone + u"/goods.csv"_s));
-        text.replace(QDir::toNativeSeparators(alone), u"<OUT>"_s).replace(descriptionFile, u"<DESCRIPTION>"_s);
+        text.replace(QDir::toNativeSeparators(alone), u"<OUT>"_s)
+            .replace(descriptionFile, u"<DESCRIPTION>"_s);
         if (!rows.isEmpty()) {
             // The header is what every run's file begins with.
             qsizetype common = 0;
-            while (common < std::min(text.size(), rows.first().size()) && text.at(common) == rows.first().at(common))
+            while (common < std::min(text.size(), rows.first().size()) &&
+                   text.at(common) == rows.first().at(common))
                 ++common;
             header = text.left(text.lastIndexOf(u'\n', common - 1) + 1);
         }
@@ -867,7 +869,8 @@ void TestExport::sharedPictureFailsForEveryItem()
     QCOMPARE(summary.pictureFailures, 12);
     QCOMPARE(summary.failedItemCodes, codes);
     for (const ItemReport &report : summary.items) {
-        QCOMPARE(report.failedPictures, QStringList{u"http://img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s});
+        QCOMPARE(report.failedPictures,
+                 QStringList{u"http://img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s});
         QCOMPARE(report.failedPictureReasons, QStringList{u"服务器返回错误（HTTP 404）"_s});
     }
 }
