@@ -29,7 +29,7 @@ struct FetchedPicture
 class SharedPictures
 {
 public:
-    explicit SharedPictures(int remembered = 16384) : m_remembered(qMax(2, remembered)) {}
+    explicit SharedPictures(int remembered = 4096) : m_remembered(qMax(2, remembered)) {}
 
     using Ready = std::function<void(const FetchedPicture &)>;
 
