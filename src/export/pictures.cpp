@@ -1,10 +1,11 @@
 #include "pictures.h"
 
+#include "core/savefile.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
-#include <QSaveFile>
 
 #include <cstdlib>
 
@@ -316,13 +317,10 @@ StoredPicture findCompletePicture(const QString &targetPath, qint64 maxBytes)
 
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    const Core::SaveResult result = Core::saveFile(path, bytes);
+    if (!result && error)
+        *error = result.reason;
+    return result.saved;
 }
 
 namespace {
