@@ -167,6 +167,8 @@ QString statusName(Export::ItemReport::Status status)
         return u"pictures-failed"_s;
     case Export::ItemReport::Status::Duplicate:
         return u"duplicate"_s;
+    case Export::ItemReport::Status::WriteFailed:
+        return u"write-failed"_s;
     case Export::ItemReport::Status::NotReached:
         break;
     }

@@ -38,7 +38,7 @@ bool isDiskFull(QFileDevice::FileError error, int systemError)
     return error == QFileDevice::ResourceError && systemError == 0;
 }
 
-SaveResult failed(const QString &path, bool diskFull, const QString &systemText)
+SaveResult failure(const QString &path, bool diskFull, const QString &systemText)
 {
     SaveResult result;
     result.diskFull = diskFull;
@@ -54,46 +54,89 @@ void setSaveFaultForTesting(SaveFault fault)
     saveFault() = std::move(fault);
 }
 
-SaveResult saveFile(const QString &path, const QByteArray &bytes)
+FileSaver::FileSaver(const QString &path) : m_path(path), m_file(path) {}
+
+bool FileSaver::fail(bool diskFull, const QString &systemText)
+{
+    if (!m_failed) {
+        m_failed = true;
+        m_result = failure(m_path, diskFull, systemText);
+    }
+    m_file.cancelWriting();
+    return false;
+}
+
+bool FileSaver::open()
 {
     bool diskFull = false;
-    if (injected(SaveStep::Open, path, &diskFull))
-        return failed(path, diskFull, u"打开文件失败"_s);
-    QSaveFile file(path);
+    if (injected(SaveStep::Open, m_path, &diskFull))
+        return fail(diskFull, u"打开文件失败"_s);
+    errno = 0;
     // Unbuffered, so each write reaches the system and a short one is seen as short.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return failed(path, isDiskFull(file.error(), errno), file.errorString());
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return fail(isDiskFull(m_file.error(), errno), m_file.errorString());
+    return true;
+}
+
+bool FileSaver::write(const QByteArray &bytes)
+{
+    if (m_failed || !m_file.isOpen())
+        return false;
     qint64 done = 0;
     while (done < bytes.size()) {
+        bool diskFull = false;
+        if (injected(SaveStep::Write, m_path, &diskFull))
+            return fail(diskFull, u"写入失败"_s);
         errno = 0;
-        if (injected(SaveStep::Write, path, &diskFull)) {
-            file.cancelWriting();
-            return failed(path, diskFull, u"写入失败"_s);
-        }
-        const qint64 written = file.write(bytes.constData() + done, bytes.size() - done);
+        const qint64 written = m_file.write(bytes.constData() + done, bytes.size() - done);
         if (written <= 0) {
             const int systemError = errno;
-            const QString text = systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
-                                                  : file.errorString();
-            file.cancelWriting();
-            return failed(path, isDiskFull(file.error(), systemError), text);
+            return fail(isDiskFull(m_file.error(), systemError),
+                        systemError != 0 ? QString::fromLocal8Bit(std::strerror(systemError))
+                                         : m_file.errorString());
         }
         done += written;
     }
-    if (injected(SaveStep::Flush, path, &diskFull) || !file.flush() || file.size() != bytes.size()) {
+    m_written += done;
+    return true;
+}
+
+SaveResult FileSaver::commit()
+{
+    if (m_failed || !m_file.isOpen())
+        return m_result;
+    bool diskFull = false;
+    errno = 0;
+    if (injected(SaveStep::Flush, m_path, &diskFull) || !m_file.flush() || m_file.size() != m_written) {
         const int systemError = errno;
-        file.cancelWriting();
-        return failed(path, diskFull || isDiskFull(file.error(), systemError), file.errorString());
+        fail(diskFull || isDiskFull(m_file.error(), systemError), m_file.errorString());
+        return m_result;
     }
-    if (injected(SaveStep::Rename, path, &diskFull)) {
-        file.cancelWriting();
-        return failed(path, diskFull, u"替换原文件失败"_s);
+    if (injected(SaveStep::Rename, m_path, &diskFull)) {
+        fail(diskFull, u"替换原文件失败"_s);
+        return m_result;
     }
-    if (!file.commit())
-        return failed(path, isDiskFull(file.error(), errno), file.errorString());
-    SaveResult result;
-    result.saved = true;
-    return result;
+    errno = 0;
+    if (!m_file.commit()) {
+        fail(isDiskFull(m_file.error(), errno), m_file.errorString());
+        return m_result;
+    }
+    m_result = {};
+    m_result.saved = true;
+    return m_result;
+}
+
+void FileSaver::cancel()
+{
+    m_file.cancelWriting();
+}
+
+SaveResult saveFile(const QString &path, const QByteArray &bytes)
+{
+    FileSaver file(path);
+    if (file.open())
+        file.write(bytes);
+    return file.commit();
 }
 
 } // namespace Core

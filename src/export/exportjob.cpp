@@ -1,5 +1,6 @@
 #include "exportjob.h"
 
+#include "core/savefile.h"
 #include "itemfolders.h"
 #include "location.h"
 #include "pictures.h"
@@ -72,8 +73,10 @@ QString checkCsvPath(const QString &csvPath)
 
 QString ExportSummary::text() const
 {
-    QString text =
-        (cancelled ? u"已停止,共成功下载"_s : u"下载完成,共成功下载"_s) + QString::number(written) + u"个"_s;
+    QString text = (cancelled               ? u"已停止,共成功下载"_s
+                    : !stopReason.isEmpty() ? stopReason + u",共成功下载"_s
+                                            : u"下载完成,共成功下载"_s) +
+                   QString::number(written) + u"个"_s;
     if (recordFailures > 0)
         text += u"，"_s + QString::number(recordFailures) + u"个商品读取失败"_s;
     if (pictureFailures > 0)
@@ -86,7 +89,7 @@ QString ExportSummary::text() const
         text += u"，"_s + QString::number(duplicates) + u"个重复商品只导出一次"_s;
     if (reusedPictures > 0)
         text += u"，"_s + QString::number(reusedPictures) + u"张图片使用了已下载的文件"_s;
-    if (cancelled) {
+    if (cancelled || !stopReason.isEmpty()) {
         const int reached = written + recordFailures;
         const int unique = itemCount - duplicates;
         text += u"，"_s + QString::number(std::max(0, unique - reached)) + u"件商品未下载"_s;
@@ -198,7 +201,22 @@ struct ExportJob::Outcome
     QString description;
     QString stockText;
     QStringList pictureUrls;
+    QStringList ownFiles; // files this run made for the item, none there before
 };
+
+namespace {
+
+// An item that can't have all its files gets no row, and the files the run made for it go;
+// a file that was there before stays, as an earlier import file may name it.
+void failWriting(ItemReport &report, const QStringList &files)
+{
+    report.status = ItemReport::Status::WriteFailed;
+    report.reason = report.problems.value(0);
+    for (const QString &file : files)
+        QFile::remove(file);
+}
+
+} // namespace
 
 ExportJob::ExportJob(Core::HttpClient &client, const Core::Config &config, ExportOptions options,
                      QStringList entries, QObject *parent)
@@ -214,6 +232,12 @@ void ExportJob::cancel()
     m_cancelled = true;
     m_cancelToken.cancel();
     m_budget->wake();
+}
+
+void ExportJob::stopForFullDisk()
+{
+    m_diskFull = true;
+    cancel();
 }
 
 ExportJob::~ExportJob() = default;
@@ -280,8 +304,7 @@ bool ExportJob::stampsPicture(const PendingPicture &picture) const
     return picture.description && m_watermarker;
 }
 
-ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QByteArray bytes,
-                                                 bool stamp) const
+ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QByteArray bytes, bool stamp)
 {
     StoredOutcome outcome;
     if (stamp) {
@@ -294,10 +317,13 @@ ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QB
         else
             outcome.unstamped = true;
     }
-    QString error;
-    if (!writeFileAtomically(target.path, bytes, &error)) {
-        outcome.reason = u"无法写入图片文件"_s;
-        outcome.problem = u"无法写入 "_s + QDir::toNativeSeparators(target.path) + u": "_s + error;
+    outcome.created = !QFileInfo::exists(target.path);
+    const Core::SaveResult saved = Core::saveFile(target.path, bytes);
+    if (!saved) {
+        if (saved.diskFull)
+            stopForFullDisk();
+        outcome.reason = u"无法写入图片文件："_s + saved.reason;
+        outcome.problem = saved.message;
         outcome.unstamped = false;
         return outcome;
     }
@@ -308,7 +334,7 @@ ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QB
 
 ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture,
                                                  const Core::HttpResult &result, const QString &folder,
-                                                 FetchedPicture *fetched) const
+                                                 FetchedPicture *fetched)
 {
     StoredOutcome outcome;
     StoredPicture target;
@@ -343,9 +369,8 @@ ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture,
     return outcome;
 }
 
-std::optional<ExportJob::StoredOutcome> ExportJob::copyPicture(const PendingPicture &picture,
-                                                               const FetchedPicture &fetched,
-                                                               const QString &folder) const
+std::optional<ExportJob::StoredOutcome>
+ExportJob::copyPicture(const PendingPicture &picture, const FetchedPicture &fetched, const QString &folder)
 {
     StoredOutcome outcome;
     if (!fetched.reason.isEmpty()) {
@@ -568,6 +593,8 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
             suffixes << u'.' + outcomeOfPicture.type;
         else if (!outcomeOfPicture.type.isEmpty())
             replacements.append({picture.url, localPictureReference(m_options.type, outcomeOfPicture.path)});
+        if (picture.description && outcomeOfPicture.created && !outcomeOfPicture.type.isEmpty())
+            outcome.ownFiles << outcomeOfPicture.path;
     }
 
     // Longer URLs first, so a URL that is the beginning of another never breaks the longer one.
@@ -598,6 +625,8 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
 
     report.status =
         report.failedPictures.isEmpty() ? ItemReport::Status::Written : ItemReport::Status::PicturesFailed;
+    if (!report.problems.isEmpty())
+        failWriting(report, outcome.ownFiles);
     // An item whose requests a stop broke off is never written half-fetched.
     outcome.skipped = m_cancelled;
     return outcome;
@@ -629,7 +658,7 @@ ExportSummary ExportJob::run()
 
     // The file is written beside its target and renamed over it at the end, so a run
     // that dies leaves the previous file as it was.
-    QSaveFile csv(m_paths.csvFile);
+    Core::FileSaver csv(m_paths.csvFile);
     QDir().mkpath(m_paths.csvFolder);
     // The file names pictures in this folder: without it the run would list what it can't store.
     if (!QDir().mkpath(m_paths.pictureFolder)) {
@@ -637,9 +666,9 @@ ExportSummary ExportJob::run()
         emit finished(summary);
         return summary;
     }
-    if (!csv.open(QIODevice::WriteOnly)) {
+    if (!csv.open()) {
         summary.error =
-            u"无法创建文件 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s + csv.errorString();
+            u"无法创建文件 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s + csv.result().reason;
         emit finished(summary);
         return summary;
     }
@@ -715,7 +744,6 @@ ExportSummary ExportJob::run()
     // Items finish out of order; a bounded window ahead of the writer keeps memory flat.
     const int window = jobs * 2;
     QSet<QString> descriptionNames;
-    QString writeError;
     int reached = 0; // items of `unique` whose outcome was taken, written or failed
 
     for (int position = 0; position < count; ++position) {
@@ -749,11 +777,18 @@ ExportSummary ExportJob::run()
             break;
         ++reached;
 
-        if (outcome.report.status == ItemReport::Status::RecordFailed) {
-            ++summary.recordFailures;
+        const auto noRow = [&] {
+            if (outcome.report.status == ItemReport::Status::RecordFailed)
+                ++summary.recordFailures;
+            else
+                summary.fileFailures += int(outcome.report.problems.size());
             summary.failedItemCodes << outcome.report.code;
             reports[i] = outcome.report;
             emit itemDone(i, outcome.report);
+        };
+        if (outcome.report.status == ItemReport::Status::RecordFailed ||
+            outcome.report.status == ItemReport::Status::WriteFailed) {
+            noRow();
             continue;
         }
 
@@ -764,19 +799,27 @@ ExportSummary ExportJob::run()
             descriptionName = u'{' + Core::Md5HexLower(outcome.folderName + outcome.report.code) + u"}.htm"_s;
         descriptionNames.insert(descriptionName);
         outcome.values[PaipaiColumn::DescriptionFile] = descriptionName;
-        QString error;
         const QString descriptionPath = Core::programFilePath(m_paths.pictureFolder, descriptionName);
-        if (!writeFileAtomically(descriptionPath, Core::encodeAnsi(outcome.description) + "\r\n", &error))
-            outcome.report.problems << u"无法写入 "_s + QDir::toNativeSeparators(descriptionPath) + u": "_s +
-                                           error;
-        if (!outcome.stockText.isEmpty()) {
-            const QString stockPath =
-                Core::programFilePath(m_paths.pictureFolder, outcome.values[PaipaiColumn::StockFile]);
-            const QString stockError =
-                writeUtf8File(Core::removeControlCharacters(outcome.stockText), stockPath, true);
-            if (!stockError.isEmpty())
-                outcome.report.problems
-                    << u"无法写入 "_s + QDir::toNativeSeparators(stockPath) + u": "_s + stockError;
+        const auto note = [&](const Core::SaveResult &saved) {
+            if (saved)
+                return;
+            outcome.report.problems << saved.message;
+            if (saved.diskFull)
+                stopForFullDisk();
+        };
+        const QString stockPath =
+            Core::programFilePath(m_paths.pictureFolder, outcome.values[PaipaiColumn::StockFile]);
+        for (const QString &path : {descriptionPath, stockPath}) {
+            if (!QFileInfo::exists(path))
+                outcome.ownFiles << path;
+        }
+        note(Core::saveFile(descriptionPath, Core::encodeAnsi(outcome.description) + "\r\n"));
+        if (!outcome.stockText.isEmpty())
+            note(writeUtf8File(Core::removeControlCharacters(outcome.stockText), stockPath, true));
+        if (!outcome.report.problems.isEmpty()) {
+            failWriting(outcome.report, outcome.ownFiles);
+            noRow();
+            continue;
         }
 
         QString row;
@@ -790,10 +833,12 @@ ExportSummary ExportJob::run()
                              Core::removeControlCharacters(m_options.sellerName)});
         }
         if (!Core::isBlank(row)) {
-            const QByteArray bytes = utf16.encode(row);
-            if (csv.write(bytes) != bytes.size()) {
-                writeError = csv.errorString();
-                cancel();
+            if (!csv.write(utf16.encode(row))) {
+                // The import file can't be finished: nothing more is fetched for it.
+                if (csv.result().diskFull)
+                    stopForFullDisk();
+                else
+                    cancel();
             }
         }
         ++summary.rowsWritten;
@@ -818,20 +863,35 @@ ExportSummary ExportJob::run()
     m_stock = nullptr;
     m_watermarker = nullptr;
 
-    summary.cancelled = reached < count;
+    // A run a failure stopped was not stopped by the user, and says what stopped it.
+    const bool stoppedByFailure = m_diskFull || csv.failed();
+    summary.cancelled = reached < count && !stoppedByFailure;
+    if (stoppedByFailure)
+        summary.stopReason = m_diskFull ? u"磁盘空间不足，导出已停止"_s : u"写入导入文件失败，导出已停止"_s;
     for (const QString &note : std::as_const(summary.notes))
         qCInfo(lcExport).noquote() << note;
     summary.items = reports;
+    const QString kept = QFileInfo::exists(m_paths.csvFile) ? u"，原有文件保持不变："_s : u"："_s;
     if (summary.written == 0) {
         // Nothing to list: a file of a header alone would replace a good one.
-        csv.cancelWriting();
-        const QString kept = QFileInfo::exists(m_paths.csvFile) ? u"，原有文件保持不变："_s : u"："_s;
+        csv.cancel();
         summary.error = (summary.cancelled ? u"已停止，没有写入任何商品，导入文件未写入"_s
-                                           : u"没有读到任何商品的信息，导入文件未写入"_s) +
+                         : !stoppedByFailure ? u"没有读到任何商品的信息，导入文件未写入"_s
+                                             : summary.stopReason + u"，没有写入任何商品，导入文件未写入"_s) +
                         kept + QDir::toNativeSeparators(m_paths.csvFile);
-    } else if (!writeError.isEmpty() || !csv.commit()) {
-        summary.error = u"写入文件失败 "_s + QDir::toNativeSeparators(m_paths.csvFile) + u": "_s +
-                        (writeError.isEmpty() ? csv.errorString() : writeError);
+    } else if (const Core::SaveResult saved = csv.commit(); !saved) {
+        // No row reached the disk: no item was written, whatever it had done before.
+        summary.error =
+            u"导入文件未写入（"_s + saved.reason + u"）"_s + kept + QDir::toNativeSeparators(m_paths.csvFile);
+        for (ItemReport &report : summary.items) {
+            if (report.status == ItemReport::Status::Written ||
+                report.status == ItemReport::Status::PicturesFailed) {
+                report.status = ItemReport::Status::WriteFailed;
+                report.reason = u"导入文件未写入："_s + saved.reason;
+            }
+        }
+        summary.written = 0;
+        summary.rowsWritten = 0;
     }
     emit progress(summary.text());
     emit finished(summary);

@@ -81,7 +81,8 @@ struct ItemReport
         RecordFailed,
         PicturesFailed,
         NotReached,
-        Duplicate
+        Duplicate,
+        WriteFailed // its row or its files could not be written
     } status = Status::NotReached;
     QString reason; // why the record could not be read
     QStringList failedPictures;
@@ -106,8 +107,9 @@ struct ExportSummary
     int duplicates = 0;     // later places of a code the list already had
     int reusedPictures = 0; // pictures an earlier run left whole, not fetched again
     int sharedPictures = 0; // pictures another item (or picture) of the run downloaded
-    bool cancelled = false;
-    QStringList notes; // what went wrong for the whole run, such as an unusable watermark
+    bool cancelled = false; // stopped by the user
+    QString stopReason;     // why a failure stopped the run, such as a full disk
+    QStringList notes;      // what went wrong for the whole run, such as an unusable watermark
     QStringList failedItemCodes;
     QList<ItemReport> items;
     ExportPaths paths;
@@ -115,7 +117,7 @@ struct ExportSummary
     bool hasFailures() const
     {
         return recordFailures > 0 || pictureFailures > 0 || fileFailures > 0 || cancelled ||
-               !error.isEmpty() || !notes.isEmpty();
+               !stopReason.isEmpty() || !error.isEmpty() || !notes.isEmpty();
     }
     // "下载完成,共成功下载" + S + "个", with the counts of what failed; a stopped run
     // begins "已停止" instead and says how many items it did not reach.
@@ -145,6 +147,8 @@ public:
     // Stops the run from any thread: requests in flight are aborted, the items finished
     // so far are written and the file stays well-formed. Returns at once.
     void cancel();
+    // Stops the run because the disk is full: every later write would fail too.
+    void stopForFullDisk();
 
 signals:
     void progress(const QString &text);
@@ -165,18 +169,19 @@ private:
         QString reason;  // why nothing was stored
         QString problem; // a file that could not be written
         bool unstamped = false;
+        bool created = false; // the file was not there before this run stored it
     };
     Outcome processItem(int index, const QString &entry);
     bool stampsPicture(const PendingPicture &picture) const;
-    StoredOutcome writePicture(const StoredPicture &target, QByteArray bytes, bool stamp) const;
+    StoredOutcome writePicture(const StoredPicture &target, QByteArray bytes, bool stamp);
     // Stores a download of the item's own; what it gave goes to fetched, for the other
     // items that show the same picture.
     StoredOutcome storePicture(const PendingPicture &picture, const Core::HttpResult &result,
-                               const QString &folder, FetchedPicture *fetched) const;
+                               const QString &folder, FetchedPicture *fetched);
     // Stores the item's copy of a picture another item downloaded; nothing when there is no
     // file left to copy from.
     std::optional<StoredOutcome> copyPicture(const PendingPicture &picture, const FetchedPicture &fetched,
-                                             const QString &folder) const;
+                                             const QString &folder);
     StoredOutcome reusablePicture(const PendingPicture &picture, const QString &folder) const;
 
     Core::CancelToken m_cancelToken;
@@ -186,6 +191,7 @@ private:
     QStringList m_entries;
     std::unique_ptr<DocumentBudget> m_budget;
     std::atomic_bool m_cancelled = false;
+    std::atomic_bool m_diskFull = false;   // a write found the disk full: the run stops
     std::atomic_int m_writing = 0;         // the item the writer waits for
     std::atomic_int m_writingPosition = 0; // its place among the items exported
     int m_uniqueCount = 0;                 // items exported: the list without its repeats

@@ -379,17 +379,17 @@ QStringList extractDescriptionPictures(const QString &description, const QString
     return list.isEmpty() ? QStringList() : list.split(u'\t');
 }
 
-QString writeUtf8File(const QString &text, const QString &path, bool bom)
+Core::SaveResult writeUtf8File(const QString &text, const QString &path, bool bom)
 {
-    if (text.isEmpty())
-        return {};
+    if (text.isEmpty()) {
+        Core::SaveResult nothing;
+        nothing.saved = true;
+        return nothing;
+    }
     QByteArray bytes = text.toUtf8();
     if (bom)
         bytes.prepend("\xEF\xBB\xBF");
-    QString error;
-    if (!writeFileAtomically(path, bytes, &error))
-        return error.isEmpty() ? u"cannot write "_s + path : error;
-    return {};
+    return Core::saveFile(path, bytes);
 }
 
 } // namespace Export

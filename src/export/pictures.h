@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/savefile.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -56,9 +58,9 @@ bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *
 // found with the six markers of parameter slots 28 to 33.
 QStringList extractDescriptionPictures(const QString &description, const QStringList &markers);
 
-// The stock file: UTF-8, with EF BB BF when bom is set; nothing at all for an empty text.
-// Returns the error text, empty on success.
-QString writeUtf8File(const QString &text, const QString &path, bool bom);
+// The stock file: UTF-8, with EF BB BF when bom is set; nothing at all for an empty text
+// (which counts as saved).
+Core::SaveResult writeUtf8File(const QString &text, const QString &path, bool bom);
 
 } // namespace Export
 

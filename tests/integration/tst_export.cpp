@@ -1,8 +1,10 @@
 #include "core/config.h"
 #include "core/httpclient.h"
 #include "core/itemlist.h"
+#include "core/savefile.h"
 #include "core/text.h"
 #include "export/exportjob.h"
+#include "export/pictures.h"
 #include "sandboxprocess.h"
 
 #include <QDirIterator>
@@ -133,6 +135,7 @@ private slots:
     void sharedPicturesDownloadedOnce_data();
     void sharedPicturesDownloadedOnce();
     void sharedPictureFailsForEveryItem();
+    void everyWriteFailingInTurn();
 
 private:
     ExportSummary run(OutputType type, const QStringList &codes, const QString &csvPath,
@@ -872,6 +875,80 @@ void TestExport::sharedPictureFailsForEveryItem()
         QCOMPARE(report.failedPictures,
                  QStringList{u"http://img1.paipaiimg.com/gen/4100/shared/sizes.jpg"_s});
         QCOMPARE(report.failedPictureReasons, QStringList{u"服务器返回错误（HTTP 404）"_s});
+    }
+}
+
+// A small export run again and again, failing each of its file writes in turn (as a disk
+// that refuses the file, or as a full one at the rename): no run claims success, the import
+// file is the old one or rows of a complete one, no empty, cut-short or temporary file is
+// left, and the report agrees with the import file.
+void TestExport::everyWriteFailingInTurn()
+{
+    const QStringList codes{richItem, commaItem, sameAsMainItem};
+    const auto adjust = [](ExportOptions &options) { options.jobs = 1; };
+    int writes = 0;
+    Core::setSaveFaultForTesting([&writes](Core::SaveStep step, const QString &, bool *) {
+        writes += step == Core::SaveStep::Open;
+        return false;
+    });
+    const QString reference = m_dir.filePath(u"turns-reference"_s);
+    const ExportSummary clean = run(OutputType::Taobao5, codes, reference + u"/goods.csv"_s, adjust);
+    Core::setSaveFaultForTesting({});
+    QCOMPARE(clean.written, 3);
+    QVERIFY2(writes > 10, qPrintable(QString::number(writes)));
+    QString referenceText = decodeUtf16(readAll(reference + u"/goods.csv"_s));
+    referenceText.replace(QDir::toNativeSeparators(reference), u"<OUT>"_s);
+    const QStringList referenceLines = referenceText.split(u'\n');
+    static const QRegularExpression temporaryName(u"\\.[A-Za-z0-9]{6}$"_s);
+
+    for (const Core::SaveStep step : {Core::SaveStep::Open, Core::SaveStep::Rename}) {
+        const bool diskFull = step == Core::SaveStep::Rename;
+        for (int failing = 1; failing <= writes; ++failing) {
+            const QString turn =
+                u"turn %1 of %2%3"_s.arg(failing).arg(writes).arg(diskFull ? u", disk full"_s : u""_s);
+            const QString folder = m_dir.filePath(u"turns-"_s + QString::number(m_runs++));
+            const QString csv = folder + u"/goods.csv"_s;
+            QVERIFY(QDir().mkpath(folder));
+            QVERIFY(Core::saveFile(csv, "previous").saved);
+            int seen = 0;
+            QString failedPath;
+            Core::setSaveFaultForTesting([&](Core::SaveStep at, const QString &path, bool *full) {
+                if (at != step || ++seen != failing)
+                    return false;
+                failedPath = path;
+                *full = diskFull;
+                return true;
+            });
+            const ExportSummary summary = run(OutputType::Taobao5, codes, csv, adjust);
+            Core::setSaveFaultForTesting({});
+            QVERIFY2(!failedPath.isEmpty(), qPrintable(turn));
+            QVERIFY2(summary.hasFailures(), qPrintable(turn + u": "_s + summary.text()));
+            QVERIFY2(!summary.cancelled, qPrintable(turn));
+            QCOMPARE(!summary.stopReason.isEmpty(), diskFull && failedPath != csv);
+
+            const QByteArray bytes = readAll(csv);
+            int written = 0;
+            for (const ItemReport &report : summary.items)
+                written += report.status == ItemReport::Status::Written;
+            if (bytes == "previous") {
+                QVERIFY2(!summary.error.isEmpty(), qPrintable(turn));
+                QVERIFY2(written == 0, qPrintable(turn));
+            } else {
+                QString text = decodeUtf16(bytes);
+                text.replace(QDir::toNativeSeparators(folder), u"<OUT>"_s);
+                for (const QString &line : text.split(u'\n'))
+                    QVERIFY2(referenceLines.contains(line), qPrintable(turn + u": "_s + line.left(80)));
+                QVERIFY2(written == summary.written && written > 0, qPrintable(turn));
+                QVERIFY2(failedPath != csv, qPrintable(turn));
+            }
+            for (const QString &path : filesUnder(folder)) {
+                const QFileInfo info(path);
+                QVERIFY2(!temporaryName.match(info.fileName()).hasMatch(), qPrintable(turn + u": "_s + path));
+                QVERIFY2(info.size() > 0, qPrintable(turn + u": "_s + path));
+                if (!detectPictureType(readAll(path)).isEmpty())
+                    QVERIFY2(isCompletePicture(readAll(path)), qPrintable(turn + u": "_s + path));
+            }
+        }
     }
 }
 
