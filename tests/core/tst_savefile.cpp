@@ -6,9 +6,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "filesizelimit.h"
+
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -112,15 +112,12 @@ void TestSaveFile::shortWritesAreFailures()
     QTemporaryDir dir;
     const QString path = dir.filePath(u"list.txt"_s);
     QVERIFY(Core::saveFile(path, "the old list").saved);
-    rlimit saved{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit small = saved;
-    small.rlim_cur = 4 * 1024;
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const Core::SaveResult result = Core::saveFile(path, QByteArray(10'000, 'a'));
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    Core::SaveResult result;
+    {
+        const TestSupport::FileSizeLimit limit(4 * 1024);
+        QVERIFY(limit.isActive());
+        result = Core::saveFile(path, QByteArray(10'000, 'a'));
+    }
     QVERIFY(!result.saved);
     QVERIFY(!result.reason.isEmpty());
     QCOMPARE(readAll(path), QByteArray("the old list"));

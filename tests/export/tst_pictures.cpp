@@ -2,6 +2,7 @@
 #include "export/location.h"
 #include "export/pictures.h"
 #include "export/sharedpictures.h"
+#include "filesizelimit.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -12,8 +13,6 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
-#include <csignal>
-#include <sys/resource.h>
 #endif
 
 using namespace Qt::Literals::StringLiterals;
@@ -330,15 +329,9 @@ void TestPictures::atomicWrite()
     if (fileSizeLimit) {
 #ifdef Q_OS_UNIX
         // The disk fills up part way through: writes past 16 KB fail.
-        rlimit saved{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
-        rlimit small = saved;
-        small.rlim_cur = 16 * 1024;
-        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+        const TestSupport::FileSizeLimit limit(16 * 1024);
+        QVERIFY(limit.isActive());
         result = writeFileAtomically(dir.filePath(target), bytes, &error);
-        setrlimit(RLIMIT_FSIZE, &saved);
-        std::signal(SIGXFSZ, previousHandler);
 #endif
     } else {
         result = writeFileAtomically(dir.filePath(target), bytes, &error);
