@@ -8,6 +8,7 @@
 #include "core/itemlist.h"
 #include "core/itemservice.h"
 #include "core/parampages.h"
+#include "core/savefile.h"
 #include "core/sellerlookup.h"
 #include "core/text.h"
 #include "export/exportjob.h"
@@ -208,10 +209,9 @@ bool writeReport(const QString &path, const Export::ExportSummary &summary, QTex
                              {u"error"_s, summary.error},
                              {u"summary"_s, summary.text()},
                              {u"itemReports"_s, items}};
-    QString error;
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(QJsonDocument(report).toJson()) < 0) {
-        err << "quorvex-cli export: cannot write the report " << path << ": " << file.errorString() << "\n";
+    const Core::SaveResult saved = Core::saveFile(path, QJsonDocument(report).toJson());
+    if (!saved) {
+        err << "quorvex-cli export: cannot write the report " << path << ": " << saved.reason << "\n";
         return false;
     }
     return true;

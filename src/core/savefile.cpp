@@ -131,6 +131,13 @@ void FileSaver::cancel()
     m_file.cancelWriting();
 }
 
+bool FileSaver::setPermissions(QFileDevice::Permissions permissions)
+{
+    if (m_failed || !m_file.isOpen())
+        return false;
+    return m_file.setPermissions(permissions) || fail(false, m_file.errorString());
+}
+
 SaveResult saveFile(const QString &path, const QByteArray &bytes)
 {
     FileSaver file(path);

@@ -39,6 +39,8 @@ public:
     SaveResult commit();
     // Drops what was written.
     void cancel();
+    // The permissions the file will have once committed.
+    bool setPermissions(QFileDevice::Permissions permissions);
     const SaveResult &result() const { return m_result; }
     bool failed() const { return m_failed; }
 

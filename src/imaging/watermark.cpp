@@ -1,5 +1,7 @@
 #include "watermark.h"
 
+#include "core/savefile.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -103,14 +104,11 @@ bool savePicture(const QImage &picture, const QString &path, const char *format,
 {
     if (picture.isNull())
         return false;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    if (!buffer.open(QIODevice::WriteOnly) || !writePicture(picture, &buffer, format, quality))
         return false;
-    if (!writePicture(picture, &file, format, quality)) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return Core::saveFile(path, bytes).saved;
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 #include "watermarksettings.h"
 
+#include "core/savefile.h"
 #include "core/text.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QStringList>
 
 #include <algorithm>
@@ -173,14 +173,11 @@ WatermarkSettings loadWatermarkSettings(const QString &programDir)
 
 bool saveWatermarkSettings(const QString &programDir, const WatermarkSettings &settings, QString *error)
 {
-    QSaveFile file(Core::programFilePath(programDir, watermarkSettingsFileName()));
-    const QByteArray bytes = serializeWatermarkSettings(settings);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    const Core::SaveResult saved = Core::saveFile(
+        Core::programFilePath(programDir, watermarkSettingsFileName()), serializeWatermarkSettings(settings));
+    if (!saved && error)
+        *error = saved.reason;
+    return saved.saved;
 }
 
 bool hasWatermarkPictureExtension(const QString &path)

@@ -3,11 +3,11 @@
 #include "updatelogging.h"
 
 #include "core/httpclient.h"
+#include "core/savefile.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QThread>
 #include <QtEndian>
 
@@ -199,26 +199,27 @@ bool installProgram(const QByteArray &program, const QString &target, QString *e
 {
     QDeadlineTimer deadline(patience);
     for (;;) {
-        QSaveFile file(target);
+        // Written whole or not at all: a program cut short by a full disk never replaces one that runs.
+        Core::FileSaver file(target);
         QString failure;
-        const auto fail = [&](const QString &what) {
-            failure = what + u" "_s + QDir::toNativeSeparators(target) + u"："_s + file.errorString();
-            file.cancelWriting();
+        const auto fail = [&](const QString &what, const QString &reason) {
+            failure = what + u" "_s + QDir::toNativeSeparators(target) + u"："_s + reason;
+            file.cancel();
         };
         const QFileDevice::Permissions executable =
             QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
             QFileDevice::ReadGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::ExeOther;
         bool replacing = false;
-        if (!file.open(QIODevice::WriteOnly) || file.write(program) != program.size()) {
-            fail(u"无法写入"_s);
+        if (!file.open() || !file.write(program)) {
+            fail(u"无法写入"_s, file.result().reason);
         } else if (!file.setPermissions(executable)) {
-            fail(u"无法设置执行权限"_s);
+            fail(u"无法设置执行权限"_s, file.result().reason);
         } else {
             replacing = true;
-            if (file.commit())
+            const Core::SaveResult saved = file.commit();
+            if (saved)
                 return true;
-            failure =
-                u"无法替换"_s + u" "_s + QDir::toNativeSeparators(target) + u"："_s + file.errorString();
+            failure = u"无法替换"_s + u" "_s + QDir::toNativeSeparators(target) + u"："_s + saved.reason;
         }
         // Windows keeps a program's file locked for a moment after its process ended: only
         // the replacing itself is tried again, and only while the patience lasts.

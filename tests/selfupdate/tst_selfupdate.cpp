@@ -1,5 +1,6 @@
 #include "updatefixtures.h"
 
+#include "core/savefile.h"
 #include "selfupdate/programfiles.h"
 #include "selfupdate/version.h"
 #include "selfupdate/versioncheck.h"
@@ -12,6 +13,8 @@
 #include <QThread>
 
 #include <thread>
+
+Q_DECLARE_METATYPE(Core::SaveStep)
 
 using namespace Qt::Literals::StringLiterals;
 using namespace SelfUpdate;
@@ -45,6 +48,8 @@ private slots:
     void installFailureLeavesTargetAndFolderAlone_data();
     void installFailureLeavesTargetAndFolderAlone();
     void replacingALockedProgramWaitsForIt();
+    void aFullDiskNeverReplacesTheProgram_data();
+    void aFullDiskNeverReplacesTheProgram();
 };
 
 void TestSelfUpdate::normalising_data()
@@ -328,6 +333,39 @@ void TestSelfUpdate::installFailureLeavesTargetAndFolderAlone()
     QCOMPARE(Files::entries(dir.path()), before);
     if (obstacle == u"folder")
         QVERIFY(QFileInfo::exists(target + u"/inside"_s));
+}
+
+void TestSelfUpdate::aFullDiskNeverReplacesTheProgram_data()
+{
+    QTest::addColumn<Core::SaveStep>("step");
+    QTest::newRow("part way through") << Core::SaveStep::Write;
+    QTest::newRow("at the end") << Core::SaveStep::Flush;
+}
+
+// The disk fills while the new program is written: the old one stays and still runs.
+void TestSelfUpdate::aFullDiskNeverReplacesTheProgram()
+{
+    QFETCH(Core::SaveStep, step);
+    QTemporaryDir dir;
+    const QString target = dir.filePath(programFileName(ProgramFile::Main));
+    QFile old(target);
+    QVERIFY(old.open(QIODevice::WriteOnly));
+    old.write("the old program");
+    old.close();
+    const QStringList before = Files::entries(dir.path());
+    Core::setSaveFaultForTesting([step](Core::SaveStep at, const QString &, bool *diskFull) {
+        *diskFull = true;
+        return at == step;
+    });
+    QString error;
+    const bool installed =
+        installProgram(ProgramBytes::program(), target, &error, std::chrono::milliseconds(0));
+    Core::setSaveFaultForTesting({});
+    QVERIFY(!installed);
+    QVERIFY2(error.contains(u"磁盘空间不足"_s), qPrintable(error));
+    QCOMPARE(Files::entries(dir.path()), before);
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("the old program"));
 }
 
 // Windows keeps a program's file locked for a moment after its process ended: the updater
