@@ -1,7 +1,12 @@
 #include "config.h"
 
+#include "savefile.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -56,14 +61,39 @@ Config Config::load(const QString &iniPath)
     return config;
 }
 
-bool Config::save(const QString &iniPath) const
+bool Config::save(const QString &iniPath, QString *error) const
 {
-    QSettings settings(iniPath, QSettings::IniFormat);
-    for (const Key &key : textKeys())
-        settings.setValue(key.name, this->*key.member);
-    settings.setValue(u"network/max_connections_per_host"_s, maxConnectionsPerHost);
-    settings.sync();
-    return settings.status() == QSettings::NoError;
+    // The settings are made up in a copy of the file, which then goes through the checked
+    // writer: a full disk leaves the old file, never a cut one. Keys of others are kept.
+    QTemporaryDir scratch;
+    const QString copy = scratch.filePath(u"quorvex.ini"_s);
+    if (!scratch.isValid() || (QFileInfo::exists(iniPath) && !QFile::copy(iniPath, copy))) {
+        if (error)
+            *error = u"无法读取 "_s + QDir::toNativeSeparators(iniPath);
+        return false;
+    }
+    {
+        QSettings settings(copy, QSettings::IniFormat);
+        for (const Key &key : textKeys())
+            settings.setValue(key.name, this->*key.member);
+        settings.setValue(u"network/max_connections_per_host"_s, maxConnectionsPerHost);
+        settings.sync();
+        if (settings.status() != QSettings::NoError) {
+            if (error)
+                *error = u"无法写入 "_s + QDir::toNativeSeparators(iniPath);
+            return false;
+        }
+    }
+    QFile made(copy);
+    if (!made.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = u"无法写入 "_s + QDir::toNativeSeparators(iniPath);
+        return false;
+    }
+    const SaveResult saved = saveFile(iniPath, made.readAll());
+    if (!saved && error)
+        *error = saved.message;
+    return saved.saved;
 }
 
 QString Config::address(const QString &host, const QString &path)

@@ -33,8 +33,9 @@ struct Config
 
     // Reads the file; keys that are missing or empty keep their defaults.
     static Config load(const QString &iniPath);
-    // Writes every key (used to give users a file to edit).
-    bool save(const QString &iniPath) const;
+    // Writes every key (used to give users a file to edit), keeping the file's other keys.
+    // On failure the file stays as it was and error says why.
+    bool save(const QString &iniPath, QString *error = nullptr) const;
 
     // "http://" + host + path, the form every outside address takes.
     static QString address(const QString &host, const QString &path);

@@ -1,3 +1,4 @@
+#include "core/config.h"
 #include "core/savefile.h"
 
 #include <QDir>
@@ -45,6 +46,7 @@ private slots:
     void failingStep();
     void shortWritesAreFailures();
     void blockedFolder();
+    void settingsFile();
 };
 
 void TestSaveFile::replacesWhole()
@@ -149,6 +151,35 @@ void TestSaveFile::blockedFolder()
     QVERIFY(!result.saved);
     QVERIFY(!result.diskFull);
     QCOMPARE(readAll(path), QByteArray("old"));
+}
+
+// quorvex.ini: written whole through the same writer, other keys kept, the old file kept
+// when the disk is full.
+void TestSaveFile::settingsFile()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"quorvex.ini"_s);
+    QVERIFY(Core::saveFile(path, "[mine]\nkept=1\n").saved);
+    Core::Config config;
+    config.proxy = u"http://127.0.0.1:8080"_s;
+    config.maxConnectionsPerHost = 4;
+    QString error;
+    QVERIFY2(config.save(path, &error), qPrintable(error));
+    const Core::Config read = Core::Config::load(path);
+    QCOMPARE(read.proxy, config.proxy);
+    QCOMPARE(read.maxConnectionsPerHost, 4);
+    QVERIFY(readAll(path).contains("kept=1"));
+
+    const QByteArray before = readAll(path);
+    Core::setSaveFaultForTesting([](SaveStep step, const QString &, bool *diskFull) {
+        *diskFull = true;
+        return step == SaveStep::Rename;
+    });
+    config.proxy = u"http://127.0.0.1:9090"_s;
+    QVERIFY(!config.save(path, &error));
+    QVERIFY(error.contains(u"磁盘空间不足"_s));
+    QCOMPARE(readAll(path), before);
+    QCOMPARE(entries(dir.path()), QStringList{u"quorvex.ini"_s});
 }
 
 QTEST_GUILESS_MAIN(TestSaveFile)

@@ -40,6 +40,7 @@ private slots:
     void writingTheRecord_data();
     void writingTheRecord();
     void writingARecordThatIsAFolder();
+    void aFullDiskKeepsTheRecord();
 
     void executableFormats_data();
     void executableFormats();
@@ -235,6 +236,25 @@ void TestSelfUpdate::writingARecordThatIsAFolder()
     QVERIFY(!writeVersionField(dir.path(), u"4.0"_s, &error));
     QVERIFY(error.contains(u"tb.dat"));
     QVERIFY(QFileInfo(dir.filePath(u"tb.dat"_s)).isDir());
+}
+
+void TestSelfUpdate::aFullDiskKeepsTheRecord()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"tb.dat"_s);
+    QVERIFY(writeVersionField(dir.path(), u"3.6"_s));
+    const QByteArray before = Files::read(path);
+    Core::setSaveFaultForTesting([](Core::SaveStep step, const QString &, bool *diskFull) {
+        *diskFull = true;
+        return step == Core::SaveStep::Write;
+    });
+    QString error;
+    const bool written = writeVersionField(dir.path(), u"4.0"_s, &error);
+    Core::setSaveFaultForTesting({});
+    QVERIFY(!written);
+    QVERIFY2(error.contains(u"磁盘空间不足"_s) && error.contains(u"tb.dat"_s), qPrintable(error));
+    QCOMPARE(Files::read(path), before);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"tb.dat"_s});
 }
 
 void TestSelfUpdate::executableFormats_data()
