@@ -560,7 +560,7 @@ void MainWindow::exportDone(const Export::ExportSummary &summary)
     // Failures that are not the user's own stop: they get the list to read and save.
     const bool problems = summary.recordFailures > 0 || summary.pictureFailures > 0 ||
                           summary.fileFailures > 0 || !summary.notes.isEmpty() ||
-                          (!summary.error.isEmpty() && !summary.cancelled);
+                          !summary.stopReason.isEmpty() || (!summary.error.isEmpty() && !summary.cancelled);
     // A clean run says "下载完成" as it always did; anything else says what happened.
     const bool clean = !problems && !summary.cancelled;
     const QString message = !summary.error.isEmpty() ? summary.error : clean ? u"下载完成"_s : summary.text();

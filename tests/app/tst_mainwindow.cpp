@@ -7,6 +7,7 @@
 #include "app/watermarkwindow.h"
 #include "core/httpclient.h"
 #include "core/itemlist.h"
+#include "core/savefile.h"
 #include "core/sellerlookup.h"
 #include "core/text.h"
 #include "imaging/watermarker.h"
@@ -79,6 +80,7 @@ private slots:
     void otherWindowsOpenWholeOnTheScreen();
     void exportFromTheButton();
     void exportRefusesAPathWithoutCsv();
+    void aFullDiskIsNeverDownloadComplete();
     void exportRefusesAnEmptyList();
     void stopEndsAnExportWithinASecond();
     void closingDuringAnExportAsks_data();
@@ -616,6 +618,28 @@ void TestMainWindow::exportFromTheButton()
     QFile saved(m_nextFile);
     QVERIFY(saved.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(saved.readAll()), report->report());
+}
+
+// The disk fills while the second item's files are stored: the window says the disk is
+// full and lists what happened, never "下载完成".
+void TestMainWindow::aFullDiskIsNeverDownloadComplete()
+{
+    makeWindow();
+    fillList({richItem, commaItem});
+    const QString csv = m_dir->filePath(u"full/shop.csv"_s);
+    child<QLineEdit>(u"csvPathBox"_s)->setText(csv);
+    Core::setSaveFaultForTesting([](Core::SaveStep step, const QString &path, bool *diskFull) {
+        *diskFull = true;
+        return step == Core::SaveStep::Open && path.contains(u"南极人"_s); // the second item's files
+    });
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+    Core::setSaveFaultForTesting({});
+    QVERIFY2(progressText().startsWith(u"磁盘空间不足，导出已停止"_s), qPrintable(progressText()));
+    QVERIFY(!m_prompter.shown.isEmpty());
+    QVERIFY2(!m_prompter.shown.contains(u"下载完成"_s), qPrintable(m_prompter.shown.join(u'|')));
+    QVERIFY(m_window->findChild<App::FailureReportDialog *>());
 }
 
 void TestMainWindow::exportRefusesAPathWithoutCsv()
