@@ -1,5 +1,6 @@
 #include "cli.h"
 #include "core/itemlist.h"
+#include "core/savefile.h"
 #include "core/text.h"
 #include "sandboxprocess.h"
 
@@ -48,6 +49,7 @@ private slots:
     void exportStopsOnTermination();
     void collectStopsOnTermination();
     void collectHostileShop();
+    void collectOntoAFullDisk();
     void exportListLimits();
 
 private:
@@ -332,6 +334,25 @@ void TestCli::collectShops()
 
 // A shop page is untrusted: links whose code could climb out of a folder are left out,
 // and the run says so.
+// The disk is full when the list is written: the old list stays and the run fails.
+void TestCli::collectOntoAFullDisk()
+{
+    const QString out = m_dir.filePath(u"full-disk-list.txt"_s);
+    QVERIFY(Core::saveFile(out, "the old list").saved);
+    Core::setSaveFaultForTesting([](Core::SaveStep step, const QString &, bool *diskFull) {
+        *diskFull = true;
+        return step == Core::SaveStep::Write;
+    });
+    const int status = run({u"collect"_s, u"--mode"_s, u"shop"_s, u"--address"_s,
+                            u"http://shop.paipai.com/999"_s, u"--out"_s, out});
+    Core::setSaveFaultForTesting({});
+    QCOMPARE(status, 1);
+    QVERIFY2(m_err.contains(u"磁盘空间不足"_s), qPrintable(m_err));
+    QCOMPARE(readFile(out), QByteArray("the old list"));
+    QCOMPARE(QDir(m_dir.path()).entryList({u"full-disk-list.txt*"_s}, QDir::Files | QDir::Hidden),
+             QStringList{u"full-disk-list.txt"_s});
+}
+
 void TestCli::collectHostileShop()
 {
     const QString out = m_dir.filePath(u"hostile-shop.txt"_s);
