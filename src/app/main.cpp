@@ -1,8 +1,8 @@
 #include "mainwindow.h"
-#include "qttranslations.h"
 
 #include "core/httpclient.h"
 #include "core/logging.h"
+#include "core/qttranslations.h"
 #include "core/text.h"
 #include "selfupdate/launcher.h"
 
@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Quorvex"_s);
-    App::installQtTranslations(app);
+    Core::installQtTranslations(app);
     Core::quietPictureDecoderWarnings();
     const QString programDir = QCoreApplication::applicationDirPath();
     const Core::Config config = Core::Config::load(Core::programFilePath(programDir, u"quorvex.ini"_s));

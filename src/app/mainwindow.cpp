@@ -219,8 +219,8 @@ void MainWindow::openInBrowser(const QString &address)
 
 QString MainWindow::timeBasedCsvPath() const
 {
-    return QDir::toNativeSeparators(
-        Core::programFilePath(m_context.programDir, Core::timeBasedCsvName(m_context.clock())));
+    return QDir::toNativeSeparators(Core::programFilePath(
+        m_context.programDir, Core::freeTimeBasedCsvName(m_context.programDir, m_context.clock())));
 }
 
 // ---- start-up -----------------------------------------------------------------------
@@ -440,6 +440,11 @@ void MainWindow::importDone(const Core::ImportOutcome &outcome)
 
 void MainWindow::exportAddresses()
 {
+    // An empty list has nothing to export: an empty file would replace a good one.
+    if (entries().isEmpty()) {
+        m_prompter.inform(this, u"列表中没有网址，没有可导出的内容"_s);
+        return;
+    }
     const QString path = m_context.saveFileName(this, u"导出网址"_s, u"商品网址文件(*.txt)"_s);
     if (!path.trimmed().contains(u"txt"_s))
         return;

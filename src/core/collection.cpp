@@ -8,6 +8,8 @@
 #include "parampages.h"
 #include "text.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QSemaphore>
 
 #include <cmath>
@@ -183,6 +185,18 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
 QString timeBasedCsvName(const QDateTime &when)
 {
     return when.toString(u"yyyyMMddhhmm"_s) + u".csv"_s;
+}
+
+QString freeTimeBasedCsvName(const QString &folder, const QDateTime &when)
+{
+    const QString base = when.toString(u"yyyyMMddhhmm"_s);
+    const QDir dir(folder);
+    for (int n = 1;; ++n) {
+        const QString stem = n == 1 ? base : base + u'-' + QString::number(n);
+        // The picture folder of "X.csv" is "X".
+        if (!QFileInfo::exists(dir.filePath(stem + u".csv"_s)) && !QFileInfo::exists(dir.filePath(stem)))
+            return stem + u".csv"_s;
+    }
 }
 
 Collector::Collector(HttpClient &client, const Config &config, const CancelToken &token)

@@ -58,6 +58,10 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
 // The time-based import file name: yyyyMMddhhmm + ".csv", zero-padded so that two times
 // of one day (1:25 and 12:05) never give the same name.
 QString timeBasedCsvName(const QDateTime &when);
+// The same name made free in folder: one that names neither an import file nor a picture
+// folder already there, so a second export of the same minute never replaces the first.
+// "-2", "-3", ... goes before ".csv" when needed.
+QString freeTimeBasedCsvName(const QString &folder, const QDateTime &when);
 
 struct CollectOutcome
 {

@@ -3,6 +3,7 @@
 
 #include "core/config.h"
 #include "core/httpclient.h"
+#include "core/qttranslations.h"
 #include "core/text.h"
 #include "selfupdate/launcher.h"
 
@@ -14,6 +15,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"update"_s);
+    // Qt's own texts (the buttons of its message boxes) in Chinese, as in the main program.
+    Core::installQtTranslations(app);
 
     // The update program lives in the main program's folder and reads the same settings.
     const QString programDir = QCoreApplication::applicationDirPath();

@@ -2,11 +2,11 @@
 #include "app/inlinewarning.h"
 #include "app/linklabel.h"
 #include "app/mainwindow.h"
-#include "app/qttranslations.h"
 #include "app/ruleswindow.h"
 #include "app/watermarkwindow.h"
 #include "core/httpclient.h"
 #include "core/itemlist.h"
+#include "core/qttranslations.h"
 #include "core/savefile.h"
 #include "core/sellerlookup.h"
 #include "core/text.h"
@@ -489,6 +489,19 @@ void TestMainWindow::addressFileRoundTrip()
     m_nextFile = m_dir->filePath(u"out.TXT"_s);
     clickButton(u"exportListButton"_s);
     QVERIFY(!QFile::exists(m_nextFile));
+
+    // An empty list says there is nothing to export and leaves the file as it was.
+    written.close();
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    const QByteArray kept = written.readAll();
+    written.close();
+    clickButton(u"clearButton"_s);
+    QVERIFY(m_window->entries().isEmpty());
+    m_nextFile = m_dir->filePath(u"out.txt"_s);
+    clickButton(u"exportListButton"_s);
+    QCOMPARE(m_prompter.shown.last(), u"列表中没有网址，没有可导出的内容"_s);
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), kept);
 }
 
 void TestMainWindow::deleteAndClear()
@@ -1015,7 +1028,7 @@ void TestMainWindow::windowFitsASmallScreen()
 
 void TestMainWindow::qtTextsInChinese()
 {
-    const QString loaded = App::installQtTranslations(*QCoreApplication::instance());
+    const QString loaded = Core::installQtTranslations(*QCoreApplication::instance());
     if (loaded.isEmpty())
         QSKIP("Qt's Chinese translations are not installed (scripts/install-deps.sh installs them)");
     QVERIFY(loaded.contains(u"qtbase_zh_CN"_s));

@@ -2,6 +2,9 @@
 #include "core/config.h"
 #include "core/itemlist.h"
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
@@ -24,6 +27,7 @@ private slots:
     void listingNamesAreCut();
     void csvName_data();
     void csvName();
+    void freeCsvName();
     void modes();
     void singleItemCodes_data();
     void singleItemCodes();
@@ -185,6 +189,23 @@ void TestCollection::csvName()
     QFETCH(QDateTime, when);
     QFETCH(QString, name);
     QCOMPARE(timeBasedCsvName(when), name);
+}
+
+// A second export of the same minute never replaces the first: neither an import file nor
+// a picture folder of the name is taken again.
+void TestCollection::freeCsvName()
+{
+    QTemporaryDir dir;
+    const QDateTime when(QDate(2026, 12, 10), QTime(13, 41));
+    QCOMPARE(freeTimeBasedCsvName(dir.path(), when), u"202612101341.csv"_s);
+    QFile first(dir.filePath(u"202612101341.csv"_s));
+    QVERIFY(first.open(QIODevice::WriteOnly));
+    first.close();
+    QCOMPARE(freeTimeBasedCsvName(dir.path(), when), u"202612101341-2.csv"_s);
+    // Only the picture folder of a run whose file went: still taken.
+    QVERIFY(QDir(dir.path()).mkdir(u"202612101341-2"_s));
+    QCOMPARE(freeTimeBasedCsvName(dir.path(), when), u"202612101341-3.csv"_s);
+    QCOMPARE(freeTimeBasedCsvName(dir.path(), when.addSecs(60)), u"202612101342.csv"_s);
 }
 
 void TestCollection::modes()

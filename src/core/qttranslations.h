@@ -4,7 +4,7 @@
 
 class QCoreApplication;
 
-namespace App {
+namespace Core {
 
 // Qt's own texts (file dialogs, the buttons of its questions) in Chinese, like the rest of
 // the program: qtbase_zh_CN.qm from a "translations" folder beside the program, else from
@@ -12,4 +12,4 @@ namespace App {
 // program runs with Qt's English texts then.
 QString installQtTranslations(QCoreApplication &application);
 
-} // namespace App
+} // namespace Core

@@ -1,6 +1,6 @@
 #include "qttranslations.h"
 
-#include "core/logging.h"
+#include "logging.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +10,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace App {
+namespace Core {
 
 QString installQtTranslations(QCoreApplication &application)
 {
@@ -30,4 +30,4 @@ QString installQtTranslations(QCoreApplication &application)
     return {};
 }
 
-} // namespace App
+} // namespace Core
