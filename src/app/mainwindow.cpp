@@ -168,9 +168,9 @@ void MainWindow::connectControls()
     const auto inRange = [](const Core::InputRange &range) {
         return [range](const QString &text) { return range.accepts(text) ? QString() : range.message; };
     };
-    watchInput(m_ui->pricePercentBox, m_ui->optionsWarning, inRange(Core::pricePercentInput()));
-    watchInput(m_ui->priceDecimalsBox, m_ui->optionsWarning, inRange(Core::priceDecimalsInput()));
-    watchInput(m_ui->stockBox, m_ui->optionsWarning, inRange(Core::stockValueInput()));
+    watchInput(m_ui->pricePercentBox, m_ui->optionsWarning, inRange(Core::pricePercentRange()));
+    watchInput(m_ui->priceDecimalsBox, m_ui->optionsWarning, inRange(Core::priceDecimalsRange()));
+    watchInput(m_ui->stockBox, m_ui->optionsWarning, inRange(Core::stockValueRange()));
 }
 
 void MainWindow::watchInput(QLineEdit *box, InlineWarning *warning,
@@ -528,6 +528,21 @@ void MainWindow::makeCsv()
         m_ui->csvPathBox->setFocus();
         return;
     }
+    // An adjustment in use whose box holds a value outside its range would leave the prices
+    // or the stock as they were: the box is named and gets the focus.
+    const auto refused = [this](bool used, QLineEdit *box, const QString &name,
+                                const Core::InputRange &range) {
+        if (!used || range.accepts(box->text()))
+            return false;
+        m_prompter.inform(this, name + u"："_s + range.message);
+        box->setFocus();
+        return true;
+    };
+    const bool price = m_ui->priceCheck->isChecked();
+    if (refused(price, m_ui->pricePercentBox, u"价格调整"_s, Core::pricePercentRange()) ||
+        refused(price, m_ui->priceDecimalsBox, u"保留小数位"_s, Core::priceDecimalsRange()) ||
+        refused(m_ui->stockCheck->isChecked(), m_ui->stockBox, u"库存调整"_s, Core::stockValueRange()))
+        return;
     const QStringList items = entries();
     if (items.isEmpty()) {
         // An empty file would replace whatever the path names; nothing is written.

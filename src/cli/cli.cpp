@@ -267,9 +267,9 @@ int runExport(const QStringList &arguments, QTextStream &err)
             << ", not " << parser.value(name) << "\n";
         return true;
     };
-    if (refused(u"price-percent"_s, Core::pricePercentOption()) ||
-        refused(u"price-decimals"_s, Core::priceDecimalsOption()) ||
-        refused(u"stock"_s, Core::stockValueOption()))
+    if (refused(u"price-percent"_s, Core::pricePercentRange()) ||
+        refused(u"price-decimals"_s, Core::priceDecimalsRange()) ||
+        refused(u"stock"_s, Core::stockValueRange()))
         return NothingDone;
     if (!readNumberOption(parser, u"jobs"_s, 1, Export::maxJobs, options.jobs, err))
         return NothingDone;

@@ -3,7 +3,6 @@
 #include "text.h"
 
 #include <cmath>
-#include <limits>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -19,38 +18,19 @@ bool InputRange::accepts(const QString &text) const
     return std::floor(value) == value;
 }
 
-InputRange pricePercentInput()
+InputRange pricePercentRange()
 {
     return {1, 10000, false, u"请输入1至10000之间的数字"_s};
 }
 
-InputRange priceDecimalsInput()
+InputRange priceDecimalsRange()
 {
-    return {1, 5, false, u"请输入1至5之间的数字"_s};
+    return {0, 5, true, u"请输入0至5之间的整数"_s};
 }
 
-InputRange stockValueInput()
+InputRange stockValueRange()
 {
-    constexpr double any = std::numeric_limits<double>::infinity();
-    return {-any, any, false, u"请输入数字"_s};
-}
-
-InputRange pricePercentOption()
-{
-    return pricePercentInput();
-}
-
-InputRange priceDecimalsOption()
-{
-    InputRange range = priceDecimalsInput();
-    range.lowest = 0;
-    range.wholeNumber = true;
-    return range;
-}
-
-InputRange stockValueOption()
-{
-    return {0, 1e9, false, u"请输入数字"_s};
+    return {0, 1e9, false, u"请输入0至1000000000之间的数字"_s};
 }
 
 } // namespace Core

@@ -17,16 +17,11 @@ struct InputRange
     bool accepts(const QString &text) const;
 };
 
-// The checks the window runs on every keystroke. They only warn: the text stays as typed.
-InputRange pricePercentInput();  // "价格调整": 1 to 10000
-InputRange priceDecimalsInput(); // "保留小数位": 1 to 5, so its design text "0" warns too
-InputRange stockValueInput();    // "库存调整,统一为": any number
-
-// What a run can use, which the CLI holds its options to before anything is fetched:
-// the window's ranges, except that the decimals are a whole number from 0 (the box's
-// design text) to 5 and the stock is at least 0.
-InputRange pricePercentOption();
-InputRange priceDecimalsOption();
-InputRange stockValueOption();
+// What a run can use: the window warns beside a box holding anything else (on every
+// keystroke, the text stays as typed) and does not start an export with it; the CLI holds
+// its options to the same before anything is fetched.
+InputRange pricePercentRange();  // "价格调整": 1 to 10000
+InputRange priceDecimalsRange(); // "保留小数位": a whole number from 0 (the box's design text) to 5
+InputRange stockValueRange();    // "库存调整,统一为": 0 to 1000000000
 
 } // namespace Core

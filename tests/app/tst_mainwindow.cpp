@@ -80,6 +80,8 @@ private slots:
     void otherWindowsOpenWholeOnTheScreen();
     void exportFromTheButton();
     void exportRefusesAPathWithoutCsv();
+    void exportRefusesAnAdjustmentOutOfRange_data();
+    void exportRefusesAnAdjustmentOutOfRange();
     void aFullDiskIsNeverDownloadComplete();
     void exportRefusesAnEmptyList();
     void stopEndsAnExportWithinASecond();
@@ -245,10 +247,14 @@ void TestMainWindow::inputChecksWarnBesideTheBox_data()
     QTest::newRow("percent text") << u"pricePercentBox"_s << options << u"x"_s << percent;
     QTest::newRow("percent 10000") << u"pricePercentBox"_s << options << u"10000"_s << QString();
     QTest::newRow("percent 1") << u"pricePercentBox"_s << options << u"1"_s << QString();
-    QTest::newRow("decimals 0") << u"priceDecimalsBox"_s << options << u"0"_s << u"请输入1至5之间的数字"_s;
-    QTest::newRow("decimals 6") << u"priceDecimalsBox"_s << options << u"6"_s << u"请输入1至5之间的数字"_s;
+    const QString decimals = u"请输入0至5之间的整数"_s;
+    QTest::newRow("decimals 0") << u"priceDecimalsBox"_s << options << u"0"_s << QString();
+    QTest::newRow("decimals 6") << u"priceDecimalsBox"_s << options << u"6"_s << decimals;
+    QTest::newRow("decimals 1.5") << u"priceDecimalsBox"_s << options << u"1.5"_s << decimals;
     QTest::newRow("decimals 5") << u"priceDecimalsBox"_s << options << u"5"_s << QString();
-    QTest::newRow("stock text") << u"stockBox"_s << options << u"a"_s << u"请输入数字"_s;
+    const QString stock = u"请输入0至1000000000之间的数字"_s;
+    QTest::newRow("stock text") << u"stockBox"_s << options << u"a"_s << stock;
+    QTest::newRow("stock -5") << u"stockBox"_s << options << u"-5"_s << stock;
     QTest::newRow("stock 7") << u"stockBox"_s << options << u"7"_s << QString();
     QTest::newRow("csv without extension")
         << u"csvPathBox"_s << u"csvWarning"_s << u"/tmp/goods"_s << u"文件名要‘.csv’为扩展名"_s;
@@ -653,6 +659,50 @@ void TestMainWindow::aFullDiskIsNeverDownloadComplete()
     QVERIFY(!m_prompter.shown.isEmpty());
     QVERIFY2(!m_prompter.shown.contains(u"下载完成"_s), qPrintable(m_prompter.shown.join(u'|')));
     QVERIFY(m_window->findChild<App::FailureReportDialog *>());
+}
+
+void TestMainWindow::exportRefusesAnAdjustmentOutOfRange_data()
+{
+    QTest::addColumn<QString>("check");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message"); // empty: the export starts
+    QTest::newRow("percent abc") << u"priceCheck"_s << u"pricePercentBox"_s << u"abc"_s
+                                 << u"价格调整：请输入1至10000之间的数字"_s;
+    QTest::newRow("decimals 9") << u"priceCheck"_s << u"priceDecimalsBox"_s << u"9"_s
+                                << u"保留小数位：请输入0至5之间的整数"_s;
+    QTest::newRow("stock -5") << u"stockCheck"_s << u"stockBox"_s << u"-5"_s
+                              << u"库存调整：请输入0至1000000000之间的数字"_s;
+    // A box whose adjustment is not in use does not matter.
+    QTest::newRow("stock -5, not used") << QString() << u"stockBox"_s << u"-5"_s << QString();
+}
+
+void TestMainWindow::exportRefusesAnAdjustmentOutOfRange()
+{
+    QFETCH(QString, check);
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    makeWindow();
+    fillList({richItem});
+    const QString csv =
+        m_dir->filePath(u"adjust/"_s + QString::fromLatin1(QTest::currentDataTag()) + u".csv"_s);
+    child<QLineEdit>(u"csvPathBox"_s)->setText(csv);
+    if (!check.isEmpty())
+        child<QCheckBox>(check)->setChecked(true);
+    child<QLineEdit>(box)->setText(text);
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    clickButton(u"makeCsvButton"_s);
+    if (message.isEmpty()) {
+        QVERIFY(finished.wait(30000));
+        return;
+    }
+    QCOMPARE(m_prompter.shown, QStringList{message});
+    QVERIFY(child<QPushButton>(u"makeCsvButton"_s)->isEnabled());
+    QCOMPARE(QApplication::focusWidget(), child<QLineEdit>(box));
+    QTest::qWait(50);
+    QCOMPARE(finished.count(), 0);
+    QVERIFY(!QFileInfo::exists(csv));
 }
 
 void TestMainWindow::exportRefusesAPathWithoutCsv()

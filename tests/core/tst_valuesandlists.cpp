@@ -239,16 +239,14 @@ void TestValuesAndLists::inputRanges_data()
     QTest::newRow("percent 10001") << u"percent"_s << u"10001"_s << false;
     QTest::newRow("percent 99.5") << u"percent"_s << u"99.5"_s << true;
     QTest::newRow("percent text") << u"percent"_s << u"abc"_s << false;
-    QTest::newRow("window decimals 0") << u"decimals"_s << u"0"_s << false;
-    QTest::newRow("window decimals 5") << u"decimals"_s << u"5"_s << true;
-    QTest::newRow("window decimals 6") << u"decimals"_s << u"6"_s << false;
-    QTest::newRow("window stock -5") << u"stock"_s << u"-5"_s << true;
-    QTest::newRow("window stock text") << u"stock"_s << u"x"_s << false;
-    QTest::newRow("option decimals 0") << u"decimals option"_s << u"0"_s << true;
-    QTest::newRow("option decimals 2.5") << u"decimals option"_s << u"2.5"_s << false;
-    QTest::newRow("option decimals 9") << u"decimals option"_s << u"9"_s << false;
-    QTest::newRow("option stock 0") << u"stock option"_s << u"0"_s << true;
-    QTest::newRow("option stock -5") << u"stock option"_s << u"-5"_s << false;
+    QTest::newRow("decimals 0") << u"decimals"_s << u"0"_s << true;
+    QTest::newRow("decimals 5") << u"decimals"_s << u"5"_s << true;
+    QTest::newRow("decimals 6") << u"decimals"_s << u"6"_s << false;
+    QTest::newRow("decimals 2.5") << u"decimals"_s << u"2.5"_s << false;
+    QTest::newRow("decimals 9") << u"decimals"_s << u"9"_s << false;
+    QTest::newRow("stock 0") << u"stock"_s << u"0"_s << true;
+    QTest::newRow("stock -5") << u"stock"_s << u"-5"_s << false;
+    QTest::newRow("stock text") << u"stock"_s << u"x"_s << false;
 }
 
 void TestValuesAndLists::inputRanges()
@@ -256,11 +254,9 @@ void TestValuesAndLists::inputRanges()
     QFETCH(QString, range);
     QFETCH(QString, text);
     QFETCH(bool, accepted);
-    const QHash<QString, InputRange> ranges{{u"percent"_s, pricePercentInput()},
-                                            {u"decimals"_s, priceDecimalsInput()},
-                                            {u"stock"_s, stockValueInput()},
-                                            {u"decimals option"_s, priceDecimalsOption()},
-                                            {u"stock option"_s, stockValueOption()}};
+    const QHash<QString, InputRange> ranges{{u"percent"_s, pricePercentRange()},
+                                            {u"decimals"_s, priceDecimalsRange()},
+                                            {u"stock"_s, stockValueRange()}};
     QCOMPARE(ranges.value(range).accepts(text), accepted);
     QVERIFY(!ranges.value(range).message.isEmpty());
 }
