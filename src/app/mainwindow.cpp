@@ -278,10 +278,12 @@ void MainWindow::updateStartFinished(const SelfUpdate::UpdateStartResult &result
         m_prompter.inform(this, result.message);
         return;
     }
+    // The update program replaces this one: the window closes first, asking as any close
+    // does while a job runs, and the update program starts only once it has closed.
+    if (!close())
+        return;
     if (!m_context.launcher || !m_context.launcher->start(result.program))
         qCInfo(lcUi).noquote() << "cannot start the update program" << result.program;
-    // The update program replaces this one: every window closes, whatever the start did.
-    close();
 }
 
 // ---- commands -------------------------------------------------------------------------

@@ -27,11 +27,14 @@ VersionCheckOutcome decideManualCheck(const QString &publishedText, const QStrin
     outcome.publishedVersion = normaliseVersion(publishedText).value_or(QString());
     // The field is space-padded; the numeric test trims it.
     const std::optional<QString> installed = normaliseVersion(installedField);
+    outcome.step = VersionCheckOutcome::Step::Ask;
+    // Without a readable record the installed version is unknown: the update would end the
+    // program, so the user is asked first, as for a forced update.
     if (!installed) {
-        outcome.step = VersionCheckOutcome::Step::Update;
+        outcome.question =
+            u"无法确定现在的版本，最新版本是："_s + outcome.publishedVersion + u"，是否需要强制再升级？"_s;
         return outcome;
     }
-    outcome.step = VersionCheckOutcome::Step::Ask;
     // An unreachable version file leaves the number out and still offers the update.
     if (*installed != outcome.publishedVersion)
         outcome.question = u"最新版本是："_s + outcome.publishedVersion + u"，需要升级，是否现在升级？"_s;

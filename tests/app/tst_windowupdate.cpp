@@ -39,7 +39,8 @@ private slots:
     void cleanup();
     void startupAsksWhenANewerVersionIsPublished_data();
     void startupAsksWhenANewerVersionIsPublished();
-    void manualCheckWithoutARecordUpdatesWithoutAsking();
+    void manualCheckWithoutARecordAsksFirst_data();
+    void manualCheckWithoutARecordAsksFirst();
     void aFailedUpdateStartSaysSo();
 
 private:
@@ -123,13 +124,31 @@ void TestWindowUpdate::startupAsksWhenANewerVersionIsPublished()
     QTRY_VERIFY(!m_window->isVisible());
 }
 
-void TestWindowUpdate::manualCheckWithoutARecordUpdatesWithoutAsking()
+void TestWindowUpdate::manualCheckWithoutARecordAsksFirst_data()
 {
+    QTest::addColumn<bool>("answer");
+    QTest::newRow("cancel") << false;
+    QTest::newRow("ok") << true;
+}
+
+// Without a record of the installed version the update is still offered, but the program
+// never ends without the user's yes.
+void TestWindowUpdate::manualCheckWithoutARecordAsksFirst()
+{
+    QFETCH(bool, answer);
+    m_prompter.answer = answer;
     makeWindow(false);
     QTest::mouseClick(m_window->findChild<App::LinkLabel *>(u"upgradeLink"_s), Qt::LeftButton);
+    const QString question = u"无法确定现在的版本，最新版本是：4.0，是否需要强制再升级？"_s;
+    QTRY_VERIFY_WITH_TIMEOUT(m_prompter.shown.contains(question), 20000);
     const QString updater = m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater));
+    if (!answer) {
+        QTest::qWait(300);
+        QVERIFY(m_launcher.started.isEmpty());
+        QVERIFY(m_window->isVisible());
+        return;
+    }
     QTRY_COMPARE_WITH_TIMEOUT(m_launcher.started, QStringList{updater}, 20000);
-    QVERIFY(m_prompter.shown.isEmpty());
     // No record of the installed version: an empty one is left for the update program.
     QVERIFY(QFileInfo::exists(m_dir->filePath(u"tb.dat"_s)));
     QTRY_VERIFY(!m_window->isVisible());

@@ -131,11 +131,12 @@ void TestSelfUpdate::manualDecision_data()
         << QString() << u"3.6   "_s << int(Step::Ask) << differs.arg(QString());
     QTest::newRow("version file not a number")
         << u"abc"_s << u"3.6   "_s << int(Step::Ask) << differs.arg(QString());
-    QTest::newRow("no record") << u"4"_s << QString() << int(Step::Update) << QString();
-    QTest::newRow("blank record") << u"4"_s << u"      "_s << int(Step::Update) << QString();
+    const QString unknown = u"无法确定现在的版本，最新版本是：%1，是否需要强制再升级？"_s;
+    QTest::newRow("no record") << u"4"_s << QString() << int(Step::Ask) << unknown.arg(u"4.0");
+    QTest::newRow("blank record") << u"4"_s << u"      "_s << int(Step::Ask) << unknown.arg(u"4.0");
     const QString binary = QString(QChar(1)) + QChar(0) + QChar(0xff) + u"3.6"_s;
-    QTest::newRow("binary record") << u"4"_s << binary << int(Step::Update) << QString();
-    QTest::newRow("nothing anywhere") << QString() << QString() << int(Step::Update) << QString();
+    QTest::newRow("binary record") << u"4"_s << binary << int(Step::Ask) << unknown.arg(u"4.0");
+    QTest::newRow("nothing anywhere") << QString() << QString() << int(Step::Ask) << unknown.arg(QString());
 }
 
 void TestSelfUpdate::manualDecision()
