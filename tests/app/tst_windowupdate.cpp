@@ -1,12 +1,16 @@
 #include "app/linklabel.h"
 #include "app/mainwindow.h"
 #include "core/httpclient.h"
+#include "core/itemlist.h"
 #include "recordingprompter.h"
 #include "sandboxprocess.h"
 #include "selfupdate/launcher.h"
 #include "selfupdate/programfiles.h"
 #include "updatefixtures.h"
 
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -42,6 +46,7 @@ private slots:
     void manualCheckWithoutARecordAsksFirst_data();
     void manualCheckWithoutARecordAsksFirst();
     void aFailedUpdateStartSaysSo();
+    void upgradeDuringAnExportAsksToStopFirst();
 
 private:
     App::MainWindow *makeWindow(bool startup, bool withDownload = true);
@@ -163,6 +168,34 @@ void TestWindowUpdate::aFailedUpdateStartSaysSo()
     QVERIFY(m_window->isVisible());
     QVERIFY(
         !QFileInfo::exists(m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater))));
+}
+
+// "软件升级" while an export runs: the stop question comes before anything starts, and
+// "取消" leaves the export running and starts no update program.
+void TestWindowUpdate::upgradeDuringAnExportAsksToStopFirst()
+{
+    makeWindow(false);
+    m_sandbox->setLatency(300);
+    auto *list = m_window->findChild<QListWidget *>(u"itemList"_s);
+    for (const QString &code : {u"0C7D360B00000000040100000CC1B772"_s, u"1A2B3C4D00000000050200000DD2C883"_s,
+                                u"6E80A2C4000000000A07000012271108"_s})
+        list->addItem(Core::makeItemEntry(code, u"名"_s));
+    m_window->findChild<QLineEdit *>(u"csvPathBox"_s)->setText(m_dir->filePath(u"up/goods.csv"_s));
+    const QString stopQuestion = u"正在制作CSV数据，确定要停止并退出吗？"_s;
+    // Yes to the update, no to stopping the export.
+    m_prompter.whileAsking = [this, stopQuestion] {
+        m_prompter.answer = m_prompter.shown.last() != stopQuestion;
+    };
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    QTest::mouseClick(m_window->findChild<QPushButton *>(u"makeCsvButton"_s), Qt::LeftButton);
+    QTest::mouseClick(m_window->findChild<App::LinkLabel *>(u"upgradeLink"_s), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(m_prompter.shown.contains(stopQuestion), 20000);
+    QCOMPARE(finished.count(), 0); // asked while the export ran
+    QVERIFY(m_launcher.started.isEmpty());
+    QVERIFY(m_window->isVisible());
+    QVERIFY(finished.wait(30000)); // the export goes on to its end
+    QVERIFY(m_launcher.started.isEmpty());
+    m_prompter.whileAsking = {};
 }
 
 QTEST_MAIN(TestWindowUpdate)
