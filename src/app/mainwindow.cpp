@@ -408,8 +408,15 @@ void MainWindow::collectionDone(const Core::CollectOutcome &outcome, bool cancel
         if (outcome.finished) {
             m_ui->csvPathBox->setText(timeBasedCsvPath());
             const QString warnings = outcome.warnings();
-            m_ui->progressLabel->setText(warnings.isEmpty() ? u"网址采集完成"_s
-                                                            : u"网址采集完成，"_s + warnings);
+            if (outcome.entries.isEmpty() && outcome.message.isEmpty()) {
+                // A run that found nothing says so: "完成" over an empty list reads as success.
+                const QString text = warnings.isEmpty() ? u"没有找到商品"_s : u"没有找到商品，"_s + warnings;
+                m_ui->progressLabel->setText(text);
+                announce([this, text] { m_prompter.inform(this, text); });
+            } else {
+                m_ui->progressLabel->setText(warnings.isEmpty() ? u"网址采集完成"_s
+                                                                : u"网址采集完成，"_s + warnings);
+            }
         }
     }
     emit collectionFinished();

@@ -411,6 +411,8 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
         err << warnings << "\n";
     if (outcome.cancelled)
         err << u"已停止"_s << "\n";
+    if (outcome.entries.isEmpty())
+        err << u"没有找到商品"_s << "\n";
     err << u"宝贝数:"_s << outcome.entries.size() << "\n";
     const bool leftSomethingOut = outcome.rejectedEntries > 0 || outcome.failedPages > 0 || outcome.cancelled;
     return outcome.entries.isEmpty() || leftSomethingOut ? Failures : Success;

@@ -409,7 +409,7 @@ CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
     }
     // Without the page a shop walk finds nothing; say so rather than report an empty shop.
     if (!markersRead && mode != CollectMode::Single)
-        outcome.warning = u"无法读取采集参数页 copy_fwz33.htm，找不到店铺的商品"_s;
+        outcome.warning = u"读不到采集所需的参数（网络不通或服务器出错），找不到店铺的商品"_s;
     if (onProgress)
         onProgress(u"正在采集网址..."_s);
 

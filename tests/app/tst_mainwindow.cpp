@@ -70,6 +70,7 @@ private slots:
     void refusedAddresses_data();
     void refusedAddresses();
     void collectSingleItem();
+    void collectionThatFindsNothingSaysSo();
     void collectWholeShop();
     void stopEndsACollection();
     void importReadsEntryLines();
@@ -375,6 +376,32 @@ void TestMainWindow::refusedAddresses()
     QVERIFY(child<QPushButton>(u"Command7"_s)->isEnabled());
     QVERIFY(!m_window->isBusy());
     QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), 0);
+}
+
+// An unknown shop, and a shop walk without a connection: the label and a message say that
+// nothing was found, in the user's words.
+void TestMainWindow::collectionThatFindsNothingSaysSo()
+{
+    makeWindow();
+    child<QComboBox>(u"modeBox"_s)->setCurrentIndex(1); // a whole shop
+    QSignalSpy finished(m_window, &App::MainWindow::collectionFinished);
+    m_sandbox->addFault(u"*/soft/venlo/copy_fwz33.htm*"_s, u"reset"_s);
+    child<QLineEdit>(u"addressBox"_s)->setText(u"http://shop.paipai.com/999"_s);
+    clickButton(u"Command7"_s);
+    QVERIFY(finished.wait(30000));
+    QVERIFY2(m_window->entries().isEmpty(), qPrintable(progressText() + m_window->entries().join(u'|')));
+    QVERIFY2(progressText().startsWith(u"没有找到商品，读不到采集所需的参数"_s), qPrintable(progressText()));
+    QVERIFY(!progressText().contains(u".htm"_s));
+    QCOMPARE(m_prompter.shown, QStringList{progressText()});
+
+    m_prompter.shown.clear();
+    m_sandbox->reset();
+    child<QLineEdit>(u"addressBox"_s)->setText(u"http://shop.paipai.com/123456"_s);
+    clickButton(u"Command7"_s);
+    QVERIFY(finished.wait(20000));
+    QVERIFY(m_window->entries().isEmpty());
+    QCOMPARE(progressText(), u"没有找到商品"_s);
+    QCOMPARE(m_prompter.shown, QStringList{u"没有找到商品"_s});
 }
 
 void TestMainWindow::collectSingleItem()
