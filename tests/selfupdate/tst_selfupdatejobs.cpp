@@ -123,8 +123,8 @@ void TestSelfUpdateJobs::checks_data()
         << startup << QByteArray() << u"reset"_s << int(Step::Nothing) << QString();
     QTest::newRow("start-up, error page")
         << startup << QByteArray() << u"status:404"_s << int(Step::Nothing) << QString();
-    QTest::newRow("manual, no record")
-        << manual << QByteArray() << QString() << int(Step::Update) << QString();
+    QTest::newRow("manual, no record") << manual << QByteArray() << QString() << int(Step::Ask)
+                                       << u"无法确定现在的版本，最新版本是：4.0，是否需要强制再升级？"_s;
     QTest::newRow("manual, older installed") << manual << installed36 << QString() << int(Step::Ask)
                                              << u"最新版本是：4.0，需要升级，是否现在升级？"_s;
     QTest::newRow("manual, up to date") << manual << installed40 << QString() << int(Step::Ask)
