@@ -59,6 +59,18 @@ void placeOver(QWidget *window, const QWidget *over)
 
 } // namespace
 
+namespace {
+
+// A name typed without an extension gets the dialog's, as Windows save dialogs do.
+QString withExtension(const QString &path, const QString &extension)
+{
+    if (path.trimmed().isEmpty() || !QFileInfo(path).suffix().isEmpty())
+        return path;
+    return path + u'.' + extension;
+}
+
+} // namespace
+
 MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
     : QWidget(parent), m_ui(std::make_unique<Ui::MainWindow>()), m_context(std::move(context)),
       m_prompter(m_context.prompter ? *m_context.prompter : Prompter::standard()),
@@ -427,8 +439,12 @@ void MainWindow::importAddresses()
     if (isBusy())
         return;
     const QString path = m_context.openFileName(this, u"导入网址"_s, u"商品网址文件(*.txt)"_s);
-    if (!path.trimmed().contains(u"txt"_s))
+    if (path.trimmed().isEmpty())
+        return; // the dialog was cancelled
+    if (!path.trimmed().contains(u"txt"_s)) {
+        m_prompter.inform(this, u"只能导入扩展名为.txt的商品网址文件："_s + QDir::toNativeSeparators(path));
         return;
+    }
     beginCommand(Command::Import);
     m_ui->progressLabel->setText(u"正在导入网址..."_s);
     auto *job = new Core::ImportJob(*m_context.client, m_context.config, path);
@@ -454,9 +470,14 @@ void MainWindow::exportAddresses()
         m_prompter.inform(this, u"列表中没有网址，没有可导出的内容"_s);
         return;
     }
-    const QString path = m_context.saveFileName(this, u"导出网址"_s, u"商品网址文件(*.txt)"_s);
-    if (!path.trimmed().contains(u"txt"_s))
+    const QString path =
+        withExtension(m_context.saveFileName(this, u"导出网址"_s, u"商品网址文件(*.txt)"_s), u"txt"_s);
+    if (path.trimmed().isEmpty())
+        return; // the dialog was cancelled
+    if (!path.trimmed().contains(u"txt"_s)) {
+        m_prompter.inform(this, u"文件名要‘.txt’为扩展名"_s);
         return;
+    }
     QStringList codes;
     for (const QString &entry : entries())
         codes << Core::itemCodeFromEntry(entry);
@@ -489,9 +510,15 @@ void MainWindow::clearList()
 
 void MainWindow::chooseCsvFile()
 {
-    const QString path = m_context.saveFileName(this, u"CSV文件位置"_s, u"CSV文件(*.csv)"_s);
-    if (path.contains(u"csv"_s, Qt::CaseInsensitive))
-        m_ui->csvPathBox->setText(QDir::toNativeSeparators(path));
+    const QString path =
+        withExtension(m_context.saveFileName(this, u"CSV文件位置"_s, u"CSV文件(*.csv)"_s), u"csv"_s);
+    if (path.trimmed().isEmpty())
+        return; // the dialog was cancelled
+    if (!path.contains(u"csv"_s, Qt::CaseInsensitive)) {
+        m_prompter.inform(this, u"文件名要‘.csv’为扩展名"_s);
+        return;
+    }
+    m_ui->csvPathBox->setText(QDir::toNativeSeparators(path));
 }
 
 Export::ExportOptions MainWindow::exportOptions() const

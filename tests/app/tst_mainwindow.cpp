@@ -518,10 +518,26 @@ void TestMainWindow::addressFileRoundTrip()
     QCOMPARE(written.readAll(), Core::writeItemAddresses(m_config, {richItem, u"FFFF"_s, commaItem}));
     QCOMPARE(child<QListWidget>(u"itemList"_s)->selectedItems().size(), 3);
 
-    // A name without "txt" does nothing.
+    // A name whose extension isn't "txt" is refused with a message; one typed without an
+    // extension gets the dialog's.
     m_nextFile = m_dir->filePath(u"out.TXT"_s);
     clickButton(u"exportListButton"_s);
     QVERIFY(!QFile::exists(m_nextFile));
+    QCOMPARE(m_prompter.shown.last(), u"文件名要‘.txt’为扩展名"_s);
+    m_nextFile = m_dir->filePath(u"shop999"_s);
+    clickButton(u"exportListButton"_s);
+    QCOMPARE(m_prompter.shown.last(), u"导出3条网址完成"_s);
+    QFile typed(m_dir->filePath(u"shop999.txt"_s));
+    QVERIFY(typed.open(QIODevice::ReadOnly));
+    QCOMPARE(typed.readAll(), Core::writeItemAddresses(m_config, {richItem, u"FFFF"_s, commaItem}));
+    m_nextFile = m_dir->filePath(u"goods"_s);
+    clickButton(u"csvLocationButton"_s);
+    QCOMPARE(child<QLineEdit>(u"csvPathBox"_s)->text(),
+             QDir::toNativeSeparators(m_dir->filePath(u"goods.csv"_s)));
+    // A file to import that isn't an address file gets a message, not silence.
+    m_nextFile = writeFile(u"list.lst"_s, "x");
+    clickButton(u"importButton"_s);
+    QVERIFY(m_prompter.shown.last().startsWith(u"只能导入扩展名为.txt的商品网址文件"_s));
 
     // An empty list says there is nothing to export and leaves the file as it was.
     written.close();
