@@ -13,8 +13,7 @@ struct VersionCheckOutcome
 {
     enum class Step {
         Nothing, // no question, no update
-        Ask,     // ask question with OK and Cancel; OK runs the update start
-        Update,  // run the update start without asking
+        Ask,     // ask question with OK and Cancel; OK runs the update start (never without)
     };
 
     Step step = Step::Nothing;

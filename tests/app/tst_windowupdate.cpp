@@ -131,9 +131,7 @@ void TestWindowUpdate::startupAsksWhenANewerVersionIsPublished()
 
 void TestWindowUpdate::manualCheckWithoutARecordAsksFirst_data()
 {
-    QTest::addColumn<bool>("answer");
-    QTest::newRow("cancel") << false;
-    QTest::newRow("ok") << true;
+    startupAsksWhenANewerVersionIsPublished_data(); // the same two answers
 }
 
 // Without a record of the installed version the update is still offered, but the program
