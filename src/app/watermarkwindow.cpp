@@ -70,14 +70,27 @@ void WatermarkWindow::connectControls()
     // The checks answer the user's typing only; values set by the program (from setsy.txt or
     // the colour dialog) were warned about when they were typed.
     connect(m_ui->text, &QLineEdit::textEdited, this, &WatermarkWindow::checkText);
-    connect(m_ui->fontSize, &QLineEdit::textEdited, this,
-            [this] { checkNumber(m_ui->fontSize, 12, 72, u"请输入12至72之间的数字"_s); });
-    for (QLineEdit *field : {m_ui->transparency, m_ui->left, m_ui->top}) {
-        connect(field, &QLineEdit::textEdited, this,
-                [this, field] { checkNumber(field, 1, 100, u"请输入1至100之间的数字"_s); });
-    }
+    for (const NumberField &number : numberFields())
+        connect(number.field, &QLineEdit::textEdited, this, [this, number] { checkNumber(number); });
     for (QLineEdit *field : {m_ui->red, m_ui->green, m_ui->blue})
         connect(field, &QLineEdit::textChanged, this, &WatermarkWindow::updateSwatch);
+}
+
+QList<WatermarkWindow::NumberField> WatermarkWindow::numberFields() const
+{
+    // The same ranges warn while typing and refuse a save: a value warned about is never
+    // written to setsy.txt.
+    const QString percent = u"请输入1至100之间的数字"_s;
+    const QString channel = u"请输入0至255之间的数字"_s;
+    return {
+        {m_ui->fontSize, u"字号"_s, 12, 72, u"请输入12至72之间的数字"_s},
+        {m_ui->transparency, u"透明度"_s, 1, 100, percent},
+        {m_ui->red, u"颜色（红）"_s, 0, 255, channel},
+        {m_ui->green, u"颜色（绿）"_s, 0, 255, channel},
+        {m_ui->blue, u"颜色（蓝）"_s, 0, 255, channel},
+        {m_ui->left, u"左边距"_s, 1, 100, percent},
+        {m_ui->top, u"上边距"_s, 1, 100, percent},
+    };
 }
 
 Imaging::WatermarkSettings WatermarkWindow::settings() const
@@ -154,12 +167,16 @@ void WatermarkWindow::checkText(const QString &typed)
     }
 }
 
-void WatermarkWindow::checkNumber(QLineEdit *field, int lowest, int highest, const QString &message)
+bool WatermarkWindow::NumberField::holdsValidValue() const
+{
+    return Core::isNumericWithin(field->text(), lowest, highest);
+}
+
+void WatermarkWindow::checkNumber(const NumberField &number)
 {
     // Said beside the box, not in a message box: typing "16" passes through "1", and a box
     // would take the focus and the next keystroke.
-    m_ui->settingsWarning->setWarning(field, Core::isNumericWithin(field->text(), lowest, highest) ? QString()
-                                                                                                   : message);
+    m_ui->settingsWarning->setWarning(number.field, number.holdsValidValue() ? QString() : number.message);
 }
 
 void WatermarkWindow::updateSwatch()
@@ -223,8 +240,22 @@ void WatermarkWindow::choosePicture()
 
 void WatermarkWindow::testWatermark()
 {
-    if (Imaging::DrawWatermark(m_sample, settings(), m_picture))
-        showSample();
+    if (m_sample.isNull()) {
+        m_prompter.inform(this, u"没有示例图片，无法测试水印"_s);
+        return;
+    }
+    const Imaging::WatermarkSettings current = settings();
+    if (current.mode == Imaging::WatermarkSettings::Mode::Picture && m_picture.isNull()) {
+        m_prompter.inform(this, u"没有水印图片，请点“取水印图”选择一张"_s);
+        return;
+    }
+    if (!Imaging::DrawWatermark(m_sample, current, m_picture)) {
+        // The text is measured in picture mode too, and the picture in text mode: both must fit.
+        m_prompter.inform(
+            this, u"水印放不下：示例图片要比水印文字和水印图片都大，请调小字号或换一张小一些的水印图片"_s);
+        return;
+    }
+    showSample();
 }
 
 void WatermarkWindow::blendCornerPicture()
@@ -265,6 +296,15 @@ void WatermarkWindow::saveSample()
 
 void WatermarkWindow::saveSettings()
 {
+    // A box the mode disables (the font size in picture mode) is kept as it stands.
+    for (const NumberField &number : numberFields()) {
+        if (!number.field->isEnabled() || number.holdsValidValue())
+            continue;
+        checkNumber(number);
+        m_prompter.inform(this, number.name + u"："_s + number.message + u"，设置没有保存"_s);
+        number.field->setFocus();
+        return;
+    }
     QString error;
     if (!Imaging::saveWatermarkSettings(m_programDir, settings(), &error)) {
         m_prompter.inform(this, u"保存失败："_s + error);

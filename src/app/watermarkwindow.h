@@ -20,7 +20,8 @@ namespace App {
 class Prompter;
 
 // "图片水印设置": the watermark's look, tried on a sample picture and kept in setsy.txt.
-// The fields hold the settings as typed; checks only warn, they never block.
+// The fields hold the settings as typed; the checks warn beside a box while it is typed in,
+// and "保存设置" writes nothing while a box holds a value outside its range.
 class WatermarkWindow : public QWidget
 {
     Q_OBJECT
@@ -61,7 +62,18 @@ private:
     void connectControls();
     void setPictureMode(bool pictureMode);
     void checkText(const QString &typed);
-    void checkNumber(QLineEdit *field, int lowest, int highest, const QString &message);
+    // A numeric box, its name as the window labels it, and the range its value must lie in.
+    struct NumberField
+    {
+        QLineEdit *field;
+        QString name;
+        int lowest;
+        int highest;
+        QString message;
+        bool holdsValidValue() const;
+    };
+    QList<NumberField> numberFields() const;
+    void checkNumber(const NumberField &number);
     void updateSwatch();
     void showSample();
     void showWatermarkPicture();

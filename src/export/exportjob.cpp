@@ -312,10 +312,22 @@ ExportJob::StoredOutcome ExportJob::writePicture(const StoredPicture &target, QB
         // becomes JPEG, and a reader never sees the unstamped picture.
         QByteArray stamped;
         const QString fileName = QFileInfo(target.path).fileName();
-        if (m_watermarker->stamp(bytes, fileName, &stamped) == Imaging::Watermarker::Outcome::Stamped)
+        switch (m_watermarker->stamp(bytes, fileName, &stamped)) {
+        case Imaging::Watermarker::Outcome::Stamped:
             bytes = stamped;
-        else
+            break;
+        case Imaging::Watermarker::Outcome::NotDrawn:
+            // Re-encoded all the same, as a stamped picture is; the file no longer holds the
+            // bytes as they arrived.
+            bytes = stamped;
             outcome.unstamped = true;
+            outcome.reencoded = true;
+            break;
+        case Imaging::Watermarker::Outcome::TooLarge:
+        case Imaging::Watermarker::Outcome::NotAPicture:
+            outcome.unstamped = true;
+            break;
+        }
     }
     outcome.created = !QFileInfo::exists(target.path);
     const Core::SaveResult saved = Core::saveFile(target.path, bytes);
@@ -360,7 +372,7 @@ ExportJob::StoredOutcome ExportJob::storePicture(const PendingPicture &picture,
     outcome = writePicture(target, result.body, stamp);
     if (outcome.type.isEmpty())
         return outcome;
-    if (!stamp || outcome.unstamped)
+    if (!stamp || (outcome.unstamped && !outcome.reencoded))
         fetched->rawPath = outcome.path;
     if (stamp) {
         fetched->stampedPath = outcome.path;

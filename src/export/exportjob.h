@@ -87,7 +87,8 @@ struct ItemReport
     QString reason; // why the record could not be read
     QStringList failedPictures;
     QStringList failedPictureReasons; // why each of failedPictures failed, in the same order
-    QStringList unstampedPictures;    // kept without watermark: too large, or not loadable
+    QStringList unstampedPictures;    // kept without watermark: too large, not loadable, or the
+                                      // watermark did not fit
     QStringList problems;             // files that could not be written
     int reusedPictures = 0;           // taken from the picture folder instead of fetched
     int sharedPictures = 0;           // copied from another picture's download of this run
@@ -169,7 +170,8 @@ private:
         QString reason;  // why nothing was stored
         QString problem; // a file that could not be written
         bool unstamped = false;
-        bool created = false; // the file was not there before this run stored it
+        bool reencoded = false; // unstamped, but written as JPEG: not the bytes as they arrived
+        bool created = false;   // the file was not there before this run stored it
     };
     Outcome processItem(int index, const QString &entry);
     bool stampsPicture(const PendingPicture &picture) const;

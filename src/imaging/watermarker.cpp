@@ -83,13 +83,13 @@ Watermarker::Outcome Watermarker::stamp(const QByteArray &pictureBytes, const QS
     QImage surface = drawingSurface(picture);
     if (surface.isNull())
         return Outcome::NotAPicture;
-    DrawWatermark(surface, m_settings, m_picture);
+    const bool drawn = DrawWatermark(surface, m_settings, m_picture);
     const QByteArray jpeg = encodeJpeg(surface, jpegQuality);
     if (jpeg.isEmpty())
         return Outcome::NotAPicture;
     if (jpegOut)
         *jpegOut = jpeg;
-    return Outcome::Stamped;
+    return drawn ? Outcome::Stamped : Outcome::NotDrawn;
 }
 
 } // namespace Imaging

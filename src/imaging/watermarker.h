@@ -20,6 +20,8 @@ class Watermarker
 public:
     enum class Outcome {
         Stamped,    // jpegOut holds the stamped picture as JPEG quality 80
+        NotDrawn,   // the watermark does not fit (or there is no watermark picture): jpegOut
+                    // holds the picture re-encoded as JPEG quality 80, without a watermark
         TooLarge,   // above 1000 pixels or 1000 KB: left as it is
         NotAPicture // does not load as a picture (or the watermarker is not usable): left as it is
     };
@@ -36,14 +38,12 @@ public:
     bool isUsable() const;
     QString errorString() const;
     const WatermarkSettings &settings() const;
-    // Null when there is none; a picture-mode watermark then stamps nothing but the
-    // picture is still re-encoded.
+    // Null when there is none; a picture-mode watermark then draws nothing (NotDrawn).
     const QImage &watermarkPicture() const;
 
     // Stamps the picture and re-encodes it as JPEG quality 80; the bytes in, the new bytes
     // out. fileName is only for the size guard's name check. jpegOut is left empty unless
-    // the outcome is Stamped. A watermark that does not fit leaves the picture unstamped but
-    // still re-encoded (Stamped).
+    // the outcome is Stamped or NotDrawn.
     Outcome stamp(const QByteArray &pictureBytes, const QString &fileName, QByteArray *jpegOut) const;
 
 private:

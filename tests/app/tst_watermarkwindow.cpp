@@ -164,6 +164,10 @@ private slots:
     void saveSample();
     void saveSettingsRoundTrip();
     void saveSettingsFailure();
+    void saveSettingsRefusesOutOfRange_data();
+    void saveSettingsRefusesOutOfRange();
+    void testSaysWhyNothingWasDrawn_data();
+    void testSaysWhyNothingWasDrawn();
 };
 
 void TestWatermarkWindow::opensWithDefaults()
@@ -474,25 +478,26 @@ void TestWatermarkWindow::saveSettingsRoundTrip()
         const auto window = fixture.open();
         QVERIFY(showActive(*window));
         field(*window, u"text"_s)->setText(u"新店\"开张\""_s);
-        field(*window, u"fontSize"_s)->setText(u"20"_s);
+        field(*window, u"fontSize"_s)->setText(u"99"_s);
         window->setColourChooser([](QWidget *, const QColor &) { return QColor(0, 128, 64); });
         click(*window, u"chooseColour"_s);
-        // Picture mode disables the text, the size and "取色"; what they hold is saved all the same.
+        // Picture mode disables the text, the size and "取色"; what they hold is saved all the same,
+        // a size out of its range too: only the boxes the user can edit are checked.
         QTest::mouseClick(child<QRadioButton>(*window, u"pictureMode"_s), Qt::LeftButton);
-        field(*window, u"transparency"_s)->setText(u"0"_s);
-        field(*window, u"left"_s)->setText(u"abc"_s);
+        field(*window, u"transparency"_s)->setText(u"1"_s);
+        field(*window, u"left"_s)->setText(u"100"_s);
         field(*window, u"picturePath"_s)->setText(u"D:\\水印\\标志.jpg"_s);
         click(*window, u"saveSettings"_s);
         QCOMPARE(fixture.prompter.messages, QStringList{u"保存完成"_s});
     }
     const QByteArray line =
-        Core::encodeAnsi(u"图片水印#新店开张#20#0#0#128#64#abc#50#D:\\水印\\标志.jpg"_s) + "\r\n";
+        Core::encodeAnsi(u"图片水印#新店开张#99#1#0#128#64#100#50#D:\\水印\\标志.jpg"_s) + "\r\n";
     QCOMPARE(readFile(fixture.path(u"setsy.txt"_s)), line);
 
     const auto reopened = fixture.open();
     QVERIFY(child<QRadioButton>(*reopened, u"pictureMode"_s)->isChecked());
-    QCOMPARE(fieldTexts(*reopened), (QStringList{u"新店开张"_s, u"20"_s, u"0"_s, u"0"_s, u"128"_s, u"64"_s,
-                                                 u"abc"_s, u"50"_s, u"D:\\水印\\标志.jpg"_s}));
+    QCOMPARE(fieldTexts(*reopened), (QStringList{u"新店开张"_s, u"99"_s, u"1"_s, u"0"_s, u"128"_s, u"64"_s,
+                                                 u"100"_s, u"50"_s, u"D:\\水印\\标志.jpg"_s}));
     // Saving again without a change writes the same bytes.
     click(*reopened, u"saveSettings"_s);
     QCOMPARE(readFile(fixture.path(u"setsy.txt"_s)), line);
@@ -508,6 +513,93 @@ void TestWatermarkWindow::saveSettingsFailure()
     QCOMPARE(fixture.prompter.messages.size(), 1);
     QVERIFY(fixture.prompter.messages.at(0).startsWith(u"保存失败："_s));
     QVERIFY(QFileInfo(fixture.path(u"setsy.txt"_s)).isDir());
+}
+
+void TestWatermarkWindow::saveSettingsRefusesOutOfRange_data()
+{
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("message");
+    const QString percent = u"请输入1至100之间的数字，设置没有保存"_s;
+    QTest::newRow("font size above") << u"fontSize"_s << u"99"_s
+                                     << u"字号：请输入12至72之间的数字，设置没有保存"_s;
+    QTest::newRow("font size below") << u"fontSize"_s << u"11"_s
+                                     << u"字号：请输入12至72之间的数字，设置没有保存"_s;
+    QTest::newRow("transparency not a number") << u"transparency"_s << u"abc"_s << u"透明度："_s + percent;
+    QTest::newRow("transparency 0") << u"transparency"_s << u"0"_s << u"透明度："_s + percent;
+    QTest::newRow("left empty") << u"left"_s << QString() << u"左边距："_s + percent;
+    QTest::newRow("top above") << u"top"_s << u"101"_s << u"上边距："_s + percent;
+    QTest::newRow("blue above") << u"blue"_s << u"256"_s
+                                << u"颜色（蓝）：请输入0至255之间的数字，设置没有保存"_s;
+}
+
+void TestWatermarkWindow::saveSettingsRefusesOutOfRange()
+{
+    QFETCH(QString, box);
+    QFETCH(QString, value);
+    QFETCH(QString, message);
+    Fixture fixture;
+    const QByteArray before = Core::encodeAnsi(u"文字水印#旧的#16#30#255#0#0#50#50#"_s) + "\r\n";
+    QVERIFY(writeFile(fixture.path(u"setsy.txt"_s), before));
+    const auto window = fixture.open();
+    QVERIFY(showActive(*window));
+    QLineEdit *edit = field(*window, box);
+    edit->selectAll();
+    type(edit, value);
+    if (value.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Backspace);
+    field(*window, u"text"_s)->setFocus();
+    click(*window, u"saveSettings"_s);
+    QCOMPARE(fixture.prompter.messages, QStringList{message});
+    QCOMPARE(readFile(fixture.path(u"setsy.txt"_s)), before);
+    QTRY_COMPARE(QApplication::focusWidget(), edit);
+    QCOMPARE(edit->text(), value); // the value stays for the user to mend
+
+    // Mended, it saves.
+    edit->setText(box == u"fontSize"_s ? u"20"_s : u"60"_s);
+    fixture.prompter.messages.clear();
+    click(*window, u"saveSettings"_s);
+    QCOMPARE(fixture.prompter.messages, QStringList{u"保存完成"_s});
+    QVERIFY(readFile(fixture.path(u"setsy.txt"_s)) != before);
+}
+
+void TestWatermarkWindow::testSaysWhyNothingWasDrawn_data()
+{
+    QTest::addColumn<bool>("pictureMode");
+    QTest::addColumn<QString>("fontSize");
+    QTest::addColumn<bool>("withWatermarkPicture");
+    QTest::addColumn<QString>("message");
+    const QString tooLarge =
+        u"水印放不下：示例图片要比水印文字和水印图片都大，请调小字号或换一张小一些的水印图片"_s;
+    QTest::newRow("text wider than the sample") << false << u"300"_s << true << tooLarge;
+    QTest::newRow("picture mode, text too large all the same") << true << u"300"_s << true << tooLarge;
+    QTest::newRow("picture mode without a picture")
+        << true << u"16"_s << false << u"没有水印图片，请点“取水印图”选择一张"_s;
+}
+
+void TestWatermarkWindow::testSaysWhyNothingWasDrawn()
+{
+    QFETCH(bool, pictureMode);
+    QFETCH(QString, fontSize);
+    QFETCH(bool, withWatermarkPicture);
+    QFETCH(QString, message);
+    Fixture fixture;
+    if (!withWatermarkPicture)
+        QVERIFY(QFile::remove(fixture.path(u"sy_pic2.jpg"_s)));
+    const auto window = fixture.open();
+    field(*window, u"fontSize"_s)->setText(fontSize);
+    child<QRadioButton>(*window, pictureMode ? u"pictureMode"_s : u"textMode"_s)->setChecked(true);
+    const QImage original = window->samplePicture();
+    click(*window, u"testWatermark"_s);
+    QCOMPARE(fixture.prompter.messages, QStringList{message});
+    QCOMPARE(window->samplePicture(), original);
+
+    // Without a sample picture there is nothing to test on.
+    QVERIFY(QFile::remove(fixture.path(u"sy_pic1.jpg"_s)));
+    const auto bare = fixture.open();
+    fixture.prompter.messages.clear();
+    click(*bare, u"testWatermark"_s);
+    QCOMPARE(fixture.prompter.messages, QStringList{u"没有示例图片，无法测试水印"_s});
 }
 
 QTEST_MAIN(TestWatermarkWindow)

@@ -749,6 +749,7 @@ void TestWatermark::stampOutcomes_data()
     const auto stamped = int(Watermarker::Outcome::Stamped);
     const auto tooLarge = int(Watermarker::Outcome::TooLarge);
     const auto notAPicture = int(Watermarker::Outcome::NotAPicture);
+    const auto notDrawn = int(Watermarker::Outcome::NotDrawn);
     const QImage small = filled(300, 200, grey);
     QTest::newRow("jpeg") << u"A.JPG"_s << encoded(small, "jpeg") << stamped << QSize(300, 200);
     QTest::newRow("1000 by 1000") << u"A.JPG"_s << encoded(filled(1000, 1000, grey), "jpeg") << stamped
@@ -757,8 +758,8 @@ void TestWatermark::stampOutcomes_data()
         << u"A.PNG"_s << encoded(small, "png") << stamped << QSize(300, 200);
     QTest::newRow("bmp under a jpg name")
         << u"A.JPG"_s << encoded(small, "bmp") << stamped << QSize(300, 200);
-    QTest::newRow("too small to take the mark is re-encoded")
-        << u"A.GIF"_s << encoded(filled(20, 10, grey), "png") << stamped << QSize(20, 10);
+    QTest::newRow("too small to take the mark is re-encoded, unstamped")
+        << u"A.GIF"_s << encoded(filled(20, 10, grey), "png") << notDrawn << QSize(20, 10);
     QTest::newRow("1001 wide") << u"A.JPG"_s << encoded(filled(1001, 10, grey), "jpeg") << tooLarge
                                << QSize();
     QTest::newRow("1001 wide, lower case")
@@ -768,7 +769,7 @@ void TestWatermark::stampOutcomes_data()
     QTest::newRow("icon larger than its directory says")
         << u"A.ICO"_s << iconHolding(encoded(filled(1500, 10, grey), "png"), 16) << tooLarge << QSize();
     QTest::newRow("icon as its directory says")
-        << u"A.ICO"_s << iconHolding(encoded(filled(40, 30, grey), "png"), 40) << stamped << QSize(40, 30);
+        << u"A.ICO"_s << iconHolding(encoded(filled(40, 30, grey), "png"), 40) << notDrawn << QSize(40, 30);
     QTest::newRow("not a picture") << u"A.JPG"_s << QByteArray("<html>") << notAPicture << QSize();
     QTest::newRow("empty") << u"A.JPG"_s << QByteArray() << notAPicture << QSize();
 }

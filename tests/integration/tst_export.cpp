@@ -130,6 +130,7 @@ private slots:
     void optionsChangeTheDescription();
     void cancelLeavesAWellFormedFile();
     void watermarkStampsDescriptionPicturesOnly();
+    void aWatermarkThatDoesNotFitIsCounted();
     void unwritableFilesAreFailures();
     void backslashPathsKeepFileAndPicturesTogether();
     void sharedPicturesDownloadedOnce_data();
@@ -730,6 +731,29 @@ void TestExport::watermarkStampsDescriptionPicturesOnly()
     // Main pictures are never stamped.
     const QString mainUrl = u"http://img0.paipaiimg.com/a1/0C7D360B/main1.jpg"_s;
     QCOMPARE(readAll(folder + u"/goods/"_s + Core::Md5HexLower(mainUrl) + u".tbi"_s), original(mainUrl));
+}
+
+void TestExport::aWatermarkThatDoesNotFitIsCounted()
+{
+    const QString folder = m_dir.filePath(u"watermark-too-large"_s);
+    Imaging::WatermarkSettings settings;
+    settings.fontSize = u"1000"_s; // wider than any picture of the item
+    const ExportSummary summary =
+        run(OutputType::Taobao5, {richItem}, folder + u"/goods.csv"_s, [&settings](ExportOptions &o) {
+            o.useWatermark = true;
+            o.watermarkSettings = settings;
+        });
+    QVERIFY2(summary.notes.isEmpty(), qPrintable(summary.notes.join(u'\n')));
+    QCOMPARE(summary.pictureFailures, 0);
+    QVERIFY(summary.unstampedPictures > 0);
+    QCOMPARE(summary.items.at(0).unstampedPictures.size(), summary.unstampedPictures);
+    QVERIFY(summary.text().contains(QString::number(summary.unstampedPictures) + u"张图片未加水印"_s));
+    // Left without the mark, but re-encoded as every stamped picture is.
+    const QString descriptionUrl = u"http://img1.paipaiimg.com/a1/0C7D360B/desc/a.jpg"_s;
+    const QString picture = folder + u"/goods/韩版秋冬新款毛呢外套女中长款修身显瘦大衣送围巾腰带包邮/"_s +
+                            Core::Md5Hex(descriptionUrl) + u".JPG"_s;
+    QVERIFY(summary.items.at(0).unstampedPictures.contains(picture));
+    QVERIFY(readAll(picture).startsWith("\xFF\xD8"));
 }
 
 void TestExport::unwritableFilesAreFailures()
