@@ -654,8 +654,11 @@ void MainWindow::lookUpSeller()
     updateSellerButtons();
     const QString nick = Core::rewriteSellerNick(m_ui->sellerBox->text());
     m_ui->sellerBox->setText(nick);
+    // Every field the lookup and its category step fill: nothing of the previous seller stays.
     m_ui->postageBox->clear();
+    m_ui->locationBox->clear();
     m_ui->shopCategoryBox->clear();
+    m_ui->categoryIdBox->clear();
     m_ui->sellerCategoryList->clear();
     m_sellerCategories.clear();
     auto *job = new Core::SellerLookupJob(*m_context.client, m_context.config, m_slots, nick);
@@ -667,16 +670,19 @@ void MainWindow::lookUpSeller()
 
 void MainWindow::sellerLookupDone(const Core::SellerLookupResult &result)
 {
-    // An empty answer fills the fields with what the calls gave; no message either way.
-    m_ui->postageBox->setText(result.postage);
-    m_ui->locationBox->setText(result.location);
+    // A call that got nothing leaves its field empty: its blank result (TABs, or "/" for the
+    // location) is nothing a seller could use.
+    m_ui->postageBox->setText(result.postage.trimmed().isEmpty() ? QString() : result.postage);
+    m_ui->locationBox->setText(result.location == u"/"_s ? QString() : result.location);
     m_sellerCategories = result.categories;
     for (const Core::SellerCategory &category : std::as_const(m_sellerCategories))
         m_ui->sellerCategoryList->addItem(category.name);
     m_ui->sellerBox->setText(result.nick);
     m_lookingUp = false;
-    m_sellerCategoriesReady = true;
+    m_sellerCategoriesReady = !m_sellerCategories.isEmpty();
     updateSellerButtons();
+    if (!m_closing && !result.cancelled && !result.message.isEmpty())
+        m_prompter.inform(this, result.message);
     emit sellerLookupFinished();
 }
 

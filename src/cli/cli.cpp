@@ -493,9 +493,8 @@ int runSeller(const QStringList &arguments, QTextStream &out, QTextStream &err)
         }
     }
     out.flush();
-    if (!result.foundAnything())
-        err << "quorvex-cli seller: the open platform gave no item and no category for " << result.nick
-            << "\n";
+    if (!result.message.isEmpty())
+        err << "quorvex-cli seller: " << result.message << "\n";
     err.flush();
     return status;
 }

@@ -260,16 +260,21 @@ QString OpenPlatformClient::call(const QList<QueryParameter> &parameters)
     }
     // "taobao.item.get" answers with <item_get_response>.
     const QString answer = u'<' + QString(method).remove(u"taobao."_s).replace(u'.', u'_') + u"_response>"_s;
-    if (!isFetchableAddress(m_params.gateway))
+    m_lastProblem.clear();
+    m_lastProblemForUser.clear();
+    if (!isFetchableAddress(m_params.gateway)) {
         m_lastProblem = u"no open-platform gateway (slot 0 is \""_s + m_params.gateway + u"\")"_s;
-    else if (reply.isEmpty())
+        m_lastProblemForUser = u"读不到查询所需的参数（网络不通或服务器出错）"_s;
+    } else if (reply.isEmpty()) {
         m_lastProblem = method + u": no answer from "_s + m_params.gateway;
-    else if (const QString error = readPlatformError(reply); !error.isEmpty())
+        m_lastProblemForUser = u"连接不上淘宝开放平台（网络不通或服务器出错）"_s;
+    } else if (const QString error = readPlatformError(reply); !error.isEmpty()) {
         m_lastProblem = method + u": "_s + error;
-    else if (!reply.contains(answer))
+        m_lastProblemForUser = u"淘宝开放平台回答："_s + error;
+    } else if (!reply.contains(answer)) {
         m_lastProblem = method + u": the answer is not the platform's"_s;
-    else
-        m_lastProblem.clear();
+        m_lastProblemForUser = u"淘宝开放平台没有正常回答（服务器出错）"_s;
+    }
     return reply;
 }
 

@@ -96,6 +96,8 @@ public:
     // Why the last call came back empty: no answer, or the platform's error text.
     // Empty when it answered normally.
     QString lastProblem() const { return m_lastProblem; }
+    // The same, in the user's words; empty when it answered normally.
+    QString lastProblemForUser() const { return m_lastProblemForUser; }
 
 private:
     QString call(const QList<QueryParameter> &parameters);
@@ -105,6 +107,7 @@ private:
     OpenPlatformParams m_params;
     Clock m_clock;
     QString m_lastProblem;
+    QString m_lastProblemForUser;
 };
 
 } // namespace Core

@@ -43,6 +43,27 @@ QString FindFirstItemByPage(HttpClient &client, const Config &config, const QStr
     return firstItemOfListingPage(HttpGetText(client, address, 1), table);
 }
 
+namespace {
+
+QString lookupMessage(const SellerLookupResult &result, bool haveItem, const QString &problem)
+{
+    // What the window's fields show; the item id alone shows nothing.
+    const bool filled =
+        !result.postage.trimmed().isEmpty() || result.location != u"/"_s || !result.categories.isEmpty();
+    const QString seller = u"掌柜“"_s + result.nick + u"”"_s;
+    if (!filled && problem.isEmpty())
+        return u"没有找到"_s + seller + u"的商品和店铺分类，请检查掌柜名"_s;
+    if (!filled)
+        return u"没有查到"_s + seller + u"的信息："_s + problem;
+    if (!problem.isEmpty())
+        return seller + u"的部分信息没有查到："_s + problem;
+    if (!haveItem)
+        return u"没有找到"_s + seller + u"的商品，邮费模板ID和所在地查不到"_s;
+    return {};
+}
+
+} // namespace
+
 bool SellerLookupResult::foundAnything() const
 {
     return !CleanField(itemId).isEmpty() || !categories.isEmpty();
@@ -104,10 +125,17 @@ SellerLookupResult SellerLookupJob::run()
     result.location = u"/"_s;
     result.nick = rewriteSellerNick(m_nickText);
     OpenPlatformClient platform(m_client, OpenPlatformParams::fromSlots(m_slots), m_clock);
+    // The first failed call, as the user is told it.
+    QString problemForUser;
+    const auto noteCall = [&](bool toldToUser) {
+        if (toldToUser && problemForUser.isEmpty())
+            problemForUser = platform.lastProblemForUser();
+        note(result, platform.lastProblem());
+    };
 
     if (!stopHere(result)) {
         result.itemId = platform.TaobaoFirstItemOfSeller(result.nick);
-        note(result, platform.lastProblem());
+        noteCall(true);
     }
     if (!stopHere(result) && CleanField(result.itemId).isEmpty()) {
         result.itemId = FindFirstItemByPage(m_client, m_config, result.nick);
@@ -115,19 +143,23 @@ SellerLookupResult SellerLookupJob::run()
         if (!result.itemFromPage)
             note(result, u"the seller's listing page gave no item either"_s);
     }
-    // Without an item the item calls still go out, with an empty id, as the lookup always did.
+    // Without an item the item calls still go out, with an empty id, as the lookup always did;
+    // their refusal of the empty id is not what the user needs to hear.
+    const bool haveItem = !CleanField(result.itemId).isEmpty();
     if (!stopHere(result)) {
         result.postage = platform.TaobaoItemGet(result.itemId, u"postage_id"_s);
-        note(result, platform.lastProblem());
+        noteCall(haveItem);
     }
     if (!stopHere(result)) {
         result.categories = platform.sellerCategories(result.nick);
-        note(result, platform.lastProblem());
+        noteCall(true);
     }
     if (!stopHere(result)) {
         result.location = readSellerLocation(platform.TaobaoItemGet(result.itemId, u"location"_s));
-        note(result, platform.lastProblem());
+        noteCall(haveItem);
     }
+    if (!result.cancelled)
+        result.message = lookupMessage(result, haveItem, problemForUser);
     emit finished(result);
     return result;
 }

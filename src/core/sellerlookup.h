@@ -39,6 +39,10 @@ struct SellerLookupResult
     QString location; // the location field: "state/city" ("/" when nothing came back)
     QList<SellerCategory> categories; // the category table, in reply order
     QStringList problems;             // calls that came back empty and why; for logs and the command line
+    // For the user: why the lookup found nothing (the nick unknown to the platform, no connection,
+    // the platform's own message), or that a call failed although something was found; empty
+    // when every call answered and something was found.
+    QString message;
     bool cancelled = false;
 
     bool refused() const { return !refusal.isEmpty(); }

@@ -94,8 +94,8 @@ private slots:
     void refusedSellerNicks_data();
     void refusedSellerNicks();
     void sellerLookupFillsTheFields();
-    void gatewayFailureLeavesEmptyFields_data();
-    void gatewayFailureLeavesEmptyFields();
+    void failedLookupSaysWhyAndClearsTheFields_data();
+    void failedLookupSaysWhyAndClearsTheFields();
     void categoryStepWritesTheSelectedRows_data();
     void categoryStepWritesTheSelectedRows();
     void closingDuringASellerLookupAbortsIt();
@@ -1005,31 +1005,52 @@ void TestMainWindow::sellerLookupFillsTheFields()
     QTRY_VERIFY(!m_window->hasRunningJobs());
 }
 
-void TestMainWindow::gatewayFailureLeavesEmptyFields_data()
+void TestMainWindow::failedLookupSaysWhyAndClearsTheFields_data()
 {
-    QTest::addColumn<QString>("fault");
-    QTest::newRow("server error") << u"status:500"_s;
-    QTest::newRow("broken off") << u"truncate"_s;
+    QTest::addColumn<QString>("nick");
+    QTest::addColumn<QString>("fault"); // on the gateway
+    QTest::addColumn<QString>("message");
+    const QString noConnection =
+        u"没有查到掌柜“quorvex_demo”的信息：连接不上淘宝开放平台（网络不通或服务器出错）"_s;
+    QTest::newRow("server error")
+        << u"quorvex_demo"_s << u"status:500"_s
+        << u"没有查到掌柜“quorvex_demo”的信息：淘宝开放平台没有正常回答（服务器出错）"_s;
+    QTest::newRow("broken off") << u"quorvex_demo"_s << u"truncate"_s << noConnection;
+    QTest::newRow("unknown nick")
+        << u"nobody_here"_s << QString()
+        << u"没有查到掌柜“nobody_here”的信息：淘宝开放平台回答：15 Remote service error: 用户不存在：nobody_here"_s;
 }
 
-void TestMainWindow::gatewayFailureLeavesEmptyFields()
+void TestMainWindow::failedLookupSaysWhyAndClearsTheFields()
 {
+    QFETCH(QString, nick);
     QFETCH(QString, fault);
+    QFETCH(QString, message);
     makeStartedWindow();
-    m_sandbox->addFault(u"*/router/rest*"_s, fault);
+    // A first seller found and its categories taken into the boxes ...
     QSignalSpy finished(m_window, &App::MainWindow::sellerLookupFinished);
     startSellerLookup(u"quorvex_demo"_s);
+    QVERIFY(finished.wait(20000));
+    auto *list = child<QListWidget>(u"sellerCategoryList"_s);
+    list->selectAll();
+    clickButton(u"importToCategoryButton"_s);
+    QCOMPARE(child<QLineEdit>(u"categoryIdBox"_s)->text(), u",1101,1102,1103,1104,1105,"_s);
+
+    // ... then a second lookup that finds nothing: nothing of the first seller stays.
+    if (!fault.isEmpty())
+        m_sandbox->addFault(u"*/router/rest*"_s, fault);
+    startSellerLookup(nick);
     QVERIFY(!child<QPushButton>(u"queryButton"_s)->isEnabled());
     QVERIFY(!child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
     QVERIFY(finished.wait(20000));
-    // The calls' empty results flow into the fields; no message.
-    QCOMPARE(child<QLineEdit>(u"postageBox"_s)->text(), blankFieldResult);
-    QCOMPARE(child<QLineEdit>(u"locationBox"_s)->text(), u"/"_s);
-    QCOMPARE(child<QListWidget>(u"sellerCategoryList"_s)->count(), 0);
-    QCOMPARE(child<QLineEdit>(u"sellerBox"_s)->text(), u"quorvex_demo"_s);
-    QCOMPARE(m_prompter.shown, QStringList());
+    for (const QString &box : {u"postageBox"_s, u"locationBox"_s, u"shopCategoryBox"_s, u"categoryIdBox"_s})
+        QVERIFY2(child<QLineEdit>(box)->text().isEmpty(), qPrintable(box));
+    QCOMPARE(list->count(), 0);
+    QCOMPARE(child<QLineEdit>(u"sellerBox"_s)->text(), nick);
+    QCOMPARE(m_prompter.shown, QStringList{message});
     QVERIFY(child<QPushButton>(u"queryButton"_s)->isEnabled());
-    QVERIFY(child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
+    // Nothing to take into the boxes.
+    QVERIFY(!child<QPushButton>(u"importToCategoryButton"_s)->isEnabled());
     QVERIFY(!m_window->isLookingUpSeller());
 }
 
@@ -1042,8 +1063,9 @@ void TestMainWindow::categoryStepWritesTheSelectedRows_data()
     QTest::newRow("two rows, clicked bottom first")
         << u"quorvex_demo"_s << QList<int>{3, 1} << u"连衣裙,家居&日用,"_s << u",1102,1104,"_s;
     QTest::newRow("nothing selected") << u"quorvex_demo"_s << QList<int>{} << QString() << u","_s;
+    // Nothing to take: the button stays disabled and the boxes empty.
     QTest::newRow("a shop without categories")
-        << u"no_category_shop"_s << QList<int>{} << QString() << u","_s;
+        << u"no_category_shop"_s << QList<int>{} << QString() << QString();
     QTest::newRow("names with # and a space")
         << u"小周的杂货铺"_s << QList<int>{0, 1} << u"新品#上架,特价 专区,"_s << u",2101,2102,"_s;
 }
@@ -1067,6 +1089,7 @@ void TestMainWindow::categoryStepWritesTheSelectedRows()
                           list->visualItemRect(item).center());
     }
     QCOMPARE(list->selectedItems().size(), clicked.size());
+    QCOMPARE(child<QPushButton>(u"importToCategoryButton"_s)->isEnabled(), list->count() > 0);
     clickButton(u"importToCategoryButton"_s);
     QCOMPARE(child<QLineEdit>(u"shopCategoryBox"_s)->text(), shopCategories);
     QCOMPARE(child<QLineEdit>(u"categoryIdBox"_s)->text(), categoryIds);

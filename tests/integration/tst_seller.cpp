@@ -115,24 +115,29 @@ void TestSeller::lookupPerSeller_data()
     QTest::addColumn<QString>("postage");
     QTest::addColumn<QString>("location");
     QTest::addColumn<QString>("categories");
+    QTest::addColumn<QString>("message"); // what the window tells the user
 
     QTest::newRow("categories and sub-categories")
         << u"quorvex_demo"_s << u"520000000101"_s << false << u"7310001"_s << u"浙江/杭州"_s
-        << u"女装#1101#连衣裙#1102#T恤#1103#家居&日用#1104#收纳整理#1105#"_s;
+        << u"女装#1101#连衣裙#1102#T恤#1103#家居&日用#1104#收纳整理#1105#"_s << QString();
     QTest::newRow("Chinese nick") << u"小周的杂货铺"_s << u"520000000201"_s << false << u"7310002"_s
-                                  << u"广东/深圳"_s << u"新品#上架#2101#特价 专区#2102#清仓#2103#"_s;
-    QTest::newRow("item from the listing page") << u"page_only_shop"_s << u"520000000301"_s << true
-                                                << u"7310003"_s << u"上海/上海"_s << u"数码配件#3101#"_s;
+                                  << u"广东/深圳"_s << u"新品#上架#2101#特价 专区#2102#清仓#2103#"_s
+                                  << QString();
+    QTest::newRow("item from the listing page")
+        << u"page_only_shop"_s << u"520000000301"_s << true << u"7310003"_s << u"上海/上海"_s
+        << u"数码配件#3101#"_s << QString();
     QTest::newRow("no categories") << u"no_category_shop"_s << u"520000000401"_s << false << u"7310004"_s
-                                   << u"江苏/南京"_s << QString();
+                                   << u"江苏/南京"_s << QString() << QString();
     QTest::newRow("no state") << u"no_state_shop"_s << u"520000000501"_s << false << u"7310005"_s
-                              << u"/香港"_s << u"图书#5101#"_s;
+                              << u"/香港"_s << u"图书#5101#"_s << QString();
     QTest::newRow("no item at all") << u"empty_shop"_s << QString() << false << tabs45 << u"/"_s
-                                    << u"预售#6101#"_s;
-    QTest::newRow("unknown seller") << u"nobody_here"_s << QString() << false << tabs45 << u"/"_s
-                                    << QString();
+                                    << u"预售#6101#"_s
+                                    << u"没有找到掌柜“empty_shop”的商品，邮费模板ID和所在地查不到"_s;
+    QTest::newRow("unknown seller")
+        << u"nobody_here"_s << QString() << false << tabs45 << u"/"_s << QString()
+        << u"没有查到掌柜“nobody_here”的信息：淘宝开放平台回答：15 Remote service error: 用户不存在：nobody_here"_s;
     QTest::newRow("spaces typed into the nick") << u"  no_state _shop "_s << u"520000000501"_s << false
-                                                << u"7310005"_s << u"/香港"_s << u"图书#5101#"_s;
+                                                << u"7310005"_s << u"/香港"_s << u"图书#5101#"_s << QString();
 }
 
 void TestSeller::lookupPerSeller()
@@ -143,6 +148,7 @@ void TestSeller::lookupPerSeller()
     QFETCH(QString, postage);
     QFETCH(QString, location);
     QFETCH(QString, categories);
+    QFETCH(QString, message);
 
     const QStringList slotTexts = mainSlots();
     m_sandbox->reset();
@@ -156,6 +162,7 @@ void TestSeller::lookupPerSeller()
     QCOMPARE(categoryText(result), categories);
     QCOMPARE(result.foundAnything(), !itemId.isEmpty() || !categories.isEmpty());
     QCOMPARE(result.problems.isEmpty(), !itemId.isEmpty());
+    QCOMPARE(result.message, message);
 
     // Four calls of the platform; the listing page only when the items call found nothing.
     QCOMPARE(m_sandbox->count(gatewayPath), 4);
@@ -173,24 +180,33 @@ void TestSeller::emptyResultsFlowIntoTheFields_data()
     QTest::addColumn<QString>("nick");
     QTest::addColumn<QString>("itemId"); // from the listing page
     QTest::addColumn<int>("gatewayCalls");
+    QTest::addColumn<QString>("told"); // how the user's message begins
 
     const QString demo = u"quorvex_demo"_s;
     const QString demoItem = u"520000000101"_s;
-    QTest::newRow("empty gateway slot") << u"-"_s << QString() << QString() << 0 << demo << demoItem << 0;
+    const QString notFound = u"没有查到掌柜“quorvex_demo”的信息："_s;
+    const QString noSlots = notFound + u"读不到查询所需的参数（网络不通或服务器出错）"_s;
+    const QString noConnection = notFound + u"连接不上淘宝开放平台（网络不通或服务器出错）"_s;
+    QTest::newRow("empty gateway slot")
+        << u"-"_s << QString() << QString() << 0 << demo << demoItem << 0 << noSlots;
     QTest::newRow("design text in the gateway slot")
-        << u"bb1.0"_s << QString() << QString() << 0 << demo << demoItem << 0;
+        << u"bb1.0"_s << QString() << QString() << 0 << demo << demoItem << 0 << noSlots;
     QTest::newRow("secure gateway") << u"https://gw.api.taobao.com/router/rest"_s << QString() << QString()
-                                    << 0 << demo << demoItem << 0;
+                                    << 0 << demo << demoItem << 0 << noSlots;
     QTest::newRow("secure gateway, a nick holding http://")
         << u"https://gw.api.taobao.com/router/rest"_s << QString() << QString() << 0
-        << u"http://quorvex_demo"_s << QString() << 0;
+        << u"http://quorvex_demo"_s << QString() << 0
+        << u"没有查到掌柜“http://quorvex_demo”的信息：读不到查询所需的参数（网络不通或服务器出错）"_s;
     QTest::newRow("bad signature") << QString() << u"not the secret"_s << QString() << 0 << demo << demoItem
-                                   << 4;
+                                   << 4 << notFound + u"淘宝开放平台回答：25 Invalid Signature"_s;
     QTest::newRow("stale timestamp") << QString() << QString() << QString() << -20 * 60 << demo << demoItem
-                                     << 4;
-    QTest::newRow("server error") << QString() << QString() << u"status:500"_s << 0 << demo << demoItem << 4;
-    QTest::newRow("broken off") << QString() << QString() << u"truncate"_s << 0 << demo << demoItem << 4;
-    QTest::newRow("no answer") << QString() << QString() << u"hang"_s << 0 << demo << demoItem << 8;
+                                     << 4 << notFound + u"淘宝开放平台回答：31 Invalid Timestamp"_s;
+    QTest::newRow("server error") << QString() << QString() << u"status:500"_s << 0 << demo << demoItem << 4
+                                  << notFound + u"淘宝开放平台没有正常回答（服务器出错）"_s;
+    QTest::newRow("broken off") << QString() << QString() << u"truncate"_s << 0 << demo << demoItem << 4
+                                << noConnection;
+    QTest::newRow("no answer") << QString() << QString() << u"hang"_s << 0 << demo << demoItem << 8
+                               << noConnection;
 }
 
 void TestSeller::emptyResultsFlowIntoTheFields()
@@ -202,6 +218,7 @@ void TestSeller::emptyResultsFlowIntoTheFields()
     QFETCH(QString, nick);
     QFETCH(QString, itemId);
     QFETCH(int, gatewayCalls);
+    QFETCH(QString, told);
 
     QStringList slotTexts = mainSlots();
     if (!gateway.isEmpty())
@@ -227,6 +244,7 @@ void TestSeller::emptyResultsFlowIntoTheFields()
     QCOMPARE(result.location, u"/"_s);
     QVERIFY(result.categories.isEmpty());
     QVERIFY(!result.problems.isEmpty());
+    QVERIFY2(result.message.startsWith(told), qPrintable(result.message));
     QCOMPARE(m_sandbox->count(gatewayPath), gatewayCalls);
     QCOMPARE(m_sandbox->counts().value(u"total"_s).toInt(), gatewayCalls + 2); // and f_1sp.htm, the listing
 }
