@@ -218,7 +218,7 @@ bool Collector::stopRequested()
 {
     if (m_token.isCancelled())
         return true;
-    if ((m_cancelled && *m_cancelled) || m_caller.isCancelled()) {
+    if (m_caller.isCancelled()) {
         m_token.cancel(); // the requests of this run carry only its own token
         return true;
     }
@@ -386,15 +386,12 @@ CollectOutcome Collector::checkAddress(const Config &config, CollectMode mode, c
     return outcome;
 }
 
-CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress, const std::atomic_bool *cancelled)
+CollectOutcome Collector::run(CollectMode mode, const QString &rawAddress)
 {
     CollectOutcome outcome = checkAddress(m_config, mode, rawAddress);
     if (!outcome.message.isEmpty())
         return outcome;
-    m_cancelled = cancelled;
-    outcome = collect(mode, outcome);
-    m_cancelled = nullptr;
-    return outcome;
+    return collect(mode, outcome);
 }
 
 CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)

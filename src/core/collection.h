@@ -6,7 +6,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -95,9 +94,9 @@ public:
     std::function<void(const QString &entry)> onEntry;
     std::function<void(const QString &text)> onProgress;
 
-    // A set flag, or a cancelled token on the client handed in, stops the run as cancel()
-    // does (seen within a twentieth of a second while listing pages are in flight).
-    CollectOutcome run(CollectMode mode, const QString &address, const std::atomic_bool *cancelled = nullptr);
+    // A cancelled token on the client handed in stops the run as cancel() does (seen within
+    // a twentieth of a second while listing pages are in flight).
+    CollectOutcome run(CollectMode mode, const QString &address);
 
     // From any thread.
     void cancel();
@@ -130,7 +129,6 @@ private:
     CancelToken m_token;
     HttpClient m_client; // the handle every request of the run goes through
     const Config &m_config;
-    const std::atomic_bool *m_cancelled = nullptr;
     int m_pagesInFlight = 0;
 };
 

@@ -11,17 +11,16 @@ CollectJob::CollectJob(const HttpClient &client, Config config, CollectMode mode
 
 CollectOutcome CollectJob::run()
 {
-    Collector collector(m_client, m_config);
+    Collector collector(m_client, m_config, m_cancel);
     collector.onEntry = [this](const QString &entry) { emit entryFound(entry); };
     collector.onProgress = [this](const QString &text) { emit progress(text); };
-    const CollectOutcome outcome = collector.run(m_mode, m_address, &m_cancelled);
-    emit finished(outcome, m_cancelled);
+    const CollectOutcome outcome = collector.run(m_mode, m_address);
+    emit finished(outcome, m_cancel.isCancelled());
     return outcome;
 }
 
 void CollectJob::cancel()
 {
-    m_cancelled = true;
     m_cancel.cancel();
 }
 

@@ -6,8 +6,6 @@
 
 #include <QObject>
 
-#include <atomic>
-
 namespace Core {
 
 // The collection run of "添加网址" as a job: run() blocks on a worker thread, entries and
@@ -36,7 +34,6 @@ private:
     const Config m_config;
     const CollectMode m_mode;
     const QString m_address;
-    std::atomic_bool m_cancelled = false;
 };
 
 } // namespace Core

@@ -46,26 +46,22 @@ ImportOutcome ImportJob::run()
     outcome.ignoredLines = list.ignoredLines;
     if (outcome.error.isEmpty()) {
         emit progress(progressText(0, outcome.total));
-        lookUpEntryNames(
-            m_client, m_config, list.entries,
-            [this, &outcome](const QString &entry) {
-                // A lookup the stop cut short would come back without its name.
-                if (m_cancelled)
-                    return;
-                ++outcome.imported;
-                emit entryFound(entry);
-                emit progress(progressText(outcome.imported, outcome.total));
-            },
-            &m_cancelled);
+        lookUpEntryNames(m_client, m_config, list.entries, [this, &outcome](const QString &entry) {
+            // A lookup the stop cut short would come back without its name.
+            if (m_cancel.isCancelled())
+                return;
+            ++outcome.imported;
+            emit entryFound(entry);
+            emit progress(progressText(outcome.imported, outcome.total));
+        });
     }
-    outcome.cancelled = m_cancelled && outcome.imported < outcome.total;
+    outcome.cancelled = m_cancel.isCancelled() && outcome.imported < outcome.total;
     emit finished(outcome);
     return outcome;
 }
 
 void ImportJob::cancel()
 {
-    m_cancelled = true;
     m_cancel.cancel();
 }
 

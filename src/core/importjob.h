@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
-
 namespace Core {
 
 struct ImportOutcome
@@ -47,7 +45,6 @@ private:
     HttpClient m_client; // carries m_cancel
     const Config m_config;
     const QString m_path;
-    std::atomic_bool m_cancelled = false;
 };
 
 } // namespace Core

@@ -66,8 +66,7 @@ QString itemNameFromEntry(const QString &entry)
 }
 
 void lookUpEntryNames(HttpClient &client, const Config &config, const QStringList &entries,
-                      const std::function<void(const QString &entry)> &onEntry,
-                      const std::atomic_bool *cancelled)
+                      const std::function<void(const QString &entry)> &onEntry)
 {
     constexpr qsizetype lookahead = 8;
     const auto needsLookup = [&entries](qsizetype i) {
@@ -75,7 +74,7 @@ void lookUpEntryNames(HttpClient &client, const Config &config, const QStringLis
     };
     QList<QFuture<HttpResult>> lookups(entries.size());
     qsizetype asked = 0;
-    for (qsizetype i = 0; i < entries.size() && !(cancelled && *cancelled); ++i) {
+    for (qsizetype i = 0; i < entries.size() && !client.isCancelled(); ++i) {
         for (; asked < entries.size() && asked < i + lookahead; ++asked) {
             if (needsLookup(asked)) {
                 const QString address = itemServiceAddress(config, itemCodeFromEntry(entries.at(asked)));

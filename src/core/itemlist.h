@@ -4,7 +4,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <atomic>
 #include <functional>
 
 namespace Core {
@@ -64,10 +63,9 @@ QString droppedEntriesWarning(int dropped);
 // The entries of a list with their names: an entry without one (an imported address) gets
 // its item's name from the item service (a few at a time), the others stand as they are;
 // the entries are handed on in list order. A failed lookup, or a code that can't be an
-// item code, leaves the name empty. Stops early when cancelled is set.
+// item code, leaves the name empty. Stops early when the client's token is cancelled.
 void lookUpEntryNames(HttpClient &client, const Config &config, const QStringList &entries,
-                      const std::function<void(const QString &entry)> &onEntry,
-                      const std::atomic_bool *cancelled = nullptr);
+                      const std::function<void(const QString &entry)> &onEntry);
 
 // The address file of a list of codes: GBK, one address per line, CR LF after each.
 QByteArray writeItemAddresses(const Config &config, const QStringList &itemCodes);

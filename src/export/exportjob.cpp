@@ -229,7 +229,6 @@ ExportJob::ExportJob(Core::HttpClient &client, const Core::Config &config, Expor
 
 void ExportJob::cancel()
 {
-    m_cancelled = true;
     m_cancelToken.cancel();
     m_budget->wake();
 }
@@ -446,7 +445,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     report.code = Core::itemCodeFromEntry(entry);
     const int count = m_uniqueCount;
     // After a stop nothing new begins.
-    if (m_cancelled) {
+    if (m_cancelToken.isCancelled()) {
         outcome.skipped = true;
         return outcome;
     }
@@ -458,7 +457,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         report.reason = reason;
         if (report.title.isEmpty())
             report.title = Core::itemNameFromEntry(entry); // the list's own name says which item it was
-        outcome.skipped = m_cancelled;
+        outcome.skipped = m_cancelToken.isCancelled();
         qCInfo(lcExport) << "item" << report.code << "not exported:" << reason;
         return outcome;
     };
@@ -466,7 +465,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     if (!Core::isItemCode(report.code))
         return recordFailed(u"商品编号无效："_s + Core::removeControlCharacters(report.code));
     const qint64 largest = m_client.options().maxBytes(Core::BodyKind::Page);
-    m_budget->acquire(largest, [this, index] { return index == m_writing || m_cancelled; });
+    m_budget->acquire(largest, [this, index] { return index == m_writing || m_cancelToken.isCancelled(); });
     outcome.budget = std::make_shared<BudgetShare>(*m_budget, largest);
     QString problem;
     const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code, &problem);
@@ -640,7 +639,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     if (!report.problems.isEmpty())
         failWriting(report, outcome.ownFiles);
     // An item whose requests a stop broke off is never written half-fetched.
-    outcome.skipped = m_cancelled;
+    outcome.skipped = m_cancelToken.isCancelled();
     return outcome;
 }
 
@@ -760,7 +759,7 @@ ExportSummary ExportJob::run()
 
     for (int position = 0; position < count; ++position) {
         // After a stop nothing more is asked for; what finished before it is still written.
-        while (!m_cancelled && submitted < count && submitted < position + window) {
+        while (!m_cancelToken.isCancelled() && submitted < count && submitted < position + window) {
             const int index = unique.at(submitted++);
             pool.start([this, index, &mutex, &ready, &finishedItems] {
                 Outcome outcome = processItem(index, m_entries.at(index));

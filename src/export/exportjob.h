@@ -192,7 +192,6 @@ private:
     ExportOptions m_options;
     QStringList m_entries;
     std::unique_ptr<DocumentBudget> m_budget;
-    std::atomic_bool m_cancelled = false;
     std::atomic_bool m_diskFull = false;   // a write found the disk full: the run stops
     std::atomic_int m_writing = 0;         // the item the writer waits for
     std::atomic_int m_writingPosition = 0; // its place among the items exported

@@ -37,18 +37,17 @@ StartupResult StartupJob::run()
     result.parameterSlots = m_designSlots;
     result.applicationTable = QStringList(Core::applicationSlotCount);
     readParameterPages(result);
-    if (!m_cancelled)
+    if (!m_cancel.isCancelled())
         fetchDefaultPictures(result);
-    if (!m_cancelled)
+    if (!m_cancel.isCancelled())
         removeLeftoverCopy(result);
-    result.cancelled = m_cancelled;
+    result.cancelled = m_cancel.isCancelled();
     emit finished(result);
     return result;
 }
 
 void StartupJob::cancel()
 {
-    m_cancelled = true;
     m_cancel.cancel();
 }
 
@@ -68,7 +67,7 @@ void StartupJob::readParameterPages(StartupResult &result)
         return;
     }
     result.parameterSlots = slotTexts;
-    if (m_cancelled)
+    if (m_cancel.isCancelled())
         return;
     QStringList table(Core::applicationSlotCount);
     result.applicationRead = Core::loadParamPage(m_client, m_config, Core::ParamPage::App, table);
@@ -81,7 +80,7 @@ void StartupJob::readParameterPages(StartupResult &result)
 void StartupJob::fetchDefaultPictures(StartupResult &result)
 {
     for (const QString &name : {u"sy_pic1.jpg"_s, u"sy_pic2.jpg"_s}) {
-        if (m_cancelled)
+        if (m_cancel.isCancelled())
             return;
         const QString target = Core::programFilePath(m_programDir, name);
         if (Core::FileExists(target))

@@ -6,8 +6,6 @@
 #include <QObject>
 #include <QStringList>
 
-#include <atomic>
-
 namespace Export {
 
 // What the start-up steps did. Every step that failed was skipped and is named in failures.
@@ -56,7 +54,6 @@ private:
     const Core::Config m_config;
     const QString m_programDir;
     const QStringList m_designSlots;
-    std::atomic_bool m_cancelled = false;
 };
 
 } // namespace Export
