@@ -2,9 +2,9 @@
 // latency, beside the bound that latency and the connection limit set (pages ÷
 // connections × latency) and, on request, beside the page-by-page walk.
 
-#include "core/collection.h"
 #include "core/config.h"
 #include "core/httpclient.h"
+#include "market/collection.h"
 #include "sandboxprocess.h"
 
 #include <QCommandLineParser>
@@ -21,7 +21,7 @@ namespace {
 
 struct Walk
 {
-    Core::CollectOutcome outcome;
+    Market::CollectOutcome outcome;
     double seconds = 0;
     int requests = 0;
     int peakConnections = 0;
@@ -36,9 +36,9 @@ Walk collect(TestSupport::SandboxProcess &sandbox, const Core::Config &config, c
     timer.start();
     {
         Core::HttpClient client(Core::HttpOptions::fromConfig(config));
-        Core::Collector collector(client, config);
+        Market::Collector collector(client, config);
         collector.setPagesInFlight(pagesInFlight);
-        walk.outcome = collector.run(Core::CollectMode::Shop, address);
+        walk.outcome = collector.run(Market::CollectMode::Shop, address);
     }
     walk.seconds = timer.elapsed() / 1000.0;
     walk.requests = sandbox.counts().value(u"total"_s).toInt();

@@ -4,8 +4,8 @@
 
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/itemlist.h"
 #include "export/exportjob.h"
+#include "market/itemlist.h"
 #include "sandboxprocess.h"
 
 #include <QCommandLineParser>
@@ -79,7 +79,7 @@ int main(int argc, char *argv[])
         out << "no item list from the sandbox\n";
         return 1;
     }
-    const QStringList entries = Core::readItemListFile(listFile.readAll());
+    const QStringList entries = Market::readItemListFile(listFile.readAll());
 
     Core::Config config;
     config.proxy = sandbox.proxyUrl();

@@ -4,31 +4,31 @@
 
 #include "fuzzinput.h"
 
-#include "core/collection.h"
 #include "core/config.h"
-#include "core/itemlist.h"
 #include "core/text.h"
+#include "market/collection.h"
+#include "market/itemlist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const Core::Config config;
     const QString typed = QString::fromUtf8(Fuzz::inputBytes(data, size));
-    for (const Core::CollectMode mode :
-         {Core::CollectMode::Single, Core::CollectMode::Shop, Core::CollectMode::List}) {
-        const Core::CollectOutcome checked = Core::Collector::checkAddress(config, mode, typed);
+    for (const Market::CollectMode mode :
+         {Market::CollectMode::Single, Market::CollectMode::Shop, Market::CollectMode::List}) {
+        const Market::CollectOutcome checked = Market::Collector::checkAddress(config, mode, typed);
         if (!checked.message.isEmpty())
             continue;
         const QString &address = checked.address;
         Fuzz::check(address.startsWith(QStringLiteral("http://")), "an accepted address without http://");
         switch (mode) {
-        case Core::CollectMode::Single:
-            Core::isItemCode(Core::trimSpaces(Core::singleItemCode(address)));
+        case Market::CollectMode::Single:
+            Market::isItemCode(Core::trimSpaces(Market::singleItemCode(address)));
             break;
-        case Core::CollectMode::Shop:
-            Core::isNumeric(Core::parseShopAddress(config, address).shopNumber);
+        case Market::CollectMode::Shop:
+            Core::isNumeric(Market::parseShopAddress(config, address).shopNumber);
             break;
-        case Core::CollectMode::List: {
-            const Core::ListAddress list = Core::parseListAddress(config, address);
+        case Market::CollectMode::List: {
+            const Market::ListAddress list = Market::parseListAddress(config, address);
             Core::isNumeric(list.shop.shopNumber);
             Core::isNumeric(list.category);
             break;
@@ -36,6 +36,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
     }
     // The import of an address file takes each address's code the same way, uncut.
-    Core::itemCodeFromAddress(typed);
+    Market::itemCodeFromAddress(typed);
     return 0;
 }

@@ -8,10 +8,10 @@
 #include "fuzzinput.h"
 
 #include "core/config.h"
-#include "core/parampages.h"
 #include "core/text.h"
 #include "export/description.h"
 #include "export/pictures.h"
+#include "market/parampages.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         {u"包邮"_s, u"不包邮"_s}, {u"<br>"_s, u"<br/>"_s}, {u"，"_s, u","_s}, {}, {u" "_s, u""_s}};
 
     const Fuzz::TwoParts parts = Fuzz::splitInput(Fuzz::inputBytes(data, size));
-    const QStringList table =
-        Fuzz::parameterSlots(parts, u"copy36.htm"_s, Core::paramPageInfo(Core::ParamPage::Main).slotCount);
+    const QStringList table = Fuzz::parameterSlots(parts, u"copy36.htm"_s,
+                                                   Market::paramPageInfo(Market::ParamPage::Main).slotCount);
     const QString detailInfo = parts.second.isEmpty() ? QString() : Core::decodeAnsi(parts.second);
 
     Export::processDescription(detailInfo, &rules);

@@ -3,11 +3,11 @@
 
 #include "fuzzinput.h"
 
-#include "core/itemlist.h"
-#include "core/itemservice.h"
 #include "core/text.h"
 #include "export/itemvalues.h"
 #include "export/layouts.h"
+#include "market/itemlist.h"
+#include "market/itemservice.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -44,9 +44,9 @@ void checkFolderName(const QString &name)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = Fuzz::inputBytes(data, size);
-    const Core::ItemDocument document(bytes.isEmpty() ? QString() : Core::decodeAnsi(bytes));
+    const Market::ItemDocument document(bytes.isEmpty() ? QString() : Core::decodeAnsi(bytes));
 
-    Core::isCompleteDocument(document.source());
+    Market::isCompleteDocument(document.source());
     const bool hasItem = document.hasItem();
     Core::DecodeHtmlEntities(document.field(u"errorMessage"_s));
     for (const QString &list : fieldLists()) {
@@ -59,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString title = Export::itemTitle(document.field(u"itemName"_s));
     const QString code = Core::trimSpaces(document.field(u"itemCode"_s));
     checkFolderName(Export::itemFolderName(title, code));
-    Core::isItemCode(code);
+    Market::isItemCode(code);
 
     Export::ValueInputs inputs;
     inputs.title = title;

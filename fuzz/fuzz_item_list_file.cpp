@@ -3,8 +3,8 @@
 
 #include "fuzzinput.h"
 
-#include "core/itemlist.h"
 #include "core/text.h"
+#include "market/itemlist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -12,19 +12,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     int dropped = -1;
     int ignoredLines = -1;
-    const QStringList entries = Core::readItemListFile(bytes, &dropped, &ignoredLines);
-    Fuzz::check(entries.size() <= Core::maxImportedAddresses, "a list above the cap");
+    const QStringList entries = Market::readItemListFile(bytes, &dropped, &ignoredLines);
+    Fuzz::check(entries.size() <= Market::maxImportedAddresses, "a list above the cap");
     Fuzz::check(dropped >= 0 && ignoredLines >= 0, "a negative count of dropped entries or lines");
     for (const QString &entry : entries) {
-        if (Core::isItemCode(Core::itemCodeFromEntry(entry)))
-            Core::itemNameFromEntry(entry);
+        if (Market::isItemCode(Market::itemCodeFromEntry(entry)))
+            Market::itemNameFromEntry(entry);
     }
-    Core::droppedEntriesWarning(dropped);
+    Market::droppedEntriesWarning(dropped);
 
     // The window's import: addresses only, no count of the rest.
-    const QStringList addresses = Core::readItemAddresses(Core::decodeTextFile(bytes));
-    Fuzz::check(addresses.size() <= Core::maxImportedAddresses, "an address list above the cap");
+    const QStringList addresses = Market::readItemAddresses(Market::decodeTextFile(bytes));
+    Fuzz::check(addresses.size() <= Market::maxImportedAddresses, "an address list above the cap");
     for (const QString &address : addresses)
-        Core::trimSpaces(Core::itemCodeFromAddress(address));
+        Core::trimSpaces(Market::itemCodeFromAddress(address));
     return 0;
 }

@@ -7,11 +7,11 @@
 
 #include "fuzzinput.h"
 
-#include "core/collection.h"
-#include "core/itemlist.h"
-#include "core/parampages.h"
-#include "core/sellerlookup.h"
 #include "core/text.h"
+#include "market/collection.h"
+#include "market/itemlist.h"
+#include "market/parampages.h"
+#include "market/sellerlookup.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -20,21 +20,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const Fuzz::TwoParts parts = Fuzz::splitInput(Fuzz::inputBytes(data, size));
     const QString page = parts.second.isEmpty() ? QString() : Core::decodeAnsi(parts.second);
 
-    const QStringList markers = Fuzz::parameterSlots(parts, u"copy_fwz33.htm"_s,
-                                                     Core::paramPageInfo(Core::ParamPage::UrlFind).slotCount);
-    const qint64 pages = Core::listingPageCount(
+    const QStringList markers = Fuzz::parameterSlots(
+        parts, u"copy_fwz33.htm"_s, Market::paramPageInfo(Market::ParamPage::UrlFind).slotCount);
+    const qint64 pages = Market::listingPageCount(
         Core::CutAfterMarkers(page, markers.value(4), markers.value(5), markers.value(6)));
     Fuzz::check(pages >= 0, "a negative page count");
     for (const int kind : {1, 2}) {
-        for (const QString &entry : Core::listingEntries(page, markers, kind)) {
-            const QString code = Core::itemCodeFromEntry(entry);
-            if (Core::isItemCode(code))
-                Core::itemNameFromEntry(entry);
+        for (const QString &entry : Market::listingEntries(page, markers, kind)) {
+            const QString code = Market::itemCodeFromEntry(entry);
+            if (Market::isItemCode(code))
+                Market::itemNameFromEntry(entry);
         }
     }
 
     const QStringList sellerMarkers = Fuzz::parameterSlots(
-        parts, u"f_1sp.htm"_s, Core::paramPageInfo(Core::ParamPage::FirstItem).slotCount);
-    Core::firstItemOfListingPage(page, sellerMarkers);
+        parts, u"f_1sp.htm"_s, Market::paramPageInfo(Market::ParamPage::FirstItem).slotCount);
+    Market::firstItemOfListingPage(page, sellerMarkers);
     return 0;
 }

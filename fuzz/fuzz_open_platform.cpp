@@ -4,10 +4,10 @@
 
 #include "fuzzinput.h"
 
-#include "core/itemservice.h"
-#include "core/openplatform.h"
-#include "core/sellerlookup.h"
 #include "core/text.h"
+#include "market/itemservice.h"
+#include "market/openplatform.h"
+#include "market/sellerlookup.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -16,17 +16,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QByteArray bytes = Fuzz::inputBytes(data, size);
     const QString reply = bytes.isEmpty() ? QString() : Core::DecodeCharset(bytes, "utf-8");
 
-    Core::readPlatformError(reply);
-    Core::CleanField(Core::readFirstItemId(reply));
-    Core::ExtractItemFields(reply, u"postage_id"_s);
-    Core::readSellerLocation(Core::ExtractItemFields(reply, u"location"_s));
+    Market::readPlatformError(reply);
+    Core::CleanField(Market::readFirstItemId(reply));
+    Market::ExtractItemFields(reply, u"postage_id"_s);
+    Market::readSellerLocation(Market::ExtractItemFields(reply, u"location"_s));
 
-    const QList<Core::SellerCategory> categories = Core::readSellerCategories(reply);
-    Core::joinSellerCategories(categories);
+    const QList<Market::SellerCategory> categories = Market::readSellerCategories(reply);
+    Market::joinSellerCategories(categories);
     QList<int> rows;
     for (int row = int(categories.size()); row >= -1; --row)
         rows << row;
-    const Core::SellerCategorySelection selection = Core::selectSellerCategories(categories, rows);
+    const Market::SellerCategorySelection selection = Market::selectSellerCategories(categories, rows);
     Fuzz::check(selection.categoryIds.startsWith(u','), "the category ids do not start with a comma");
     return 0;
 }

@@ -3,29 +3,30 @@
 
 #include "fuzzinput.h"
 
-#include "core/openplatform.h"
-#include "core/parampages.h"
 #include "core/text.h"
+#include "market/openplatform.h"
+#include "market/parampages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = Core::decodeAnsi(Fuzz::inputBytes(data, size));
-    for (const Core::ParamPage page : {Core::ParamPage::Main, Core::ParamPage::App, Core::ParamPage::UrlFind,
-                                       Core::ParamPage::Stock, Core::ParamPage::FirstItem}) {
-        const Core::ParamPageInfo info = Core::paramPageInfo(page);
+    for (const Market::ParamPage page :
+         {Market::ParamPage::Main, Market::ParamPage::App, Market::ParamPage::UrlFind,
+          Market::ParamPage::Stock, Market::ParamPage::FirstItem}) {
+        const Market::ParamPageInfo info = Market::paramPageInfo(page);
         QStringList table(info.slotCount);
-        Core::readParamPairs(text, table, info.slotCount);
+        Market::readParamPairs(text, table, info.slotCount);
         Fuzz::check(table.size() == info.slotCount, "a page's table changed its size");
         // A table the window already holds: shorter than the page's, with old contents.
         QStringList held = {QStringLiteral("old")};
-        Core::readParamPairs(text, held, info.slotCount);
+        Market::readParamPairs(text, held, info.slotCount);
         Fuzz::check(held.size() == info.slotCount, "a held table was not grown to the page's size");
-        if (page == Core::ParamPage::Main) {
+        if (page == Market::ParamPage::Main) {
             // The first slots sign the open-platform calls and make their address.
-            const Core::OpenPlatformParams params = Core::OpenPlatformParams::fromSlots(table);
-            Core::signRequest(params,
-                              Core::sellerCategoriesParameters(params, QStringLiteral("小周的杂货铺"),
-                                                               QStringLiteral("2024-01-02 03:04:05")));
+            const Market::OpenPlatformParams params = Market::OpenPlatformParams::fromSlots(table);
+            Market::signRequest(params,
+                                Market::sellerCategoriesParameters(params, QStringLiteral("小周的杂货铺"),
+                                                                   QStringLiteral("2024-01-02 03:04:05")));
         }
     }
     return 0;

@@ -6,23 +6,23 @@
 
 #include "fuzzinput.h"
 
-#include "core/parampages.h"
-#include "core/stocklist.h"
 #include "core/text.h"
+#include "market/parampages.h"
+#include "market/stocklist.h"
 
 using namespace Qt::Literals::StringLiterals;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const Fuzz::TwoParts parts = Fuzz::splitInput(Fuzz::inputBytes(data, size));
-    Core::StockParameters parameters;
-    parameters.table =
-        Fuzz::parameterSlots(parts, u"ks_set.htm"_s, Core::paramPageInfo(Core::ParamPage::Stock).slotCount);
+    Market::StockParameters parameters;
+    parameters.table = Fuzz::parameterSlots(parts, u"ks_set.htm"_s,
+                                            Market::paramPageInfo(Market::ParamPage::Stock).slotCount);
     parameters.loaded = true;
     parameters.pageAddress(u"0C7D360B00000000040100000CC1B772"_s);
 
     const QString page = parts.second.isEmpty() ? QString() : Core::decodeAnsi(parts.second);
-    const QString plain = Core::composeStockList(parameters.table, page);
+    const QString plain = Market::composeStockList(parameters.table, page);
     Fuzz::check(plain.endsWith(u"\"/>"_s), "the fragment does not end its element");
 
     Core::Adjustments adjustments;
@@ -31,6 +31,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     adjustments.priceDecimals = u"2"_s;
     adjustments.adjustStock = true;
     adjustments.stockValue = u"50"_s;
-    Core::removeControlCharacters(Core::composeStockList(parameters.table, page, adjustments));
+    Core::removeControlCharacters(Market::composeStockList(parameters.table, page, adjustments));
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "fuzzinput.h"
 
-#include "core/parampages.h"
 #include "core/text.h"
+#include "market/parampages.h"
 
 #include <QFile>
 #include <QGuiApplication>
@@ -43,8 +43,8 @@ QString sandboxMakerPage(const QString &fileName)
 QStringList parameterSlots(const TwoParts &parts, const QString &fileName, int slotCount)
 {
     QStringList table(slotCount);
-    Core::readParamPairs(parts.split ? Core::decodeAnsi(parts.first) : sandboxMakerPage(fileName), table,
-                         slotCount);
+    Market::readParamPairs(parts.split ? Core::decodeAnsi(parts.first) : sandboxMakerPage(fileName), table,
+                           slotCount);
     return table;
 }
 

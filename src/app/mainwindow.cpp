@@ -11,18 +11,18 @@
 #include "ruleswindow.h"
 #include "watermarkwindow.h"
 
-#include "core/collectjob.h"
 #include "core/httpclient.h"
-#include "core/importjob.h"
 #include "core/inputranges.h"
-#include "core/itemlist.h"
 #include "core/jobrunner.h"
 #include "core/logging.h"
-#include "core/parameterslots.h"
-#include "core/sellerlookup.h"
 #include "core/text.h"
 #include "export/pictures.h"
 #include "export/startupjob.h"
+#include "market/collectjob.h"
+#include "market/importjob.h"
+#include "market/itemlist.h"
+#include "market/parameterslots.h"
+#include "market/sellerlookup.h"
 #include "skin/windowmovehandle.h"
 
 #include <QCloseEvent>
@@ -99,9 +99,9 @@ MainWindow::MainWindow(MainWindowContext context, QWidget *parent)
         };
     }
 
-    m_slots = QStringList(Core::MainSlot::count);
-    m_slots[Core::MainSlot::gateway] = Core::noticeVersionDesignText.toString();
-    m_appTable = QStringList(Core::applicationSlotCount);
+    m_slots = QStringList(Market::MainSlot::count);
+    m_slots[Market::MainSlot::gateway] = Market::noticeVersionDesignText.toString();
+    m_appTable = QStringList(Market::applicationSlotCount);
 
     m_ui->setupUi(this);
     // The skinned frame takes its room through the window's margins; the form's own places
@@ -154,7 +154,7 @@ void MainWindow::connectControls()
 {
     connect(m_ui->modeBox, &QComboBox::activated, this, [this] {
         m_ui->addressBox->setText(
-            Core::collectModeHint(Core::collectModeFromText(m_ui->modeBox->currentText())));
+            Market::collectModeHint(Market::collectModeFromText(m_ui->modeBox->currentText())));
     });
     const std::pair<QPushButton *, void (MainWindow::*)()> buttons[] = {
         {m_ui->Command7, &MainWindow::Command7_Click},
@@ -200,7 +200,7 @@ void MainWindow::watchInput(QLineEdit *box, InlineWarning *warning,
 void MainWindow::connectLinks()
 {
     const QString home = Core::Config::address(m_context.config.makerPrimary, u"/"_s);
-    const auto openHelp = [this] { openInBrowser(m_slots.value(Core::MainSlot::helpAddress)); };
+    const auto openHelp = [this] { openInBrowser(m_slots.value(Market::MainSlot::helpAddress)); };
     connect(m_ui->helpLink, &LinkLabel::clicked, this, openHelp);
     connect(m_ui->tutorialLink, &LinkLabel::clicked, this, openHelp);
     connect(m_ui->homeLink, &LinkLabel::clicked, this, [this, home] { openInBrowser(home); });
@@ -212,9 +212,9 @@ void MainWindow::connectLinks()
     m_ui->makerSiteLink->setText(m_context.config.makerPrimary);
     connect(m_ui->makerSiteLink, &LinkLabel::clicked, this, [this, home] { openInBrowser(home); });
     connect(m_ui->contactLink, &LinkLabel::clicked, this, [this] {
-        if (Core::trimSpaces(m_slots.value(Core::MainSlot::gateway)) == Core::noticeVersionDesignText)
+        if (Core::trimSpaces(m_slots.value(Market::MainSlot::gateway)) == Market::noticeVersionDesignText)
             return;
-        const QString notice = m_slots.value(Core::MainSlot::noticeAddress);
+        const QString notice = m_slots.value(Market::MainSlot::noticeAddress);
         m_prompter.inform(this, notice);
         openInBrowser(notice);
     });
@@ -232,7 +232,7 @@ void MainWindow::openInBrowser(const QString &address)
 QString MainWindow::timeBasedCsvPath() const
 {
     return QDir::toNativeSeparators(Core::programFilePath(
-        m_context.programDir, Core::freeTimeBasedCsvName(m_context.programDir, m_context.clock())));
+        m_context.programDir, Market::freeTimeBasedCsvName(m_context.programDir, m_context.clock())));
 }
 
 // ---- start-up -----------------------------------------------------------------------
@@ -248,7 +248,7 @@ void MainWindow::startupDone(const Export::StartupResult &result)
 {
     if (result.parametersRead) {
         m_slots = result.parameterSlots;
-        m_ui->addressBox->setText(m_slots.value(Core::MainSlot::startAddress));
+        m_ui->addressBox->setText(m_slots.value(Market::MainSlot::startAddress));
     }
     if (result.applicationRead)
         m_appTable = result.applicationTable;
@@ -389,9 +389,9 @@ void MainWindow::Command7_Click()
 {
     if (isBusy())
         return;
-    const Core::CollectMode mode = Core::collectModeFromText(m_ui->modeBox->currentText());
-    const Core::CollectOutcome check =
-        Core::Collector::checkAddress(m_context.config, mode, m_ui->addressBox->text());
+    const Market::CollectMode mode = Market::collectModeFromText(m_ui->modeBox->currentText());
+    const Market::CollectOutcome check =
+        Market::Collector::checkAddress(m_context.config, mode, m_ui->addressBox->text());
     m_ui->addressBox->setText(check.address);
     if (!check.message.isEmpty()) {
         m_prompter.inform(this, check.message);
@@ -401,14 +401,14 @@ void MainWindow::Command7_Click()
         return;
     }
     beginCommand(Command::Collect);
-    auto *job = new Core::CollectJob(*m_context.client, m_context.config, mode, check.address);
-    connect(job, &Core::CollectJob::entryFound, this, &MainWindow::addEntry);
-    connect(job, &Core::CollectJob::progress, m_ui->progressLabel, &QLabel::setText);
-    connect(job, &Core::CollectJob::finished, this, &MainWindow::collectionDone);
+    auto *job = new Market::CollectJob(*m_context.client, m_context.config, mode, check.address);
+    connect(job, &Market::CollectJob::entryFound, this, &MainWindow::addEntry);
+    connect(job, &Market::CollectJob::progress, m_ui->progressLabel, &QLabel::setText);
+    connect(job, &Market::CollectJob::finished, this, &MainWindow::collectionDone);
     m_commandJobs->start(job);
 }
 
-void MainWindow::collectionDone(const Core::CollectOutcome &outcome, bool cancelled)
+void MainWindow::collectionDone(const Market::CollectOutcome &outcome, bool cancelled)
 {
     endCommand();
     if (cancelled) {
@@ -447,14 +447,14 @@ void MainWindow::importAddresses()
     }
     beginCommand(Command::Import);
     m_ui->progressLabel->setText(u"正在导入网址..."_s);
-    auto *job = new Core::ImportJob(*m_context.client, m_context.config, path);
-    connect(job, &Core::ImportJob::entryFound, this, &MainWindow::addEntry);
-    connect(job, &Core::ImportJob::progress, m_ui->progressLabel, &QLabel::setText);
-    connect(job, &Core::ImportJob::finished, this, &MainWindow::importDone);
+    auto *job = new Market::ImportJob(*m_context.client, m_context.config, path);
+    connect(job, &Market::ImportJob::entryFound, this, &MainWindow::addEntry);
+    connect(job, &Market::ImportJob::progress, m_ui->progressLabel, &QLabel::setText);
+    connect(job, &Market::ImportJob::finished, this, &MainWindow::importDone);
     m_commandJobs->start(job);
 }
 
-void MainWindow::importDone(const Core::ImportOutcome &outcome)
+void MainWindow::importDone(const Market::ImportOutcome &outcome)
 {
     endCommand();
     m_ui->progressLabel->setText(outcome.text());
@@ -480,9 +480,9 @@ void MainWindow::exportAddresses()
     }
     QStringList codes;
     for (const QString &entry : entries())
-        codes << Core::itemCodeFromEntry(entry);
+        codes << Market::itemCodeFromEntry(entry);
     QString error;
-    if (!Export::writeFileAtomically(path, Core::writeItemAddresses(m_context.config, codes), &error)) {
+    if (!Export::writeFileAtomically(path, Market::writeItemAddresses(m_context.config, codes), &error)) {
         qCInfo(lcUi).noquote() << "cannot write the address file" << path << error;
         m_prompter.inform(this, u"无法写入文件 "_s + QDir::toNativeSeparators(path) + u"："_s + error);
         return;
@@ -644,7 +644,7 @@ void MainWindow::lookUpSeller()
 {
     if (m_lookingUp)
         return;
-    const QString refusal = Core::checkSellerNick(m_ui->sellerBox->text());
+    const QString refusal = Market::checkSellerNick(m_ui->sellerBox->text());
     if (!refusal.isEmpty()) {
         m_prompter.inform(this, refusal);
         m_ui->sellerBox->setFocus();
@@ -652,7 +652,7 @@ void MainWindow::lookUpSeller()
     }
     m_lookingUp = true;
     updateSellerButtons();
-    const QString nick = Core::rewriteSellerNick(m_ui->sellerBox->text());
+    const QString nick = Market::rewriteSellerNick(m_ui->sellerBox->text());
     m_ui->sellerBox->setText(nick);
     // Every field the lookup and its category step fill: nothing of the previous seller stays.
     m_ui->postageBox->clear();
@@ -661,21 +661,21 @@ void MainWindow::lookUpSeller()
     m_ui->categoryIdBox->clear();
     m_ui->sellerCategoryList->clear();
     m_sellerCategories.clear();
-    auto *job = new Core::SellerLookupJob(*m_context.client, m_context.config, m_slots, nick);
-    connect(job, &Core::SellerLookupJob::progress, this,
+    auto *job = new Market::SellerLookupJob(*m_context.client, m_context.config, m_slots, nick);
+    connect(job, &Market::SellerLookupJob::progress, this,
             [](const QString &problem) { qCInfo(lcUi).noquote() << "seller lookup:" << problem; });
-    connect(job, &Core::SellerLookupJob::finished, this, &MainWindow::sellerLookupDone);
+    connect(job, &Market::SellerLookupJob::finished, this, &MainWindow::sellerLookupDone);
     m_sellerJobs->start(job);
 }
 
-void MainWindow::sellerLookupDone(const Core::SellerLookupResult &result)
+void MainWindow::sellerLookupDone(const Market::SellerLookupResult &result)
 {
     // A call that got nothing leaves its field empty: its blank result (TABs, or "/" for the
     // location) is nothing a seller could use.
     m_ui->postageBox->setText(result.postage.trimmed().isEmpty() ? QString() : result.postage);
     m_ui->locationBox->setText(result.location == u"/"_s ? QString() : result.location);
     m_sellerCategories = result.categories;
-    for (const Core::SellerCategory &category : std::as_const(m_sellerCategories))
+    for (const Market::SellerCategory &category : std::as_const(m_sellerCategories))
         m_ui->sellerCategoryList->addItem(category.name);
     m_ui->sellerBox->setText(result.nick);
     m_lookingUp = false;
@@ -691,7 +691,8 @@ void MainWindow::importToSellerCategories()
     QList<int> rows;
     for (const QModelIndex &index : m_ui->sellerCategoryList->selectionModel()->selectedRows())
         rows << index.row();
-    const Core::SellerCategorySelection selection = Core::selectSellerCategories(m_sellerCategories, rows);
+    const Market::SellerCategorySelection selection =
+        Market::selectSellerCategories(m_sellerCategories, rows);
     m_ui->shopCategoryBox->setText(selection.shopCategories);
     m_ui->categoryIdBox->setText(selection.categoryIds);
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/config.h"
-#include "core/openplatform.h"
 #include "export/exportjob.h"
+#include "market/openplatform.h"
 
 #include <QDateTime>
 #include <QPointer>
@@ -16,10 +16,13 @@ class QLineEdit;
 namespace Core {
 class HttpClient;
 class JobRunner;
+} // namespace Core
+
+namespace Market {
 struct CollectOutcome;
 struct ImportOutcome;
 struct SellerLookupResult;
-} // namespace Core
+} // namespace Market
 
 namespace Export {
 struct StartupResult;
@@ -135,10 +138,10 @@ private:
     void beginCommand(Command command);
     void endCommand();
     void announce(std::function<void()> show);
-    void collectionDone(const Core::CollectOutcome &outcome, bool cancelled);
-    void importDone(const Core::ImportOutcome &outcome);
+    void collectionDone(const Market::CollectOutcome &outcome, bool cancelled);
+    void importDone(const Market::ImportOutcome &outcome);
     void exportDone(const Export::ExportSummary &summary);
-    void sellerLookupDone(const Core::SellerLookupResult &result);
+    void sellerLookupDone(const Market::SellerLookupResult &result);
     void updateSellerButtons();
     void showFailureReport(const Export::ExportSummary &summary);
     Export::ExportOptions exportOptions() const;
@@ -165,7 +168,7 @@ private:
     // A lookup has filled the category list since the last export started: the category
     // step may run.
     bool m_sellerCategoriesReady = false;
-    QList<Core::SellerCategory> m_sellerCategories; // the category table; list row i is row i
+    QList<Market::SellerCategory> m_sellerCategories; // the category table; list row i is row i
 
     Export::ExportSummary m_lastSummary;
     QPointer<RulesWindow> m_rulesWindow;

@@ -1,18 +1,18 @@
 #include "cli.h"
 #include "interruptwatch.h"
 
-#include "core/collection.h"
 #include "core/config.h"
 #include "core/httpclient.h"
 #include "core/inputranges.h"
-#include "core/itemlist.h"
-#include "core/itemservice.h"
-#include "core/parampages.h"
 #include "core/savefile.h"
-#include "core/sellerlookup.h"
 #include "core/text.h"
 #include "export/exportjob.h"
 #include "export/pictures.h"
+#include "market/collection.h"
+#include "market/itemlist.h"
+#include "market/itemservice.h"
+#include "market/parampages.h"
+#include "market/sellerlookup.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -124,16 +124,16 @@ int runItem(const QStringList &arguments, QTextStream &out, QTextStream &err)
 
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
     QString problem;
-    const Core::ItemDocument document = Core::ItemDocument::fetch(client, common.config, code, &problem);
+    const Market::ItemDocument document = Market::ItemDocument::fetch(client, common.config, code, &problem);
     const QString result = document.fields(fields);
     out << result << "\n";
     out.flush();
     if (document.isEmpty()) {
-        err << "quorvex-cli item: " << problem << " (" << Core::itemServiceAddress(common.config, code)
+        err << "quorvex-cli item: " << problem << " (" << Market::itemServiceAddress(common.config, code)
             << ")\n";
         return Failures;
     }
-    if (result == Core::blankFieldResult()) {
+    if (result == Market::blankFieldResult()) {
         const QString message = document.field(u"errorMessage"_s);
         err << "quorvex-cli item: the item service's answer for " << code << " holds none of the fields "
             << fields << (message.isEmpty() ? QString() : u" ("_s + message + u')') << "\n";
@@ -288,7 +288,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
     options.programDir = common.programDir;
 
     const QString listPath = parser.value(u"list"_s);
-    const Core::ItemListFile list = Core::loadItemListFile(listPath);
+    const Market::ItemListFile list = Market::loadItemListFile(listPath);
     if (!list.error.isEmpty()) {
         err << "quorvex-cli export: " << list.error << "\n";
         return NothingDone;
@@ -300,7 +300,7 @@ int runExport(const QStringList &arguments, QTextStream &err)
         return NothingDone;
     }
     if (list.dropped > 0)
-        err << "quorvex-cli export: " << Core::droppedEntriesWarning(list.dropped) << "\n";
+        err << "quorvex-cli export: " << Market::droppedEntriesWarning(list.dropped) << "\n";
 
     options.useRules = parser.isSet(u"rules"_s);
     if (options.useRules)
@@ -365,11 +365,11 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return NothingDone;
     }
     const QString modeName = parser.value(u"mode"_s);
-    Core::CollectMode mode = Core::CollectMode::Single;
+    Market::CollectMode mode = Market::CollectMode::Single;
     if (modeName == u"shop"_s) {
-        mode = Core::CollectMode::Shop;
+        mode = Market::CollectMode::Shop;
     } else if (modeName == u"list"_s) {
-        mode = Core::CollectMode::List;
+        mode = Market::CollectMode::List;
     } else if (modeName != u"single"_s) {
         err << "quorvex-cli collect: --mode is single, shop or list, not " << modeName << "\n";
         return NothingDone;
@@ -379,14 +379,14 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return NothingDone;
 
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
-    Core::Collector collector(client, common.config);
+    Market::Collector collector(client, common.config);
     collector.onProgress = [&err](const QString &text) {
         err << text << "\n";
         err.flush();
     };
     // Ctrl+C or a termination request aborts the pages in flight; what was found is written.
     const InterruptWatch interrupt([&collector] { collector.cancel(); });
-    const Core::CollectOutcome outcome = collector.run(mode, parser.value(u"address"_s));
+    const Market::CollectOutcome outcome = collector.run(mode, parser.value(u"address"_s));
     if (!outcome.message.isEmpty()) {
         err << outcome.message << "\n";
         if (!outcome.openAddress.isEmpty())
@@ -397,11 +397,11 @@ int runCollect(const QStringList &arguments, QTextStream &out, QTextStream &err)
     for (const QString &entry : outcome.entries) {
         // A shop's names are untrusted: no terminal controls, one entry per line.
         out << Core::removeControlCharacters(entry) << "\n";
-        codes << Core::itemCodeFromEntry(entry);
+        codes << Market::itemCodeFromEntry(entry);
     }
     out.flush();
     QString error;
-    if (!Export::writeFileAtomically(parser.value(u"out"_s), Core::writeItemAddresses(common.config, codes),
+    if (!Export::writeFileAtomically(parser.value(u"out"_s), Market::writeItemAddresses(common.config, codes),
                                      &error)) {
         err << "quorvex-cli collect: cannot write " << parser.value(u"out"_s) << ": " << error << "\n";
         return Failures;
@@ -456,26 +456,26 @@ int runSeller(const QStringList &arguments, QTextStream &out, QTextStream &err)
         return NothingDone;
     // A refused nick sends nothing, not even the parameter page's request.
     const QString nick = parser.value(u"nick"_s);
-    if (const QString refusal = Core::checkSellerNick(nick); !refusal.isEmpty()) {
+    if (const QString refusal = Market::checkSellerNick(nick); !refusal.isEmpty()) {
         err << refusal << "\n";
         return NothingDone;
     }
 
     Core::HttpClient client(Core::HttpOptions::fromConfig(common.config));
-    QStringList slotTexts(Core::paramPageInfo(Core::ParamPage::Main).slotCount);
-    if (!Core::loadParamPage(client, common.config, Core::ParamPage::Main, slotTexts))
+    QStringList slotTexts(Market::paramPageInfo(Market::ParamPage::Main).slotCount);
+    if (!Market::loadParamPage(client, common.config, Market::ParamPage::Main, slotTexts))
         err << "quorvex-cli seller: the main parameter page could not be read; the open-platform slots are "
                "empty\n";
-    Core::SellerLookupJob job(client, common.config, slotTexts, nick);
+    Market::SellerLookupJob job(client, common.config, slotTexts, nick);
     QObject::connect(
-        &job, &Core::SellerLookupJob::progress, &job, [&err](const QString &text) { err << text << "\n"; },
+        &job, &Market::SellerLookupJob::progress, &job, [&err](const QString &text) { err << text << "\n"; },
         Qt::DirectConnection);
-    const Core::SellerLookupResult result = job.run();
+    const Market::SellerLookupResult result = job.run();
 
     out << "nick\t" << result.nick << "\n";
     out << "postage\t" << result.postage << "\n";
     out << "location\t" << result.location << "\n";
-    for (const Core::SellerCategory &category : result.categories)
+    for (const Market::SellerCategory &category : result.categories)
         out << "category\t" << category.name << "\t" << category.id << "\n";
     int status = result.foundAnything() ? Success : Failures;
     if (parser.isSet(u"select"_s)) {
@@ -486,8 +486,8 @@ int runSeller(const QStringList &arguments, QTextStream &out, QTextStream &err)
                 << result.categories.size() << " categories\n";
             status = Failures;
         } else {
-            const Core::SellerCategorySelection selection =
-                Core::selectSellerCategories(result.categories, rows);
+            const Market::SellerCategorySelection selection =
+                Market::selectSellerCategories(result.categories, rows);
             out << "shop-categories\t" << selection.shopCategories << "\n";
             out << "category-ids\t" << selection.categoryIds << "\n";
         }

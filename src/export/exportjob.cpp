@@ -8,15 +8,15 @@
 
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/itemlist.h"
-#include "core/itemservice.h"
 #include "core/logging.h"
-#include "core/parameterslots.h"
-#include "core/parampages.h"
-#include "core/stocklist.h"
 #include "core/text.h"
 #include "imaging/pictureinfo.h"
 #include "imaging/watermarker.h"
+#include "market/itemlist.h"
+#include "market/itemservice.h"
+#include "market/parameterslots.h"
+#include "market/parampages.h"
+#include "market/stocklist.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -442,7 +442,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
 {
     Outcome outcome;
     ItemReport &report = outcome.report;
-    report.code = Core::itemCodeFromEntry(entry);
+    report.code = Market::itemCodeFromEntry(entry);
     const int count = m_uniqueCount;
     // After a stop nothing new begins.
     if (m_cancelToken.isCancelled()) {
@@ -456,19 +456,20 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         report.status = ItemReport::Status::RecordFailed;
         report.reason = reason;
         if (report.title.isEmpty())
-            report.title = Core::itemNameFromEntry(entry); // the list's own name says which item it was
+            report.title = Market::itemNameFromEntry(entry); // the list's own name says which item it was
         outcome.skipped = m_cancelToken.isCancelled();
         qCInfo(lcExport) << "item" << report.code << "not exported:" << reason;
         return outcome;
     };
 
-    if (!Core::isItemCode(report.code))
+    if (!Market::isItemCode(report.code))
         return recordFailed(u"商品编号无效："_s + Core::removeControlCharacters(report.code));
     const qint64 largest = m_client.options().maxBytes(Core::BodyKind::Page);
     m_budget->acquire(largest, [this, index] { return index == m_writing || m_cancelToken.isCancelled(); });
     outcome.budget = std::make_shared<BudgetShare>(*m_budget, largest);
     QString problem;
-    const Core::ItemDocument document = Core::ItemDocument::fetch(m_client, m_config, report.code, &problem);
+    const Market::ItemDocument document =
+        Market::ItemDocument::fetch(m_client, m_config, report.code, &problem);
     outcome.budget->shrinkTo(document.source().size());
     if (!problem.isEmpty()) {
         outcome.budget.reset();
@@ -496,8 +497,8 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
         m_options.skipDescriptionPictures
             ? QStringList()
             : extractDescriptionPictures(description,
-                                         m_slots.mid(Core::MainSlot::descriptionPictureMarkers,
-                                                     Core::MainSlot::descriptionPictureMarkerCount));
+                                         m_slots.mid(Market::MainSlot::descriptionPictureMarkers,
+                                                     Market::MainSlot::descriptionPictureMarkerCount));
 
     // Every picture of the item is asked for at once; the network layer keeps to the
     // connection limit per host.
@@ -551,7 +552,7 @@ ExportJob::Outcome ExportJob::processItem(int index, const QString &entry)
     }
 
     // The stock page is read while the pictures arrive.
-    outcome.stockText = Core::BuildStockList(m_client, *m_stock, report.code, m_options.adjustments);
+    outcome.stockText = Market::BuildStockList(m_client, *m_stock, report.code, m_options.adjustments);
 
     for (int done = 0; done < awaited;) {
         // Only the item the writer waits for speaks, so the texts follow the list order.
@@ -689,18 +690,18 @@ ExportSummary ExportJob::run()
     emit progress(u"开始下载商品内容..."_s);
 
     m_slots = m_options.parameterSlots;
-    Core::loadParamPage(m_client, m_config, Core::ParamPage::Main, m_slots);
-    while (m_slots.size() < Core::MainSlot::count)
+    Market::loadParamPage(m_client, m_config, Market::ParamPage::Main, m_slots);
+    while (m_slots.size() < Market::MainSlot::count)
         m_slots.append(QString());
-    const QStringList markers =
-        m_slots.mid(Core::MainSlot::descriptionPictureMarkers, Core::MainSlot::descriptionPictureMarkerCount);
+    const QStringList markers = m_slots.mid(Market::MainSlot::descriptionPictureMarkers,
+                                            Market::MainSlot::descriptionPictureMarkerCount);
     if (!m_options.skipDescriptionPictures &&
         std::all_of(markers.cbegin(), markers.cend(), [](const QString &m) { return m.isEmpty(); })) {
         summary.notes << u"无法读取参数页 copy36.htm：描述图片的标记为空，描述图片未下载"_s;
     }
     CityTable cities = CityTable::fetch(m_client, m_config);
     m_cities = &cities;
-    const Core::StockParameters stock = Core::StockParameters::fetch(m_client, m_config);
+    const Market::StockParameters stock = Market::StockParameters::fetch(m_client, m_config);
     m_stock = &stock;
     if (!stock.loaded)
         summary.notes << u"无法读取库存参数页 ks_set.htm：库存文件只有空白模板"_s;
@@ -728,11 +729,11 @@ ExportSummary ExportJob::run()
     {
         QSet<QString> seen;
         for (int i = 0; i < entryCount; ++i) {
-            const QString code = Core::itemCodeFromEntry(m_entries.at(i));
+            const QString code = Market::itemCodeFromEntry(m_entries.at(i));
             reports[i].code = code;
             if (seen.contains(code.toUpper())) {
                 reports[i].status = ItemReport::Status::Duplicate;
-                reports[i].title = Core::itemNameFromEntry(m_entries.at(i));
+                reports[i].title = Market::itemNameFromEntry(m_entries.at(i));
                 ++summary.duplicates;
                 continue;
             }

@@ -6,8 +6,8 @@
 
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/stocklist.h"
 #include "imaging/watermarksettings.h"
+#include "market/stocklist.h"
 
 #include <QImage>
 
@@ -204,7 +204,7 @@ private:
     std::unique_ptr<class ItemFolders> m_folders;
     std::unique_ptr<SharedPictures> m_shared;
     const Imaging::Watermarker *m_watermarker = nullptr;
-    const Core::StockParameters *m_stock = nullptr;
+    const Market::StockParameters *m_stock = nullptr;
 };
 
 } // namespace Export

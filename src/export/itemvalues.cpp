@@ -1,8 +1,8 @@
 #include "itemvalues.h"
 
 #include "core/decimal.h"
-#include "core/itemservice.h"
 #include "core/text.h"
+#include "market/itemservice.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -73,7 +73,7 @@ QString cleanProvinceName(const QString &provinceName)
     return name;
 }
 
-QStringList mainPictureUrls(const Core::ItemDocument &document)
+QStringList mainPictureUrls(const Market::ItemDocument &document)
 {
     QStringList kept;
     for (const QString &field : {u"picLink"_s, u"picLink1"_s, u"picLink2"_s, u"picLink3"_s, u"picLink4"_s}) {
@@ -96,7 +96,7 @@ QString stockFileName(const QString &itemCode)
     return u'{' + Core::Md5Hex(itemCode) + u"}.xml"_s;
 }
 
-QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &in,
+QStringList paipaiValues(const Market::ItemDocument &document, const ValueInputs &in,
                          const Core::Adjustments &adjust)
 {
     const auto clean = [&document](const QString &name) { return Core::CleanField(document.field(name)); };

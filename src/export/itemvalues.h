@@ -8,7 +8,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Core {
+namespace Market {
 class ItemDocument;
 }
 
@@ -23,7 +23,7 @@ QString itemFolderName(const QString &title, const QString &itemCode);
 // The province as the layouts write it: quotes and "省" removed.
 QString cleanProvinceName(const QString &provinceName);
 // picLink, picLink1 ... picLink4 with entities decoded, the blank ones left out, split at ";".
-QStringList mainPictureUrls(const Core::ItemDocument &document);
+QStringList mainPictureUrls(const Market::ItemDocument &document);
 
 QString descriptionFileName(const QString &folderName);
 QString stockFileName(const QString &itemCode);
@@ -41,7 +41,7 @@ struct ValueInputs
 };
 
 // The 45 values of the Paipai layout (validity "14"); the Taobao rows read theirs from it.
-QStringList paipaiValues(const Core::ItemDocument &document, const ValueInputs &inputs,
+QStringList paipaiValues(const Market::ItemDocument &document, const ValueInputs &inputs,
                          const Core::Adjustments &adjustments);
 
 } // namespace Export

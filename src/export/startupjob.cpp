@@ -4,9 +4,9 @@
 
 #include "core/httpclient.h"
 #include "core/logging.h"
-#include "core/parameterslots.h"
-#include "core/parampages.h"
 #include "core/text.h"
+#include "market/parameterslots.h"
+#include "market/parampages.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,7 +35,7 @@ StartupResult StartupJob::run()
 {
     StartupResult result;
     result.parameterSlots = m_designSlots;
-    result.applicationTable = QStringList(Core::applicationSlotCount);
+    result.applicationTable = QStringList(Market::applicationSlotCount);
     readParameterPages(result);
     if (!m_cancel.isCancelled())
         fetchDefaultPictures(result);
@@ -60,7 +60,7 @@ void StartupJob::fail(StartupResult &result, const QString &text)
 void StartupJob::readParameterPages(StartupResult &result)
 {
     QStringList slotTexts = m_designSlots;
-    result.parametersRead = Core::loadParamPage(m_client, m_config, Core::ParamPage::Main, slotTexts);
+    result.parametersRead = Market::loadParamPage(m_client, m_config, Market::ParamPage::Main, slotTexts);
     if (!result.parametersRead) {
         // Without the main page the application page is not asked for either.
         fail(result, u"无法读取参数页 copy36.htm，参数保持设计值"_s);
@@ -69,8 +69,8 @@ void StartupJob::readParameterPages(StartupResult &result)
     result.parameterSlots = slotTexts;
     if (m_cancel.isCancelled())
         return;
-    QStringList table(Core::applicationSlotCount);
-    result.applicationRead = Core::loadParamPage(m_client, m_config, Core::ParamPage::App, table);
+    QStringList table(Market::applicationSlotCount);
+    result.applicationRead = Market::loadParamPage(m_client, m_config, Market::ParamPage::App, table);
     if (result.applicationRead)
         result.applicationTable = table;
     else

@@ -5,12 +5,12 @@
 #include "app/ruleswindow.h"
 #include "app/watermarkwindow.h"
 #include "core/httpclient.h"
-#include "core/itemlist.h"
 #include "core/qttranslations.h"
 #include "core/savefile.h"
-#include "core/sellerlookup.h"
 #include "core/text.h"
 #include "imaging/watermarker.h"
+#include "market/itemlist.h"
+#include "market/sellerlookup.h"
 #include "recordingprompter.h"
 #include "sandboxprocess.h"
 
@@ -217,7 +217,7 @@ void TestMainWindow::fillList(const QStringList &codes)
 {
     auto *list = child<QListWidget>(u"itemList"_s);
     for (const QString &code : codes)
-        list->addItem(Core::makeItemEntry(code, QString()));
+        list->addItem(Market::makeItemEntry(code, QString()));
 }
 
 void TestMainWindow::startupFillsTheSlots()
@@ -505,7 +505,7 @@ void TestMainWindow::addressFileRoundTrip()
     clickButton(u"importButton"_s);
     QVERIFY(imported.wait(20000));
     QCOMPARE(m_window->entries().size(), 3);
-    QCOMPARE(Core::itemCodeFromEntry(m_window->entries().at(1)), u"FFFF"_s);
+    QCOMPARE(Market::itemCodeFromEntry(m_window->entries().at(1)), u"FFFF"_s);
     QVERIFY(m_window->entries().at(1).endsWith(u"："_s)); // an unknown item keeps an empty name
     QVERIFY(m_window->entries().at(2).endsWith(u"全棉斜纹"_s));
     QCOMPARE(progressText(), u"导入完成，共读取3个网址，忽略1行"_s);
@@ -515,7 +515,7 @@ void TestMainWindow::addressFileRoundTrip()
     QCOMPARE(m_prompter.shown.last(), u"导出3条网址完成"_s);
     QFile written(m_nextFile);
     QVERIFY(written.open(QIODevice::ReadOnly));
-    QCOMPARE(written.readAll(), Core::writeItemAddresses(m_config, {richItem, u"FFFF"_s, commaItem}));
+    QCOMPARE(written.readAll(), Market::writeItemAddresses(m_config, {richItem, u"FFFF"_s, commaItem}));
     QCOMPARE(child<QListWidget>(u"itemList"_s)->selectedItems().size(), 3);
 
     // A name whose extension isn't "txt" is refused with a message; one typed without an
@@ -529,7 +529,7 @@ void TestMainWindow::addressFileRoundTrip()
     QCOMPARE(m_prompter.shown.last(), u"导出3条网址完成"_s);
     QFile typed(m_dir->filePath(u"shop999.txt"_s));
     QVERIFY(typed.open(QIODevice::ReadOnly));
-    QCOMPARE(typed.readAll(), Core::writeItemAddresses(m_config, {richItem, u"FFFF"_s, commaItem}));
+    QCOMPARE(typed.readAll(), Market::writeItemAddresses(m_config, {richItem, u"FFFF"_s, commaItem}));
     m_nextFile = m_dir->filePath(u"goods"_s);
     clickButton(u"csvLocationButton"_s);
     QCOMPARE(child<QLineEdit>(u"csvPathBox"_s)->text(),
@@ -558,7 +558,7 @@ void TestMainWindow::deleteAndClear()
     makeWindow();
     auto *list = child<QListWidget>(u"itemList"_s);
     for (const QString &code : {u"A"_s, u"B"_s, u"C"_s, u"D"_s})
-        list->addItem(Core::makeItemEntry(code, code));
+        list->addItem(Market::makeItemEntry(code, code));
     list->item(1)->setSelected(true);
     list->item(3)->setSelected(true);
     clickButton(u"deleteButton"_s);

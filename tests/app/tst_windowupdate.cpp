@@ -1,7 +1,7 @@
 #include "app/linklabel.h"
 #include "app/mainwindow.h"
 #include "core/httpclient.h"
-#include "core/itemlist.h"
+#include "market/itemlist.h"
 #include "recordingprompter.h"
 #include "sandboxprocess.h"
 #include "selfupdate/launcher.h"
@@ -177,7 +177,7 @@ void TestWindowUpdate::upgradeDuringAnExportAsksToStopFirst()
     auto *list = m_window->findChild<QListWidget *>(u"itemList"_s);
     for (const QString &code : {u"0C7D360B00000000040100000CC1B772"_s, u"1A2B3C4D00000000050200000DD2C883"_s,
                                 u"6E80A2C4000000000A07000012271108"_s})
-        list->addItem(Core::makeItemEntry(code, u"名"_s));
+        list->addItem(Market::makeItemEntry(code, u"名"_s));
     m_window->findChild<QLineEdit *>(u"csvPathBox"_s)->setText(m_dir->filePath(u"up/goods.csv"_s));
     const QString stopQuestion = u"正在制作CSV数据，确定要停止并退出吗？"_s;
     // Yes to the update, no to stopping the export.

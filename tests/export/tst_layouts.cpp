@@ -1,8 +1,8 @@
-#include "core/itemservice.h"
 #include "core/text.h"
 #include "export/itemfolders.h"
 #include "export/itemvalues.h"
 #include "export/layouts.h"
+#include "market/itemservice.h"
 
 #include <QTest>
 
@@ -47,7 +47,7 @@ static const QString sampleDocument = uR"(<root>
 
 static QStringList sampleValues()
 {
-    const Core::ItemDocument doc(sampleDocument);
+    const Market::ItemDocument doc(sampleDocument);
     ValueInputs in;
     in.title = itemTitle(doc.field(u"itemName"_s));
     in.provinceName = u"广东"_s;
@@ -228,7 +228,7 @@ void TestLayouts::adjustments()
     QFETCH(QString, expectedPrice);
     QFETCH(QString, expectedQuantity);
     Core::Adjustments adjust{price, percent, decimals, stock, stockValue};
-    const QStringList values = paipaiValues(Core::ItemDocument(sampleDocument), {}, adjust);
+    const QStringList values = paipaiValues(Market::ItemDocument(sampleDocument), {}, adjust);
     QCOMPARE(values.at(PaipaiColumn::Price), expectedPrice);
     QCOMPARE(values.at(PaipaiColumn::Quantity), expectedQuantity);
 }

@@ -1,7 +1,7 @@
 #include "cli.h"
-#include "core/itemlist.h"
 #include "core/savefile.h"
 #include "core/text.h"
+#include "market/itemlist.h"
 #include "sandboxprocess.h"
 
 #include <QCoreApplication>
@@ -95,7 +95,7 @@ QString TestCli::writeList(const QStringList &codes)
     const QString path = m_dir.filePath(u"list"_s + QString::number(n++) + u".txt"_s);
     QStringList lines;
     for (const QString &code : codes)
-        lines << Core::makeItemEntry(code, u"x"_s);
+        lines << Market::makeItemEntry(code, u"x"_s);
     QFile file(path);
     if (file.open(QIODevice::WriteOnly))
         file.write(Core::encodeAnsi(lines.join(u"\r\n"_s)));
@@ -366,7 +366,7 @@ void TestCli::collectHostileShop()
     const QStringList lines = QString::fromUtf8(readFile(out)).split(u"\r\n"_s, Qt::SkipEmptyParts);
     QCOMPARE(lines.size(), 6);
     for (const QString &line : lines)
-        QVERIFY2(Core::isItemCode(line.section(u'/', -1)), qPrintable(line));
+        QVERIFY2(Market::isItemCode(line.section(u'/', -1)), qPrintable(line));
     // The entries printed carry the shop's names without their control characters: one line
     // each, nothing a terminal would act on.
     const QStringList printed = m_out.split(u'\n', Qt::SkipEmptyParts);
@@ -443,21 +443,21 @@ void TestCli::exportListLimits()
 {
     // Past 10,000 entries the list is cut, and the run says how many it left out.
     QStringList many;
-    for (int i = 0; i < Core::maxImportedAddresses + 3; ++i)
+    for (int i = 0; i < Market::maxImportedAddresses + 3; ++i)
         many << u"0000000000000000000000000000"_s + QString::number(i).rightJustified(5, u'0');
     many.replace(0, richItem);
     m_sandbox->addFault(u"api.paipai.com/*"_s, u"status:404"_s); // fail fast: the cap is what counts
     const QString csv = m_dir.filePath(u"limits/goods.csv"_s);
     QCOMPARE(run({u"export"_s, u"--list"_s, writeList(many), u"--out"_s, csv, u"--format"_s, u"tb5"_s}), 1);
     QVERIFY2(m_err.contains(u"其余3个未导入"_s), qPrintable(m_err.left(2000)));
-    QCOMPARE(m_sandbox->hostCount(u"api.paipai.com/item/getItem.xhtml"_s), Core::maxImportedAddresses);
+    QCOMPARE(m_sandbox->hostCount(u"api.paipai.com/item/getItem.xhtml"_s), Market::maxImportedAddresses);
 
     // A list file above 16 MB is refused before it is read: nothing is asked, nothing written.
     m_sandbox->reset();
     const QString big = m_dir.filePath(u"big.txt"_s);
     QFile file(big);
     QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(file.resize(Core::maxListFileBytes + 1));
+    QVERIFY(file.resize(Market::maxListFileBytes + 1));
     file.close();
     QCOMPARE(run({u"export"_s, u"--list"_s, big, u"--out"_s, csv, u"--format"_s, u"tb5"_s}), 2);
     QVERIFY(m_err.contains(u"太大"_s));

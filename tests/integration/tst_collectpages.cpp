@@ -1,7 +1,7 @@
-#include "core/collection.h"
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/itemlist.h"
+#include "market/collection.h"
+#include "market/itemlist.h"
 #include "sandboxprocess.h"
 
 #include <QElapsedTimer>
@@ -14,6 +14,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 using TestSupport::SandboxProcess;
 
 // The listing-page walk of the shop modes against quorvex-sandbox: pages fetched several

@@ -1,10 +1,10 @@
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/itemlist.h"
 #include "core/savefile.h"
 #include "core/text.h"
 #include "export/exportjob.h"
 #include "export/pictures.h"
+#include "market/itemlist.h"
 #include "sandboxprocess.h"
 
 #include <QDirIterator>
@@ -82,7 +82,7 @@ QStringList entriesOf(const QStringList &codes)
 {
     QStringList entries;
     for (const QString &code : codes)
-        entries << Core::makeItemEntry(code, u"名"_s);
+        entries << Market::makeItemEntry(code, u"名"_s);
     return entries;
 }
 

@@ -1,8 +1,8 @@
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/itemservice.h"
-#include "core/parampages.h"
 #include "core/text.h"
+#include "market/itemservice.h"
+#include "market/parampages.h"
 #include "sandboxprocess.h"
 
 #include <QElapsedTimer>
@@ -12,6 +12,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 using TestSupport::SandboxProcess;
 
 // The network layer against quorvex-sandbox, used as the proxy of every request.

@@ -1,9 +1,9 @@
-#include "core/collectjob.h"
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/importjob.h"
-#include "core/parameterslots.h"
 #include "export/startupjob.h"
+#include "market/collectjob.h"
+#include "market/importjob.h"
+#include "market/parameterslots.h"
 #include "sandboxprocess.h"
 
 #include <QElapsedTimer>
@@ -81,8 +81,8 @@ void TestJobs::init()
 
 QStringList TestJobs::designSlots() const
 {
-    QStringList table(Core::MainSlot::count);
-    table[Core::MainSlot::gateway] = Core::noticeVersionDesignText.toString();
+    QStringList table(Market::MainSlot::count);
+    table[Market::MainSlot::gateway] = Market::noticeVersionDesignText.toString();
     return table;
 }
 
@@ -104,11 +104,11 @@ void TestJobs::startupReadsAndTidies()
     const Export::StartupResult result = job.run();
     QCOMPARE(finished.size(), 1);
     QVERIFY(result.parametersRead);
-    QCOMPARE(result.parameterSlots.size(), Core::MainSlot::count);
-    QCOMPARE(result.parameterSlots.value(Core::MainSlot::startAddress),
+    QCOMPARE(result.parameterSlots.size(), Market::MainSlot::count);
+    QCOMPARE(result.parameterSlots.value(Market::MainSlot::startAddress),
              u"http://auction1.paipai.com/"_s + richItem);
     QVERIFY(result.applicationRead);
-    QCOMPARE(result.applicationTable.size(), Core::applicationSlotCount);
+    QCOMPARE(result.applicationTable.size(), Market::applicationSlotCount);
     // Only the missing picture is fetched; the one there stays as it is.
     QCOMPARE(result.picturesFetched, QStringList{u"sy_pic1.jpg"_s});
     QCOMPARE(m_sandbox->count(u"/soft/venlo/sy_pic2.jpg"_s), 0);
@@ -160,9 +160,9 @@ void TestJobs::startupStopsAtOnce()
 void TestJobs::collectionStopsAtOnce()
 {
     m_sandbox->addFault(u"*/999/list.xhtml*p=2*"_s, u"hang"_s);
-    Core::CollectJob job(*m_client, m_config, Core::CollectMode::Shop, u"http://shop.paipai.com/999"_s);
-    QSignalSpy entries(&job, &Core::CollectJob::entryFound);
-    QSignalSpy finished(&job, &Core::CollectJob::finished);
+    Market::CollectJob job(*m_client, m_config, Market::CollectMode::Shop, u"http://shop.paipai.com/999"_s);
+    QSignalSpy entries(&job, &Market::CollectJob::entryFound);
+    QSignalSpy finished(&job, &Market::CollectJob::finished);
     QThread *thread = QThread::create([&job] { job.run(); });
     thread->start();
     QTRY_COMPARE_WITH_TIMEOUT(entries.size(), 40, 20000);
@@ -175,7 +175,7 @@ void TestJobs::collectionStopsAtOnce()
     QVERIFY2(timer.elapsed() < 1000, qPrintable(QString::number(timer.elapsed())));
     QCOMPARE(finished.size(), 1);
     QCOMPARE(finished.first().at(1).toBool(), true);
-    QCOMPARE(finished.first().first().value<Core::CollectOutcome>().entries.size(), 40);
+    QCOMPARE(finished.first().first().value<Market::CollectOutcome>().entries.size(), 40);
 }
 
 void TestJobs::importKeepsFileOrder()
@@ -185,10 +185,10 @@ void TestJobs::importKeepsFileOrder()
         writeFile(u"list.txt"_s, (u"网址ID:"_s + richItem + u"：\n网址ID:X1：我的名字\njunk\n网址ID:"_s +
                                   commaItem + u"：\n网址ID:../x：\n"_s)
                                      .toUtf8());
-    Core::ImportJob job(*m_client, m_config, path);
-    QSignalSpy entries(&job, &Core::ImportJob::entryFound);
-    QSignalSpy progress(&job, &Core::ImportJob::progress);
-    const Core::ImportOutcome outcome = job.run();
+    Market::ImportJob job(*m_client, m_config, path);
+    QSignalSpy entries(&job, &Market::ImportJob::entryFound);
+    QSignalSpy progress(&job, &Market::ImportJob::progress);
+    const Market::ImportOutcome outcome = job.run();
     QCOMPARE(entries.size(), 4);
     QCOMPARE(entries.at(0).first().toString(),
              u"网址ID:"_s + richItem + u"：韩版秋冬新款毛呢外套 女中长款修身显瘦大衣 送围巾&腰带 包邮"_s);
@@ -209,11 +209,11 @@ void TestJobs::importStopsAtOnce()
     QByteArray bytes;
     for (int i = 0; i < 20; ++i)
         bytes += "http://auction1.paipai.com/" + (i == 2 ? commaItem : richItem).toLatin1() + "\r\n";
-    Core::ImportJob job(*m_client, m_config, writeFile(u"list.txt"_s, bytes));
-    QSignalSpy finished(&job, &Core::ImportJob::finished);
+    Market::ImportJob job(*m_client, m_config, writeFile(u"list.txt"_s, bytes));
+    QSignalSpy finished(&job, &Market::ImportJob::finished);
     const qint64 stopping = cancelWhileRunning(job, 500);
     QVERIFY2(stopping < 1000, qPrintable(QString::number(stopping)));
-    const auto outcome = finished.first().first().value<Core::ImportOutcome>();
+    const auto outcome = finished.first().first().value<Market::ImportOutcome>();
     QVERIFY(outcome.cancelled);
     QCOMPARE(outcome.total, 20);
     QCOMPARE(outcome.imported, 2); // the entries before the one that hangs, in file order
@@ -222,8 +222,8 @@ void TestJobs::importStopsAtOnce()
 
 void TestJobs::importOfAMissingFile()
 {
-    Core::ImportJob job(*m_client, m_config, m_dir->filePath(u"none.txt"_s));
-    const Core::ImportOutcome outcome = job.run();
+    Market::ImportJob job(*m_client, m_config, m_dir->filePath(u"none.txt"_s));
+    const Market::ImportOutcome outcome = job.run();
     QVERIFY(outcome.error.contains(u"none.txt"_s));
     QCOMPARE(outcome.text(), outcome.error);
     QCOMPARE(outcome.imported, 0);

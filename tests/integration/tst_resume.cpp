@@ -1,8 +1,8 @@
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/itemlist.h"
 #include "core/text.h"
 #include "export/exportjob.h"
+#include "market/itemlist.h"
 #include "sandboxprocess.h"
 
 #include <QDirIterator>
@@ -109,7 +109,7 @@ ExportSummary TestResume::run(const QString &folder, OutputType type, bool resum
     options.clock = [] { return QDateTime(QDate(2026, 12, 9), QTime(10, 30, 5)); };
     QStringList entries;
     for (const QString &code : sampleItems)
-        entries << Core::makeItemEntry(code, u"名"_s);
+        entries << Market::makeItemEntry(code, u"名"_s);
     Core::HttpClient client(Core::HttpOptions::fromConfig(m_config));
     ExportJob job(client, m_config, options, entries);
     return job.run();

@@ -1,9 +1,9 @@
 #include "cli.h"
 #include "core/config.h"
 #include "core/httpclient.h"
-#include "core/itemservice.h"
-#include "core/parampages.h"
-#include "core/sellerlookup.h"
+#include "market/itemservice.h"
+#include "market/parampages.h"
+#include "market/sellerlookup.h"
 #include "sandboxprocess.h"
 
 #include <QTcpServer>
@@ -13,6 +13,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 using TestSupport::SandboxProcess;
 
 namespace {

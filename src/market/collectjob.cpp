@@ -1,8 +1,8 @@
 #include "collectjob.h"
 
-namespace Core {
+namespace Market {
 
-CollectJob::CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address,
+CollectJob::CollectJob(const Core::HttpClient &client, Core::Config config, CollectMode mode, QString address,
                        QObject *parent)
     : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)), m_mode(mode),
       m_address(std::move(address))
@@ -24,4 +24,4 @@ void CollectJob::cancel()
     m_cancel.cancel();
 }
 
-} // namespace Core
+} // namespace Market

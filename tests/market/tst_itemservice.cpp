@@ -1,10 +1,11 @@
 #include "core/config.h"
-#include "core/itemservice.h"
+#include "market/itemservice.h"
 
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 
 class TestItemService : public QObject
 {

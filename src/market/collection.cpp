@@ -1,12 +1,12 @@
 #include "collection.h"
 
-#include "config.h"
-#include "httpclient.h"
+#include "core/config.h"
+#include "core/httpclient.h"
+#include "core/logging.h"
+#include "core/text.h"
 #include "itemlist.h"
 #include "itemservice.h"
-#include "logging.h"
 #include "parampages.h"
-#include "text.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,7 +17,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
 QString collectModeText(CollectMode mode)
 {
@@ -58,18 +58,18 @@ QString cleanCollectAddress(const QString &address)
 {
     QString text = address;
     text.remove(u' ');
-    return CleanField(text);
+    return Core::CleanField(text);
 }
 
-ShopAddress parseShopAddress(const Config &config, const QString &address)
+ShopAddress parseShopAddress(const Core::Config &config, const QString &address)
 {
     ShopAddress shop;
     shop.rest = address;
     if (address.contains(config.paipaiDomain)) {
-        shop.rest.remove(Config::address(config.shop, u"/"_s));
+        shop.rest.remove(Core::Config::address(config.shop, u"/"_s));
         shop.kind = 1;
     } else {
-        shop.rest.remove(Config::address(config.shop2, u"/"_s));
+        shop.rest.remove(Core::Config::address(config.shop2, u"/"_s));
         shop.kind = 2;
     }
     qsizetype end = shop.rest.indexOf(u'/');
@@ -81,7 +81,7 @@ ShopAddress parseShopAddress(const Config &config, const QString &address)
     return shop;
 }
 
-ListAddress parseListAddress(const Config &config, const QString &address)
+ListAddress parseListAddress(const Core::Config &config, const QString &address)
 {
     ListAddress list;
     list.shop = parseShopAddress(config, address);
@@ -111,10 +111,10 @@ QString singleItemCode(const QString &address)
 
 qint64 listingPageCount(const QString &countText)
 {
-    const QString count = CleanField(countText);
-    if (!isNumeric(count))
+    const QString count = Core::CleanField(countText);
+    if (!Core::isNumeric(count))
         return 0;
-    const double n = std::floor(trimSpaces(count).toDouble());
+    const double n = std::floor(Core::trimSpaces(count).toDouble());
     if (!(n > 0))
         return 0;
     return qint64(std::min(std::ceil(n / 40), 1e15));
@@ -141,18 +141,18 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
     if (start.isEmpty())
         return entries;
     // The area is walked by position, never copied; every marker's search goes forward only.
-    const QString area = TextBetween(page, slot(8), slot(9));
-    ForwardFinder starts(area, start);
-    ForwardFinder skips[] = {{area, slot(11)}, {area, slot(kind == 1 ? 12 : 18)}};
-    ForwardFinder codeEnds(area, slot(13)), codeCuts(area, slot(19));
-    ForwardFinder nameStarts(area, slot(14)), nameEnds(area, slot(15));
+    const QString area = Core::TextBetween(page, slot(8), slot(9));
+    Core::ForwardFinder starts(area, start);
+    Core::ForwardFinder skips[] = {{area, slot(11)}, {area, slot(kind == 1 ? 12 : 18)}};
+    Core::ForwardFinder codeEnds(area, slot(13)), codeCuts(area, slot(19));
+    Core::ForwardFinder nameStarts(area, slot(14)), nameEnds(area, slot(15));
     qsizetype pos = 0;
     while (true) {
         const qsizetype at = starts.from(pos);
         if (at < 0)
             break;
         pos = at + start.size();
-        for (ForwardFinder &skip : skips) {
+        for (Core::ForwardFinder &skip : skips) {
             const qsizetype skipAt = skip.isEmpty() ? -1 : skip.from(pos);
             if (skipAt >= 0)
                 pos = skipAt + skip.size();
@@ -165,8 +165,8 @@ QStringList listingEntries(const QString &page, const QStringList &markers, int 
         const qsizetype cut = codeCuts.isEmpty() ? -1 : codeCuts.from(pos);
         if (cut >= 0 && cut + codeCuts.size() <= e13)
             codeEnd = cut;
-        const QString code =
-            codeEnd - pos > maxCodeSpan ? area.mid(pos, 64) + u'…' : trimSpaces(area.mid(pos, codeEnd - pos));
+        const QString code = codeEnd - pos > maxCodeSpan ? area.mid(pos, 64) + u'…'
+                                                         : Core::trimSpaces(area.mid(pos, codeEnd - pos));
         QString name;
         const qsizetype e14 = nameStarts.isEmpty() ? -1 : nameStarts.from(pos);
         const qsizetype e15 = nameEnds.isEmpty() ? -1 : nameEnds.from(pos);
@@ -199,7 +199,7 @@ QString freeTimeBasedCsvName(const QString &folder, const QDateTime &when)
     }
 }
 
-Collector::Collector(HttpClient &client, const Config &config, const CancelToken &token)
+Collector::Collector(Core::HttpClient &client, const Core::Config &config, const Core::CancelToken &token)
     : m_caller(client), m_token(token), m_client(client.withCancel(token)), m_config(config)
 {
 }
@@ -225,7 +225,7 @@ bool Collector::stopRequested()
     return false;
 }
 
-bool Collector::await(const QFuture<HttpResult> &reply, QSemaphore &arrived)
+bool Collector::await(const QFuture<Core::HttpResult> &reply, QSemaphore &arrived)
 {
     while (!reply.isFinished()) {
         if (stopRequested())
@@ -235,14 +235,14 @@ bool Collector::await(const QFuture<HttpResult> &reply, QSemaphore &arrived)
     return !stopRequested();
 }
 
-HttpResult Collector::fetch(const HttpRequest &request)
+Core::HttpResult Collector::fetch(const Core::HttpRequest &request)
 {
     const auto arrived = std::make_shared<QSemaphore>();
-    QFuture<HttpResult> reply = m_client.getAsync(request);
-    reply.then(QtFuture::Launch::Sync, [arrived](const QFuture<HttpResult> &) { arrived->release(); });
+    QFuture<Core::HttpResult> reply = m_client.getAsync(request);
+    reply.then(QtFuture::Launch::Sync, [arrived](const QFuture<Core::HttpResult> &) { arrived->release(); });
     if (!await(reply, *arrived)) {
-        HttpResult stopped;
-        stopped.failure = HttpResult::Failure::Cancelled;
+        Core::HttpResult stopped;
+        stopped.failure = Core::HttpResult::Failure::Cancelled;
         return stopped;
     }
     return reply.result();
@@ -252,7 +252,7 @@ QString Collector::resolveRedirects(const QString &address)
 {
     if (!address.startsWith(u"http://"_s))
         return {};
-    const HttpResult result = fetch({address, WaitMode::Long});
+    const Core::HttpResult result = fetch({address, Core::WaitMode::Long});
     return result.completed ? result.finalAddress : QString();
 }
 
@@ -263,12 +263,15 @@ QString Collector::fetchPageAgain(const QString &address, const QString &text)
     const QString resolved = resolveRedirects(address);
     if (resolved.isEmpty())
         return text;
-    return isFetchableAddress(resolved) ? ansiText(fetch({resolved, WaitMode::Long})) : QString();
+    return Core::isFetchableAddress(resolved) ? Core::ansiText(fetch({resolved, Core::WaitMode::Long}))
+                                              : QString();
 }
 
 QString Collector::fetchPage(const QString &address)
 {
-    const QString text = isFetchableAddress(address) ? ansiText(fetch({address, WaitMode::Long})) : QString();
+    const QString text = Core::isFetchableAddress(address)
+                             ? Core::ansiText(fetch({address, Core::WaitMode::Long}))
+                             : QString();
     return fetchPageAgain(address, text);
 }
 
@@ -306,10 +309,10 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
     const QString first = fetchPage(pageAddress(1));
     if (stopRequested())
         return;
-    const qint64 claimed =
-        first.isEmpty()
-            ? 0
-            : listingPageCount(CutAfterMarkers(first, markers.value(4), markers.value(5), markers.value(6)));
+    const qint64 claimed = first.isEmpty()
+                               ? 0
+                               : listingPageCount(Core::CutAfterMarkers(first, markers.value(4),
+                                                                        markers.value(5), markers.value(6)));
     const int pages = int(std::min<qint64>(claimed, maxListingPages));
     if (claimed > maxListingPages) {
         outcome.warning = u"店铺显示共"_s + QString::number(claimed) + u"页，只采集了前"_s +
@@ -323,7 +326,7 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
     {
         int page = 0;
         bool sent = false; // an address without "http://" is never fetched: an empty page
-        QFuture<HttpResult> reply;
+        QFuture<Core::HttpResult> reply;
     };
     const int ahead =
         m_pagesInFlight > 0 ? m_pagesInFlight : 2 * std::max(1, m_client.options().maxConnectionsPerHost);
@@ -335,11 +338,11 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
             Pending pending;
             pending.page = nextPage;
             const QString address = pageAddress(nextPage);
-            pending.sent = isFetchableAddress(address);
+            pending.sent = Core::isFetchableAddress(address);
             if (pending.sent) {
-                pending.reply = m_client.getAsync({address, WaitMode::Long});
+                pending.reply = m_client.getAsync({address, Core::WaitMode::Long});
                 pending.reply.then(QtFuture::Launch::Sync,
-                                   [arrived](const QFuture<HttpResult> &) { arrived->release(); });
+                                   [arrived](const QFuture<Core::HttpResult> &) { arrived->release(); });
             }
             inFlight.push_back(std::move(pending));
         }
@@ -351,8 +354,8 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
         if (pending.sent && !await(pending.reply, *arrived))
             return;
         askAhead();
-        const QString text = fetchPageAgain(pageAddress(pending.page),
-                                            pending.sent ? ansiText(pending.reply.result()) : QString());
+        const QString text = fetchPageAgain(
+            pageAddress(pending.page), pending.sent ? Core::ansiText(pending.reply.result()) : QString());
         if (stopRequested())
             return;
         if (text.isEmpty())
@@ -368,7 +371,8 @@ void Collector::walkPages(const QString &pageTemplate, const QStringList &marker
     }
 }
 
-CollectOutcome Collector::checkAddress(const Config &config, CollectMode mode, const QString &rawAddress)
+CollectOutcome Collector::checkAddress(const Core::Config &config, CollectMode mode,
+                                       const QString &rawAddress)
 {
     CollectOutcome outcome;
     outcome.address = cleanCollectAddress(rawAddress);
@@ -378,10 +382,10 @@ CollectOutcome Collector::checkAddress(const Config &config, CollectMode mode, c
             mode == CollectMode::Single ? u"输入的商品网址有误，请检查！"_s : u"输入有误，请检查！"_s;
     } else if (address.contains(config.taobaoDomain) || address.contains(config.tmallDomain)) {
         outcome.message = u"你输入的是淘宝商品,如果你需要淘宝商品复制到淘宝或拍拍,请用另一个软件"_s;
-        outcome.openAddress = Config::address(config.makerPrimary, u"/soft/tarsk"_s);
+        outcome.openAddress = Core::Config::address(config.makerPrimary, u"/soft/tarsk"_s);
     } else if (address.contains(config.alibabaDomain)) {
         outcome.message = u"你输入的是阿里巴巴商品,如果你需要复制阿里巴巴商品,请用另一个软件"_s;
-        outcome.openAddress = Config::address(config.makerPrimary, u"/soft/brumel"_s);
+        outcome.openAddress = Core::Config::address(config.makerPrimary, u"/soft/brumel"_s);
     }
     return outcome;
 }
@@ -413,18 +417,18 @@ CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
     switch (mode) {
     case CollectMode::Single: {
         const QString code = singleItemCode(address);
-        if (!isItemCode(trimSpaces(code))) {
+        if (!isItemCode(Core::trimSpaces(code))) {
             outcome.message = u"输入的商品网址有误，请检查！"_s;
             return outcome;
         }
         const QString name =
-            DecodeHtmlEntities(ItemDocument::fetch(m_client, m_config, code).field(u"itemName"_s));
-        add(outcome, makeItemEntry(trimSpaces(code), name));
+            Core::DecodeHtmlEntities(ItemDocument::fetch(m_client, m_config, code).field(u"itemName"_s));
+        add(outcome, makeItemEntry(Core::trimSpaces(code), name));
         break;
     }
     case CollectMode::Shop: {
         const ShopAddress shop = parseShopAddress(m_config, address);
-        if (!isNumeric(shop.shopNumber)) {
+        if (!Core::isNumeric(shop.shopNumber)) {
             outcome.message = u"输入的首页网址有误，请检查！"_s;
             return outcome;
         }
@@ -436,7 +440,8 @@ CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
     }
     case CollectMode::List: {
         const ListAddress list = parseListAddress(m_config, address);
-        if (!isNumeric(list.shop.shopNumber) && (isNumeric(list.category) || list.category.isEmpty())) {
+        if (!Core::isNumeric(list.shop.shopNumber) &&
+            (Core::isNumeric(list.category) || list.category.isEmpty())) {
             outcome.message = u"输入的网址有误，请检查！"_s;
             return outcome;
         }
@@ -458,4 +463,4 @@ CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
     return outcome;
 }
 
-} // namespace Core
+} // namespace Market

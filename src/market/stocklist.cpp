@@ -1,9 +1,9 @@
 #include "stocklist.h"
 
-#include "decimal.h"
-#include "httpclient.h"
+#include "core/decimal.h"
+#include "core/httpclient.h"
+#include "core/text.h"
 #include "parampages.h"
-#include "text.h"
 
 #include <QLocale>
 
@@ -11,9 +11,9 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
-StockParameters StockParameters::fetch(HttpClient &client, const Config &config)
+StockParameters StockParameters::fetch(Core::HttpClient &client, const Core::Config &config)
 {
     StockParameters parameters;
     parameters.loaded = loadParamPage(client, config, ParamPage::Stock, parameters.table);
@@ -29,30 +29,32 @@ QString StockParameters::pageAddress(const QString &itemCode) const
 
 namespace {
 
-QString variantPrice(const QString &text, const Adjustments &adjustments)
+QString variantPrice(const QString &text, const Core::Adjustments &adjustments)
 {
-    if (!isNumeric(text))
+    if (!Core::isNumeric(text))
         return u"0"_s;
-    return adjustments.adjustedPrice(formatHundredths(text));
+    return adjustments.adjustedPrice(Core::formatHundredths(text));
 }
 
-QString variantQuantity(const QString &text, const Adjustments &adjustments)
+QString variantQuantity(const QString &text, const Core::Adjustments &adjustments)
 {
     QString quantity = u"0"_s;
-    if (isNumeric(text))
-        quantity = QLocale::c().toString(trimSpaces(text).toDouble(), 'f', QLocale::FloatingPointShortest);
+    if (Core::isNumeric(text))
+        quantity =
+            QLocale::c().toString(Core::trimSpaces(text).toDouble(), 'f', QLocale::FloatingPointShortest);
     return adjustments.adjustedQuantity(quantity);
 }
 
 } // namespace
 
-QString composeStockList(const QStringList &slotTexts, const QString &page, const Adjustments &adjustments)
+QString composeStockList(const QStringList &slotTexts, const QString &page,
+                         const Core::Adjustments &adjustments)
 {
     const auto slot = [&slotTexts](int i) { return slotTexts.value(i); };
 
     // An empty no-variants marker is found in every page that is not empty.
     const bool noVariants = !page.isEmpty() && page.contains(slot(30));
-    const QString section = noVariants ? QString() : TextBetween(page, slot(3), slot(4));
+    const QString section = noVariants ? QString() : Core::TextBetween(page, slot(3), slot(4));
 
     QString attribute = section;
     for (int deleted : {18, 19}) {
@@ -68,7 +70,7 @@ QString composeStockList(const QStringList &slotTexts, const QString &page, cons
         if (slot(from).isEmpty())
             continue;
         const std::optional<QString> replaced =
-            replacedWithin(attribute, slot(from), slot(from + 1), maxCopyLength);
+            Core::replacedWithin(attribute, slot(from), slot(from + 1), maxCopyLength);
         if (!replaced) {
             attribute.clear();
             break;
@@ -91,16 +93,16 @@ QString composeStockList(const QStringList &slotTexts, const QString &page, cons
             break; // a record without its end marker ends the list
         const QString record = rest.left(close).toString();
         rest = rest.mid(close + end.size());
-        const QString property = trimSpaces(CutAfterMarkers(record, slot(9), slot(10), slot(11)));
+        const QString property = Core::trimSpaces(Core::CutAfterMarkers(record, slot(9), slot(10), slot(11)));
         const QString price =
-            variantPrice(CutAfterMarkers(record, slot(12), slot(13), slot(14)), adjustments);
+            variantPrice(Core::CutAfterMarkers(record, slot(12), slot(13), slot(14)), adjustments);
         const QString quantity =
-            variantQuantity(CutAfterMarkers(record, slot(15), slot(16), slot(17)), adjustments);
-        variants << QString::number(variants.size()) + u'#' + property + u"~,"_s + trimSpaces(price) + u',' +
-                        trimSpaces(quantity) + u',';
+            variantQuantity(Core::CutAfterMarkers(record, slot(15), slot(16), slot(17)), adjustments);
+        variants << QString::number(variants.size()) + u'#' + property + u"~,"_s + Core::trimSpaces(price) +
+                        u',' + Core::trimSpaces(quantity) + u',';
     }
 
-    QString path = TextBetween(TextBetween(page, slot(28), slot(29)), slot(5), slot(6));
+    QString path = Core::TextBetween(Core::TextBetween(page, slot(28), slot(29)), slot(5), slot(6));
     for (int deleted : {26, 27}) {
         if (!slot(deleted).isEmpty())
             path.remove(slot(deleted));
@@ -110,12 +112,13 @@ QString composeStockList(const QStringList &slotTexts, const QString &page, cons
            u" StockPicPath=\""_s + path + u"\"/>"_s;
 }
 
-QString BuildStockList(HttpClient &client, const StockParameters &parameters, const QString &itemCode,
-                       const Adjustments &adjustments)
+QString BuildStockList(Core::HttpClient &client, const StockParameters &parameters, const QString &itemCode,
+                       const Core::Adjustments &adjustments)
 {
     const QString address = parameters.pageAddress(itemCode);
-    const QString page = isFetchableAddress(address) ? HttpGetText(client, address, 1) : QString();
+    const QString page =
+        Core::isFetchableAddress(address) ? Core::HttpGetText(client, address, 1) : QString();
     return composeStockList(parameters.table, page, adjustments);
 }
 
-} // namespace Core
+} // namespace Market

@@ -1,10 +1,11 @@
-#include "core/parampages.h"
-#include "core/stocklist.h"
+#include "market/parampages.h"
+#include "market/stocklist.h"
 
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 
 class TestStockList : public QObject
 {

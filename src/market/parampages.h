@@ -1,13 +1,15 @@
 #pragma once
 
-#include "httpclient.h"
+#include "core/httpclient.h"
 
 #include <QString>
 #include <QStringList>
 
 namespace Core {
-
 struct Config;
+}
+
+namespace Market {
 
 // The maker's parameter pages under /soft/venlo/.
 enum class ParamPage {
@@ -25,7 +27,7 @@ struct ParamPageInfo
     QString checkText;      // without it the reply is not read
     bool fallbackWhenBlank; // true: ask the secondary host when the reply is blank;
                             // false: when the reply lacks the check text
-    WaitMode wait;
+    Core::WaitMode wait;
     int slotCount;
 };
 
@@ -39,13 +41,13 @@ void readParamPairs(const QString &text, QStringList &table, int slotCount);
 
 // Fetches the page from the primary host, applies the page's fallback once, and
 // returns the final reply (empty when both hosts failed).
-QString fetchParamPageText(HttpClient &client, const Config &config, ParamPage page);
+QString fetchParamPageText(Core::HttpClient &client, const Core::Config &config, ParamPage page);
 
 // Fetches and reads the page into table. Returns false, leaving the table as they
 // were, when the final reply lacks the check text.
-bool loadParamPage(HttpClient &client, const Config &config, ParamPage page, QStringList &table);
+bool loadParamPage(Core::HttpClient &client, const Core::Config &config, ParamPage page, QStringList &table);
 
 // A fresh table for the page: slotCount empty table, filled when the page reads.
-QStringList fetchParamSlots(HttpClient &client, const Config &config, ParamPage page);
+QStringList fetchParamSlots(Core::HttpClient &client, const Core::Config &config, ParamPage page);
 
-} // namespace Core
+} // namespace Market

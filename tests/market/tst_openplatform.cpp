@@ -1,14 +1,15 @@
-#include "core/itemservice.h"
-#include "core/openplatform.h"
-#include "core/sellerlookup.h"
+#include "market/itemservice.h"
+#include "market/openplatform.h"
+#include "market/sellerlookup.h"
 
 #include <QCryptographicHash>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 
-Q_DECLARE_METATYPE(QList<Core::SellerCategory>)
+Q_DECLARE_METATYPE(QList<Market::SellerCategory>)
 
 namespace {
 

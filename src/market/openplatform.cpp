@@ -1,15 +1,15 @@
 #include "openplatform.h"
 
-#include "httpclient.h"
+#include "core/httpclient.h"
+#include "core/text.h"
 #include "itemservice.h"
 #include "parameterslots.h"
-#include "text.h"
 
 #include <optional>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
 OpenPlatformParams OpenPlatformParams::fromSlots(const QStringList &table)
 {
@@ -56,13 +56,13 @@ SignedRequest signRequest(const OpenPlatformParams &params, const QList<QueryPar
         request.signingText += name + value;
         // Only the nick is encoded; every other value, the timestamp's space included,
         // stands raw in the query and is left to the HTTP layer.
-        const QString sent = name == u"nick"_s || name == u"nicks"_s ? PercentEncodeUtf8(value) : value;
+        const QString sent = name == u"nick"_s || name == u"nicks"_s ? Core::PercentEncodeUtf8(value) : value;
         if (!request.query.isEmpty())
             request.query += u'&';
         request.query += name + u'=' + sent;
     }
     request.signingText += params.secret;
-    request.signature = Md5Hex(request.signingText);
+    request.signature = Core::Md5Hex(request.signingText);
     request.query += u"&sign="_s + request.signature;
     request.address = params.gateway + u'?' + request.query;
     return request;
@@ -70,7 +70,7 @@ SignedRequest signRequest(const OpenPlatformParams &params, const QList<QueryPar
 
 QString openPlatformTimestamp(const QDateTime &when)
 {
-    return FormatDateYmd(when.date()) + u' ' + FormatTimeHms(when.time());
+    return Core::FormatDateYmd(when.date()) + u' ' + Core::FormatTimeHms(when.time());
 }
 
 namespace {
@@ -131,9 +131,9 @@ QString decodeXmlEntities(const QString &text)
 QList<SellerCategory> scanCategories(const QString &reply)
 {
     QList<SellerCategory> categories;
-    ForwardFinder cid(reply, u"<cid>"_s), cidEnd(reply, u"</cid>"_s);
-    ForwardFinder name(reply, u"<name>"_s), nameEnd(reply, u"</name>"_s);
-    ForwardFinder parent(reply, u"<parent_cid>"_s);
+    Core::ForwardFinder cid(reply, u"<cid>"_s), cidEnd(reply, u"</cid>"_s);
+    Core::ForwardFinder name(reply, u"<name>"_s), nameEnd(reply, u"</name>"_s);
+    Core::ForwardFinder parent(reply, u"<parent_cid>"_s);
     qsizetype cursor = 0;
     for (qsizetype at = cid.from(cursor); at >= 0; at = cid.from(cursor)) {
         cursor = at + cid.size();
@@ -147,7 +147,7 @@ QList<SellerCategory> scanCategories(const QString &reply)
         }
         if (const qsizetype parentAt = parent.from(cursor); parentAt >= 0)
             cursor = parentAt + parent.size();
-        categories.append({categoryName, trimSpaces(id)});
+        categories.append({categoryName, Core::trimSpaces(id)});
     }
     return categories;
 }
@@ -157,10 +157,10 @@ QList<SellerCategory> scanCategories(const QString &reply)
 QList<SellerCategory> readCategoryElements(const QString &reply)
 {
     QList<SellerCategory> categories;
-    ForwardFinder open(reply, u"<seller_cat>"_s), close(reply, u"</seller_cat>"_s);
-    ForwardFinder cid(reply, u"<cid>"_s), cidEnd(reply, u"</cid>"_s);
-    ForwardFinder name(reply, u"<name>"_s), nameEnd(reply, u"</name>"_s);
-    const auto inside = [&reply](ForwardFinder &openTag, ForwardFinder &closeTag, qsizetype start,
+    Core::ForwardFinder open(reply, u"<seller_cat>"_s), close(reply, u"</seller_cat>"_s);
+    Core::ForwardFinder cid(reply, u"<cid>"_s), cidEnd(reply, u"</cid>"_s);
+    Core::ForwardFinder name(reply, u"<name>"_s), nameEnd(reply, u"</name>"_s);
+    const auto inside = [&reply](Core::ForwardFinder &openTag, Core::ForwardFinder &closeTag, qsizetype start,
                                  qsizetype end) -> std::optional<QString> {
         const qsizetype at = openTag.from(start);
         if (at < 0 || at + openTag.size() > end)
@@ -185,7 +185,7 @@ QList<SellerCategory> readCategoryElements(const QString &reply)
             continue; // not a category the import could name
         const std::optional<QString> categoryName = inside(name, nameEnd, start, end);
         categories.append({categoryName ? decodeXmlEntities(*categoryName) : QString(),
-                           trimSpaces(decodeXmlEntities(*id))});
+                           Core::trimSpaces(decodeXmlEntities(*id))});
     }
     return categories;
 }
@@ -194,7 +194,7 @@ QList<SellerCategory> readCategoryElements(const QString &reply)
 
 QString readFirstItemId(const QString &reply)
 {
-    if (isBlank(reply))
+    if (Core::isBlank(reply))
         return {};
     const QString id = ExtractItemFields(reply, u"num_iid"_s);
     return id == blankFieldResult() ? QString() : id;
@@ -202,7 +202,7 @@ QString readFirstItemId(const QString &reply)
 
 QList<SellerCategory> readSellerCategories(const QString &reply)
 {
-    if (isBlank(reply))
+    if (Core::isBlank(reply))
         return {};
     return reply.contains(u"<seller_cat>"_s) ? readCategoryElements(reply) : scanCategories(reply);
 }
@@ -217,26 +217,26 @@ QString joinSellerCategories(const QList<SellerCategory> &categories)
 
 QString readSellerLocation(const QString &locationField)
 {
-    const QString decoded = DecodeHtmlEntities(locationField);
-    return TextBetween(decoded, u"<state>"_s, u"</state>"_s) + u'/' +
-           TextBetween(decoded, u"<city>"_s, u"</city>"_s);
+    const QString decoded = Core::DecodeHtmlEntities(locationField);
+    return Core::TextBetween(decoded, u"<state>"_s, u"</state>"_s) + u'/' +
+           Core::TextBetween(decoded, u"<city>"_s, u"</city>"_s);
 }
 
 QString readPlatformError(const QString &reply)
 {
-    const QString error = TextBetween(reply, u"<error_response>"_s, u"</error_response>"_s);
+    const QString error = Core::TextBetween(reply, u"<error_response>"_s, u"</error_response>"_s);
     if (error.isEmpty())
         return {};
     const auto element = [&error](const QString &name) {
-        return trimSpaces(TextBetween(error, u'<' + name + u'>', u"</"_s + name + u'>'));
+        return Core::trimSpaces(Core::TextBetween(error, u'<' + name + u'>', u"</"_s + name + u'>'));
     };
     QString text = element(u"code"_s) + u' ' + element(u"msg"_s);
     if (const QString sub = element(u"sub_msg"_s); !sub.isEmpty())
         text += u": "_s + sub;
-    return decodeXmlEntities(trimSpaces(text));
+    return decodeXmlEntities(Core::trimSpaces(text));
 }
 
-OpenPlatformClient::OpenPlatformClient(HttpClient &client, OpenPlatformParams params, Clock clock)
+OpenPlatformClient::OpenPlatformClient(Core::HttpClient &client, OpenPlatformParams params, Clock clock)
     : m_client(client), m_params(std::move(params)), m_clock(std::move(clock))
 {
 }
@@ -251,8 +251,9 @@ QString OpenPlatformClient::call(const QList<QueryParameter> &parameters)
     const SignedRequest request = signRequest(m_params, parameters);
     // The gateway itself must hold "http://": a nick that does must not make a secure or
     // empty gateway's address fetchable.
-    const QString reply =
-        isFetchableAddress(m_params.gateway) ? HttpGetUtf8Text(m_client, request.address, 1) : QString();
+    const QString reply = Core::isFetchableAddress(m_params.gateway)
+                              ? Core::HttpGetUtf8Text(m_client, request.address, 1)
+                              : QString();
     QString method;
     for (const auto &[name, value] : parameters) {
         if (name == u"method"_s)
@@ -262,7 +263,7 @@ QString OpenPlatformClient::call(const QList<QueryParameter> &parameters)
     const QString answer = u'<' + QString(method).remove(u"taobao."_s).replace(u'.', u'_') + u"_response>"_s;
     m_lastProblem.clear();
     m_lastProblemForUser.clear();
-    if (!isFetchableAddress(m_params.gateway)) {
+    if (!Core::isFetchableAddress(m_params.gateway)) {
         m_lastProblem = u"no open-platform gateway (slot 0 is \""_s + m_params.gateway + u"\")"_s;
         m_lastProblemForUser = u"读不到查询所需的参数（网络不通或服务器出错）"_s;
     } else if (reply.isEmpty()) {
@@ -298,4 +299,4 @@ QList<SellerCategory> OpenPlatformClient::sellerCategories(const QString &nick)
     return readSellerCategories(call(sellerCategoriesParameters(m_params, nick, timestamp())));
 }
 
-} // namespace Core
+} // namespace Market

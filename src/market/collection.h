@@ -1,6 +1,6 @@
 #pragma once
 
-#include "httpclient.h"
+#include "core/httpclient.h"
 
 #include <QDateTime>
 #include <QString>
@@ -12,8 +12,10 @@
 class QSemaphore;
 
 namespace Core {
-
 struct Config;
+}
+
+namespace Market {
 
 enum class CollectMode { Single, Shop, List };
 
@@ -32,7 +34,7 @@ struct ShopAddress
     QString shopNumber;
     int kind = 1; // 1: the Paipai shop host; 2: the second shop host
 };
-ShopAddress parseShopAddress(const Config &config, const QString &address);
+ShopAddress parseShopAddress(const Core::Config &config, const QString &address);
 
 struct ListAddress
 {
@@ -40,7 +42,7 @@ struct ListAddress
     QString category; // empty when the address names none
     QString key;
 };
-ListAddress parseListAddress(const Config &config, const QString &address);
+ListAddress parseListAddress(const Core::Config &config, const QString &address);
 
 // The item code of a single item's address (the mode "单件商品"): the address is cut at
 // its last "?" first. Not checked: see isItemCode.
@@ -88,7 +90,8 @@ class Collector
 public:
     // Every request of the run carries the token: cancelling it, or cancel(), aborts
     // the requests in flight and ends the run.
-    Collector(HttpClient &client, const Config &config, const CancelToken &token = CancelToken());
+    Collector(Core::HttpClient &client, const Core::Config &config,
+              const Core::CancelToken &token = Core::CancelToken());
 
     // Each entry is reported as it is found; progress texts likewise.
     std::function<void(const QString &entry)> onEntry;
@@ -107,7 +110,7 @@ public:
 
     // The checks made before anything is fetched: the cleaned address, and the message
     // when it is refused (not "http://", an address of another marketplace).
-    static CollectOutcome checkAddress(const Config &config, CollectMode mode, const QString &address);
+    static CollectOutcome checkAddress(const Core::Config &config, CollectMode mode, const QString &address);
 
     // The address after redirects, empty when it can't be reached.
     QString resolveRedirects(const QString &address);
@@ -119,17 +122,17 @@ private:
     QString fetchPage(const QString &address);
     // The fallback of a blank page: the page again at its address after redirects.
     QString fetchPageAgain(const QString &address, const QString &text);
-    HttpResult fetch(const HttpRequest &request);
+    Core::HttpResult fetch(const Core::HttpRequest &request);
     // Waits for a reply while watching every way of stopping; false when the run stops.
-    bool await(const QFuture<HttpResult> &reply, QSemaphore &arrived);
+    bool await(const QFuture<Core::HttpResult> &reply, QSemaphore &arrived);
     bool stopRequested();
     void add(CollectOutcome &outcome, const QString &entry);
 
-    HttpClient m_caller; // the handle handed in: a token it carries stops the run too
-    CancelToken m_token;
-    HttpClient m_client; // the handle every request of the run goes through
-    const Config &m_config;
+    Core::HttpClient m_caller; // the handle handed in: a token it carries stops the run too
+    Core::CancelToken m_token;
+    Core::HttpClient m_client; // the handle every request of the run goes through
+    const Core::Config &m_config;
     int m_pagesInFlight = 0;
 };
 
-} // namespace Core
+} // namespace Market

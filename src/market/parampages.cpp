@@ -1,29 +1,29 @@
 #include "parampages.h"
 
-#include "config.h"
-#include "logging.h"
+#include "core/config.h"
+#include "core/logging.h"
+#include "core/text.h"
 #include "parameterslots.h"
-#include "text.h"
 
 #include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
 ParamPageInfo paramPageInfo(ParamPage page)
 {
     switch (page) {
     case ParamPage::Main:
-        return {u"copy36.htm"_s, {}, u"店铺复制"_s, true, WaitMode::Short, MainSlot::count};
+        return {u"copy36.htm"_s, {}, u"店铺复制"_s, true, Core::WaitMode::Short, MainSlot::count};
     case ParamPage::App:
-        return {u"copy_app35.htm"_s, {}, u"app"_s, false, WaitMode::Short, applicationSlotCount};
+        return {u"copy_app35.htm"_s, {}, u"app"_s, false, Core::WaitMode::Short, applicationSlotCount};
     case ParamPage::UrlFind:
-        return {u"copy_fwz33.htm"_s, {}, u"找网址参数"_s, false, WaitMode::Long, pageSlotCount};
+        return {u"copy_fwz33.htm"_s, {}, u"找网址参数"_s, false, Core::WaitMode::Long, pageSlotCount};
     case ParamPage::Stock:
-        return {u"ks_set.htm"_s, u"?21212"_s, u"找库存参数"_s, true, WaitMode::Short, pageSlotCount};
+        return {u"ks_set.htm"_s, u"?21212"_s, u"找库存参数"_s, true, Core::WaitMode::Short, pageSlotCount};
     case ParamPage::FirstItem:
-        return {u"f_1sp.htm"_s, {}, u"找首个商品"_s, false, WaitMode::Long, pageSlotCount};
+        return {u"f_1sp.htm"_s, {}, u"找首个商品"_s, false, Core::WaitMode::Long, pageSlotCount};
     }
     Q_UNREACHABLE();
     return {};
@@ -42,7 +42,7 @@ void readParamPairs(const QString &text, QStringList &table, int slotCount)
         if (numberEnd < 0)
             return; // a value without its slot number
         const QString value = text.mid(pos, valueEnd - pos);
-        const QString number = trimSpaces(text.mid(valueEnd + 1, numberEnd - valueEnd - 1));
+        const QString number = Core::trimSpaces(text.mid(valueEnd + 1, numberEnd - valueEnd - 1));
         pos = numberEnd + 1;
         bool ok = false;
         const int slot = number.toInt(&ok);
@@ -54,19 +54,20 @@ void readParamPairs(const QString &text, QStringList &table, int slotCount)
     }
 }
 
-QString fetchParamPageText(HttpClient &client, const Config &config, ParamPage page)
+QString fetchParamPageText(Core::HttpClient &client, const Core::Config &config, ParamPage page)
 {
     const ParamPageInfo info = paramPageInfo(page);
     const QString path = u"/soft/venlo/"_s + info.fileName;
-    const int mode = info.wait == WaitMode::Short ? 2 : 1;
-    QString text = HttpGetText(client, Config::address(config.makerPrimary, path + info.primaryQuery), mode);
-    const bool fallBack = info.fallbackWhenBlank ? isBlank(text) : !text.contains(info.checkText);
+    const int mode = info.wait == Core::WaitMode::Short ? 2 : 1;
+    QString text =
+        Core::HttpGetText(client, Core::Config::address(config.makerPrimary, path + info.primaryQuery), mode);
+    const bool fallBack = info.fallbackWhenBlank ? Core::isBlank(text) : !text.contains(info.checkText);
     if (fallBack)
-        text = HttpGetText(client, Config::address(config.makerSecondary, path), mode);
+        text = Core::HttpGetText(client, Core::Config::address(config.makerSecondary, path), mode);
     return text;
 }
 
-bool loadParamPage(HttpClient &client, const Config &config, ParamPage page, QStringList &table)
+bool loadParamPage(Core::HttpClient &client, const Core::Config &config, ParamPage page, QStringList &table)
 {
     const ParamPageInfo info = paramPageInfo(page);
     const QString text = fetchParamPageText(client, config, page);
@@ -79,7 +80,7 @@ bool loadParamPage(HttpClient &client, const Config &config, ParamPage page, QSt
     return true;
 }
 
-QStringList fetchParamSlots(HttpClient &client, const Config &config, ParamPage page)
+QStringList fetchParamSlots(Core::HttpClient &client, const Core::Config &config, ParamPage page)
 {
     const ParamPageInfo info = paramPageInfo(page);
     QStringList table(info.slotCount);
@@ -87,4 +88,4 @@ QStringList fetchParamSlots(HttpClient &client, const Config &config, ParamPage 
     return table;
 }
 
-} // namespace Core
+} // namespace Market

@@ -4,7 +4,7 @@
 
 // The slots of the maker's parameter pages that the program reads by number, named in
 // one place for the windows, the CLI and the libraries alike.
-namespace Core {
+namespace Market {
 
 // The main window's parameter slots, filled at start-up from copy36.htm.
 namespace MainSlot {
@@ -33,4 +33,4 @@ inline constexpr int applicationSlotCount = 21;
 // copy_fwz33.htm, ks_set.htm and f_1sp.htm.
 inline constexpr int pageSlotCount = 51;
 
-} // namespace Core
+} // namespace Market

@@ -4,7 +4,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
 namespace {
 
@@ -30,7 +30,7 @@ QString ImportOutcome::text() const
     return result;
 }
 
-ImportJob::ImportJob(const HttpClient &client, Config config, QString path, QObject *parent)
+ImportJob::ImportJob(const Core::HttpClient &client, Core::Config config, QString path, QObject *parent)
     : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(std::move(config)),
       m_path(std::move(path))
 {
@@ -65,4 +65,4 @@ void ImportJob::cancel()
     m_cancel.cancel();
 }
 
-} // namespace Core
+} // namespace Market

@@ -9,8 +9,10 @@
 #include <utility>
 
 namespace Core {
-
 class HttpClient;
+}
+
+namespace Market {
 
 // The six open-platform values of the main parameter page (slots 0 to 5). The
 // program ships no key or secret of its own: whatever the page published is used.
@@ -82,7 +84,7 @@ public:
     using Clock = std::function<QDateTime()>;
 
     // clock gives the local time of the timestamps; the current time when empty.
-    OpenPlatformClient(HttpClient &client, OpenPlatformParams params, Clock clock = {});
+    OpenPlatformClient(Core::HttpClient &client, OpenPlatformParams params, Clock clock = {});
 
     // The field result of the item's elements (45 TABs when blank).
     QString TaobaoItemGet(const QString &numIid, const QString &fields);
@@ -103,11 +105,11 @@ private:
     QString call(const QList<QueryParameter> &parameters);
     QString timestamp() const;
 
-    HttpClient &m_client;
+    Core::HttpClient &m_client;
     OpenPlatformParams m_params;
     Clock m_clock;
     QString m_lastProblem;
     QString m_lastProblemForUser;
 };
 
-} // namespace Core
+} // namespace Market

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "config.h"
-#include "httpclient.h"
+#include "core/config.h"
+#include "core/httpclient.h"
 
 #include <QObject>
 #include <QString>
 
-namespace Core {
+namespace Market {
 
 struct ImportOutcome
 {
@@ -30,7 +30,7 @@ class ImportJob : public QObject
     Q_OBJECT
 
 public:
-    ImportJob(const HttpClient &client, Config config, QString path, QObject *parent = nullptr);
+    ImportJob(const Core::HttpClient &client, Core::Config config, QString path, QObject *parent = nullptr);
 
     ImportOutcome run();
     void cancel();
@@ -38,13 +38,13 @@ public:
 signals:
     void entryFound(const QString &entry);
     void progress(const QString &text);
-    void finished(const Core::ImportOutcome &outcome);
+    void finished(const Market::ImportOutcome &outcome);
 
 private:
-    CancelToken m_cancel;
-    HttpClient m_client; // carries m_cancel
-    const Config m_config;
+    Core::CancelToken m_cancel;
+    Core::HttpClient m_client; // carries m_cancel
+    const Core::Config m_config;
     const QString m_path;
 };
 
-} // namespace Core
+} // namespace Market

@@ -1,15 +1,16 @@
 #include "core/config.h"
 #include "core/decimal.h"
-#include "core/importjob.h"
 #include "core/inputranges.h"
-#include "core/itemlist.h"
 #include "core/text.h"
+#include "market/importjob.h"
+#include "market/itemlist.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 
 class TestValuesAndLists : public QObject
 {

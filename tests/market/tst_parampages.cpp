@@ -1,9 +1,10 @@
-#include "core/parampages.h"
+#include "market/parampages.h"
 
 #include <QTest>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 
 class TestParamPages : public QObject
 {

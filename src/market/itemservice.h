@@ -3,15 +3,17 @@
 #include <QString>
 
 namespace Core {
-
 class HttpClient;
 struct Config;
+} // namespace Core
+
+namespace Market {
 
 // What a field query returns when every value is empty: 45 TABs, never the empty text.
 QString blankFieldResult();
 
 // The item service's address for one item, built by plain concatenation.
-QString itemServiceAddress(const Config &config, const QString &itemCode);
+QString itemServiceAddress(const Core::Config &config, const QString &itemCode);
 
 // Extracts the named elements from an item document: values joined by TAB, raw
 // (no entity decoding, no CDATA unwrapping). Each name is searched from the start
@@ -30,7 +32,7 @@ public:
     // a seller understands (no answer, the HTTP status, a transfer broken off, a reply that
     // is not a whole item document, or the service's own message); empty when it is one.
     // The document itself is what a text fetch returns, error pages included.
-    static ItemDocument fetch(HttpClient &client, const Config &config, const QString &itemCode,
+    static ItemDocument fetch(Core::HttpClient &client, const Core::Config &config, const QString &itemCode,
                               QString *problem = nullptr);
 
     // The field result for a comma-separated list of element names.
@@ -52,7 +54,7 @@ private:
 bool isCompleteDocument(const QString &source);
 
 // Fetches the item's document and extracts the fields: one request per call.
-QString QueryItemFields(HttpClient &client, const Config &config, const QString &itemCode,
+QString QueryItemFields(Core::HttpClient &client, const Core::Config &config, const QString &itemCode,
                         const QString &fieldList);
 
-} // namespace Core
+} // namespace Market

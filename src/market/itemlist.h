@@ -7,9 +7,11 @@
 #include <functional>
 
 namespace Core {
-
 struct Config;
 class HttpClient;
+} // namespace Core
+
+namespace Market {
 
 // The most addresses one item address file gives, and the most entries one list gives.
 constexpr int maxImportedAddresses = 10000;
@@ -29,7 +31,7 @@ QString itemCodeFromAddress(const QString &address);
 // The name part of an entry: the text after its first "："; empty when there is none.
 QString itemNameFromEntry(const QString &entry);
 // "http://" + item page host + "/" + code.
-QString itemPageAddress(const Config &config, const QString &itemCode);
+QString itemPageAddress(const Core::Config &config, const QString &itemCode);
 
 // Reads an item address file (GBK): fields separated by commas or line ends, a
 // quoted field losing its quotes and keeping its commas; fields beginning with
@@ -64,10 +66,10 @@ QString droppedEntriesWarning(int dropped);
 // its item's name from the item service (a few at a time), the others stand as they are;
 // the entries are handed on in list order. A failed lookup, or a code that can't be an
 // item code, leaves the name empty. Stops early when the client's token is cancelled.
-void lookUpEntryNames(HttpClient &client, const Config &config, const QStringList &entries,
+void lookUpEntryNames(Core::HttpClient &client, const Core::Config &config, const QStringList &entries,
                       const std::function<void(const QString &entry)> &onEntry);
 
 // The address file of a list of codes: GBK, one address per line, CR LF after each.
-QByteArray writeItemAddresses(const Config &config, const QStringList &itemCodes);
+QByteArray writeItemAddresses(const Core::Config &config, const QStringList &itemCodes);
 
-} // namespace Core
+} // namespace Market

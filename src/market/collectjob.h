@@ -1,12 +1,12 @@
 #pragma once
 
 #include "collection.h"
-#include "config.h"
-#include "httpclient.h"
+#include "core/config.h"
+#include "core/httpclient.h"
 
 #include <QObject>
 
-namespace Core {
+namespace Market {
 
 // The collection run of "添加网址" as a job: run() blocks on a worker thread, entries and
 // progress texts come out as signals, and cancel() (from any thread) ends it at once:
@@ -16,7 +16,7 @@ class CollectJob : public QObject
     Q_OBJECT
 
 public:
-    CollectJob(const HttpClient &client, Config config, CollectMode mode, QString address,
+    CollectJob(const Core::HttpClient &client, Core::Config config, CollectMode mode, QString address,
                QObject *parent = nullptr);
 
     CollectOutcome run();
@@ -26,14 +26,14 @@ signals:
     void entryFound(const QString &entry);
     void progress(const QString &text);
     // cancelled: the run was stopped; the entries found until then were reported.
-    void finished(const Core::CollectOutcome &outcome, bool cancelled);
+    void finished(const Market::CollectOutcome &outcome, bool cancelled);
 
 private:
-    CancelToken m_cancel;
-    HttpClient m_client; // carries m_cancel
-    const Config m_config;
+    Core::CancelToken m_cancel;
+    Core::HttpClient m_client; // carries m_cancel
+    const Core::Config m_config;
     const CollectMode m_mode;
     const QString m_address;
 };
 
-} // namespace Core
+} // namespace Market

@@ -1,9 +1,9 @@
 #include "itemlist.h"
 
-#include "config.h"
-#include "httpclient.h"
+#include "core/config.h"
+#include "core/httpclient.h"
+#include "core/text.h"
 #include "itemservice.h"
-#include "text.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +13,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
 QString makeItemEntry(const QString &itemCode, const QString &itemName)
 {
@@ -28,7 +28,7 @@ QString itemCodeFromEntry(const QString &entry)
         return {};
     // An entry without its name separator still names its code.
     const qsizetype end = wide > colon ? wide : entry.size();
-    return trimSpaces(entry.mid(colon + 1, end - colon - 1));
+    return Core::trimSpaces(entry.mid(colon + 1, end - colon - 1));
 }
 
 bool isItemCode(const QString &code)
@@ -65,37 +65,37 @@ QString itemNameFromEntry(const QString &entry)
     return nameAt >= 0 ? entry.mid(nameAt + 1) : QString();
 }
 
-void lookUpEntryNames(HttpClient &client, const Config &config, const QStringList &entries,
+void lookUpEntryNames(Core::HttpClient &client, const Core::Config &config, const QStringList &entries,
                       const std::function<void(const QString &entry)> &onEntry)
 {
     constexpr qsizetype lookahead = 8;
     const auto needsLookup = [&entries](qsizetype i) {
         return itemNameFromEntry(entries.at(i)).isEmpty() && isItemCode(itemCodeFromEntry(entries.at(i)));
     };
-    QList<QFuture<HttpResult>> lookups(entries.size());
+    QList<QFuture<Core::HttpResult>> lookups(entries.size());
     qsizetype asked = 0;
     for (qsizetype i = 0; i < entries.size() && !client.isCancelled(); ++i) {
         for (; asked < entries.size() && asked < i + lookahead; ++asked) {
             if (needsLookup(asked)) {
                 const QString address = itemServiceAddress(config, itemCodeFromEntry(entries.at(asked)));
-                lookups[asked] = client.getAsync({address, WaitMode::Long});
+                lookups[asked] = client.getAsync({address, Core::WaitMode::Long});
             }
         }
         if (!needsLookup(i)) {
             onEntry(entries.at(i));
             continue;
         }
-        const HttpResult result = lookups[i].result();
+        const Core::HttpResult result = lookups[i].result();
         lookups[i] = {};
-        const ItemDocument document(result.completed ? decodeAnsi(result.body) : QString());
+        const ItemDocument document(result.completed ? Core::decodeAnsi(result.body) : QString());
         onEntry(makeItemEntry(itemCodeFromEntry(entries.at(i)),
-                              DecodeHtmlEntities(document.field(u"itemName"_s))));
+                              Core::DecodeHtmlEntities(document.field(u"itemName"_s))));
     }
 }
 
-QString itemPageAddress(const Config &config, const QString &itemCode)
+QString itemPageAddress(const Core::Config &config, const QString &itemCode)
 {
-    return Config::address(config.itemPage, u"/"_s + itemCode);
+    return Core::Config::address(config.itemPage, u"/"_s + itemCode);
 }
 
 QStringList readItemAddresses(const QString &text, int *dropped)
@@ -106,7 +106,7 @@ QStringList readItemAddresses(const QString &text, int *dropped)
     int past = 0;
     auto takeField = [&] {
         // Blanks around a field are the separator's, as in "http://a, http://b".
-        const QString trimmed = trimSpaces(field);
+        const QString trimmed = Core::trimSpaces(field);
         if (trimmed.left(7) == u"http://"_s) {
             if (addresses.size() < maxImportedAddresses)
                 addresses.append(trimmed);
@@ -132,17 +132,17 @@ QStringList readItemAddresses(const QString &text, int *dropped)
     return addresses;
 }
 
-QByteArray writeItemAddresses(const Config &config, const QStringList &itemCodes)
+QByteArray writeItemAddresses(const Core::Config &config, const QStringList &itemCodes)
 {
     QByteArray bytes;
     for (const QString &code : itemCodes)
-        bytes += encodeAnsi(itemPageAddress(config, code)) + "\r\n";
+        bytes += Core::encodeAnsi(itemPageAddress(config, code)) + "\r\n";
     return bytes;
 }
 
-} // namespace Core
+} // namespace Market
 
-namespace Core {
+namespace Market {
 
 QString decodeTextFile(const QByteArray &bytes)
 {
@@ -152,7 +152,7 @@ QString decodeTextFile(const QByteArray &bytes)
     const QString text = utf8.decode(bytes);
     if (!utf8.hasError())
         return text;
-    return decodeAnsi(bytes);
+    return Core::decodeAnsi(bytes);
 }
 
 QStringList readItemListFile(const QByteArray &bytes, int *dropped, int *ignoredLines)
@@ -169,7 +169,7 @@ QStringList readItemListFile(const QByteArray &bytes, int *dropped, int *ignored
         while (end < text.size() && text.at(end) != u'\r' && text.at(end) != u'\n')
             ++end;
         const QString line = text.mid(begin, end - begin);
-        const QString trimmed = trimSpaces(line);
+        const QString trimmed = Core::trimSpaces(line);
         begin = end + 1;
         if (!trimmed.startsWith(u"网址ID:"_s)) {
             if (!line.trimmed().isEmpty()) {
@@ -187,7 +187,7 @@ QStringList readItemListFile(const QByteArray &bytes, int *dropped, int *ignored
     const bool entryFile = !entries.isEmpty();
     if (!entryFile) {
         for (const QString &address : readItemAddresses(text, &past))
-            entries << makeItemEntry(trimSpaces(itemCodeFromAddress(address)), QString());
+            entries << makeItemEntry(Core::trimSpaces(itemCodeFromAddress(address)), QString());
     }
     if (dropped)
         *dropped = past;
@@ -222,4 +222,4 @@ QString droppedEntriesWarning(int dropped)
            QString::number(maxImportedAddresses) + u"个，其余"_s + QString::number(dropped) + u"个未导入"_s;
 }
 
-} // namespace Core
+} // namespace Market

@@ -1,6 +1,6 @@
-#include "core/collection.h"
 #include "core/config.h"
-#include "core/itemlist.h"
+#include "market/collection.h"
+#include "market/itemlist.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,6 +9,7 @@
 
 using namespace Qt::Literals::StringLiterals;
 using namespace Core;
+using namespace Market;
 
 class TestCollection : public QObject
 {

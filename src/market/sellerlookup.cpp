@@ -1,15 +1,15 @@
 #include "sellerlookup.h"
 
-#include "httpclient.h"
+#include "core/httpclient.h"
+#include "core/text.h"
 #include "itemservice.h"
 #include "parampages.h"
-#include "text.h"
 
 #include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
 QString sellerNickRefusedMessage()
 {
@@ -18,7 +18,7 @@ QString sellerNickRefusedMessage()
 
 QString checkSellerNick(const QString &text)
 {
-    const QString nick = trimSpaces(text);
+    const QString nick = Core::trimSpaces(text);
     if (nick.isEmpty() || nick.contains(u"输入掌柜"_s) || nick.size() > maxSellerNickLength)
         return sellerNickRefusedMessage();
     return {};
@@ -26,21 +26,21 @@ QString checkSellerNick(const QString &text)
 
 QString rewriteSellerNick(const QString &text)
 {
-    return CleanField(QString(text).remove(u' '));
+    return Core::CleanField(QString(text).remove(u' '));
 }
 
 QString firstItemOfListingPage(const QString &page, const QStringList &table)
 {
-    if (isBlank(page))
+    if (Core::isBlank(page))
         return {};
-    return trimSpaces(CutAfterMarkers(page, table.value(1), table.value(2), table.value(3)));
+    return Core::trimSpaces(Core::CutAfterMarkers(page, table.value(1), table.value(2), table.value(3)));
 }
 
-QString FindFirstItemByPage(HttpClient &client, const Config &config, const QString &nick)
+QString FindFirstItemByPage(Core::HttpClient &client, const Core::Config &config, const QString &nick)
 {
     const QStringList table = fetchParamSlots(client, config, ParamPage::FirstItem);
     const QString address = QString(table.value(0)).replace(u"{zg}"_s, nick);
-    return firstItemOfListingPage(HttpGetText(client, address, 1), table);
+    return firstItemOfListingPage(Core::HttpGetText(client, address, 1), table);
 }
 
 namespace {
@@ -66,7 +66,7 @@ QString lookupMessage(const SellerLookupResult &result, bool haveItem, const QSt
 
 bool SellerLookupResult::foundAnything() const
 {
-    return !CleanField(itemId).isEmpty() || !categories.isEmpty();
+    return !Core::CleanField(itemId).isEmpty() || !categories.isEmpty();
 }
 
 SellerCategorySelection selectSellerCategories(const QList<SellerCategory> &categories,
@@ -85,8 +85,8 @@ SellerCategorySelection selectSellerCategories(const QList<SellerCategory> &cate
     return selection;
 }
 
-SellerLookupJob::SellerLookupJob(HttpClient &client, const Config &config, QStringList parameterSlots,
-                                 QString nickText, QObject *parent)
+SellerLookupJob::SellerLookupJob(Core::HttpClient &client, const Core::Config &config,
+                                 QStringList parameterSlots, QString nickText, QObject *parent)
     : QObject(parent), m_client(client.withCancel(m_cancel)), m_config(config),
       m_slots(std::move(parameterSlots)), m_nickText(std::move(nickText))
 {
@@ -137,7 +137,7 @@ SellerLookupResult SellerLookupJob::run()
         result.itemId = platform.TaobaoFirstItemOfSeller(result.nick);
         noteCall(true);
     }
-    if (!stopHere(result) && CleanField(result.itemId).isEmpty()) {
+    if (!stopHere(result) && Core::CleanField(result.itemId).isEmpty()) {
         result.itemId = FindFirstItemByPage(m_client, m_config, result.nick);
         result.itemFromPage = !result.itemId.isEmpty();
         if (!result.itemFromPage)
@@ -145,7 +145,7 @@ SellerLookupResult SellerLookupJob::run()
     }
     // Without an item the item calls still go out, with an empty id, as the lookup always did;
     // their refusal of the empty id is not what the user needs to hear.
-    const bool haveItem = !CleanField(result.itemId).isEmpty();
+    const bool haveItem = !Core::CleanField(result.itemId).isEmpty();
     if (!stopHere(result)) {
         result.postage = platform.TaobaoItemGet(result.itemId, u"postage_id"_s);
         noteCall(haveItem);
@@ -164,4 +164,4 @@ SellerLookupResult SellerLookupJob::run()
     return result;
 }
 
-} // namespace Core
+} // namespace Market

@@ -1,22 +1,22 @@
 #include "itemservice.h"
 
-#include "config.h"
-#include "httpclient.h"
-#include "text.h"
+#include "core/config.h"
+#include "core/httpclient.h"
+#include "core/text.h"
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace Core {
+namespace Market {
 
 QString blankFieldResult()
 {
     return QString(45, u'\t');
 }
 
-QString itemServiceAddress(const Config &config, const QString &itemCode)
+QString itemServiceAddress(const Core::Config &config, const QString &itemCode)
 {
-    return Config::address(config.itemApi, u"/item/getItem.xhtml?format=xml&itemCode="_s) +
-           trimSpaces(itemCode) + u"&needParseAttr=1&needDetailInfo=1&needExtendInfo=0"_s;
+    return Core::Config::address(config.itemApi, u"/item/getItem.xhtml?format=xml&itemCode="_s) +
+           Core::trimSpaces(itemCode) + u"&needParseAttr=1&needDetailInfo=1&needExtendInfo=0"_s;
 }
 
 namespace {
@@ -43,18 +43,18 @@ QString ExtractItemFields(const QString &source, const QString &fieldList)
     if (list.contains(u"item_img"_s) || list.contains(u"prop_img"_s))
         list = u"item"_s;
 
-    const bool haveSource = !isBlank(source);
+    const bool haveSource = !Core::isBlank(source);
     QString result;
     for (const QString &rawName : list.split(u',')) {
-        const QString name = trimSpaces(rawName);
-        const QString value = haveSource ? trimSpaces(elementValue(source, name)) : QString();
+        const QString name = Core::trimSpaces(rawName);
+        const QString value = haveSource ? Core::trimSpaces(elementValue(source, name)) : QString();
         // Leading empty values add no TAB; later ones do.
-        if (isBlank(result))
+        if (Core::isBlank(result))
             result = value;
         else
             result += u'\t' + value;
     }
-    return isBlank(result) ? blankFieldResult() : result;
+    return Core::isBlank(result) ? blankFieldResult() : result;
 }
 
 bool isCompleteDocument(const QString &source)
@@ -94,17 +94,18 @@ bool isCompleteDocument(const QString &source)
     return source.indexOf(u"</"_s + name + u'>', tagEnd) >= 0;
 }
 
-ItemDocument ItemDocument::fetch(HttpClient &client, const Config &config, const QString &itemCode,
-                                 QString *problem)
+ItemDocument ItemDocument::fetch(Core::HttpClient &client, const Core::Config &config,
+                                 const QString &itemCode, QString *problem)
 {
     const QString address = itemServiceAddress(config, itemCode);
-    if (!isFetchableAddress(address)) {
+    if (!Core::isFetchableAddress(address)) {
         if (problem)
             *problem = u"商品服务的地址不是 http:// 网址"_s;
         return {};
     }
-    const HttpResult result = client.get({address, WaitMode::Long, BodyKind::Page});
-    ItemDocument document(result.completed && !result.body.isEmpty() ? decodeAnsi(result.body) : QString());
+    const Core::HttpResult result = client.get({address, Core::WaitMode::Long, Core::BodyKind::Page});
+    ItemDocument document(result.completed && !result.body.isEmpty() ? Core::decodeAnsi(result.body)
+                                                                     : QString());
     if (!problem)
         return document;
     if (!result.completed)
@@ -116,7 +117,7 @@ ItemDocument ItemDocument::fetch(HttpClient &client, const Config &config, const
     else if (!isCompleteDocument(document.source()))
         *problem = u"商品服务的回复不完整或不是商品信息"_s;
     else if (!document.hasItem()) {
-        const QString message = DecodeHtmlEntities(document.field(u"errorMessage"_s));
+        const QString message = Core::DecodeHtmlEntities(document.field(u"errorMessage"_s));
         *problem = message.isEmpty() ? u"商品服务没有这个商品的信息"_s : u"商品服务："_s + message;
     } else
         problem->clear();
@@ -145,10 +146,10 @@ bool ItemDocument::hasItem() const
     return false;
 }
 
-QString QueryItemFields(HttpClient &client, const Config &config, const QString &itemCode,
+QString QueryItemFields(Core::HttpClient &client, const Core::Config &config, const QString &itemCode,
                         const QString &fieldList)
 {
     return ItemDocument::fetch(client, config, itemCode).fields(fieldList);
 }
 
-} // namespace Core
+} // namespace Market

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config.h"
-#include "httpclient.h"
+#include "core/config.h"
+#include "core/httpclient.h"
 #include "openplatform.h"
 
 #include <QList>
@@ -9,7 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace Core {
+namespace Market {
 
 // The message for a refused nick.
 QString sellerNickRefusedMessage();
@@ -26,7 +26,7 @@ QString rewriteSellerNick(const QString &text);
 QString firstItemOfListingPage(const QString &page, const QStringList &table);
 // The first item of the seller's listing page, through the maker's "f_1sp.htm"; empty
 // when the page or the item can't be found. The nick goes into the address unencoded.
-QString FindFirstItemByPage(HttpClient &client, const Config &config, const QString &nick);
+QString FindFirstItemByPage(Core::HttpClient &client, const Core::Config &config, const QString &nick);
 
 // What a lookup found, for the fields of the seller frame.
 struct SellerLookupResult
@@ -70,8 +70,8 @@ class SellerLookupJob : public QObject
     Q_OBJECT
 
 public:
-    SellerLookupJob(HttpClient &client, const Config &config, QStringList parameterSlots, QString nickText,
-                    QObject *parent = nullptr);
+    SellerLookupJob(Core::HttpClient &client, const Core::Config &config, QStringList parameterSlots,
+                    QString nickText, QObject *parent = nullptr);
 
     // The local time of the requests' timestamps; the current time when not set.
     void setClock(OpenPlatformClient::Clock clock) { m_clock = std::move(clock); }
@@ -85,18 +85,18 @@ public:
 signals:
     // A call that came back empty, and why.
     void progress(const QString &text);
-    void finished(const Core::SellerLookupResult &result);
+    void finished(const Market::SellerLookupResult &result);
 
 private:
     bool stopHere(SellerLookupResult &result) const;
     void note(SellerLookupResult &result, const QString &problem);
 
-    CancelToken m_cancel;
-    HttpClient m_client; // carries m_cancel
-    const Config m_config;
+    Core::CancelToken m_cancel;
+    Core::HttpClient m_client; // carries m_cancel
+    const Core::Config m_config;
     const QStringList m_slots;
     const QString m_nickText;
     OpenPlatformClient::Clock m_clock;
 };
 
-} // namespace Core
+} // namespace Market
