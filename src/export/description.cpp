@@ -184,4 +184,60 @@ QString stripLinks(const QString &input, const QString &marker)
     return result;
 }
 
+namespace {
+
+void addUrl(QString &list, const QString &url)
+{
+    if (list.trimmed().isEmpty())
+        list = url;
+    else if (!list.contains(url)) // a URL inside an already collected one is not added
+        list += u'\t' + url;
+}
+
+} // namespace
+
+QStringList extractDescriptionPictures(const QString &description, const QStringList &markers)
+{
+    const auto marker = [&markers](int slot) { return markers.value(slot - 28); };
+    const QString m28 = marker(28), m29 = marker(29), m30 = marker(30), m31 = marker(31), m32 = marker(32),
+                  m33 = marker(33);
+    QString list;
+    // An empty marker matches everywhere and would never advance: such a pass finds nothing.
+    if (!m28.isEmpty()) {
+        qsizetype pos = 0;
+        while (true) {
+            const qsizetype at = description.indexOf(m28, pos);
+            if (at < 0)
+                break;
+            pos = at + m28.size();
+            const QStringView rest = QStringView(description).mid(pos);
+            QString url;
+            const qsizetype tagEnd = m29.isEmpty() ? -1 : rest.indexOf(m29);
+            if (tagEnd >= 0) {
+                QStringView tag = rest.left(tagEnd);
+                const qsizetype src = tag.indexOf(m30);
+                if (src >= 0) {
+                    tag = tag.mid(src + m30.size());
+                    const qsizetype close = m31.isEmpty() ? -1 : tag.indexOf(m31);
+                    if (close >= 0)
+                        url = tag.left(close).toString();
+                }
+            }
+            addUrl(list, url);
+        }
+    }
+    if (!m32.isEmpty()) {
+        qsizetype pos = 0;
+        while (true) {
+            const qsizetype at = description.indexOf(m32, pos);
+            if (at < 0)
+                break;
+            pos = at + m32.size();
+            const qsizetype end = m33.isEmpty() ? -1 : description.indexOf(m33, pos);
+            addUrl(list, end < 0 ? QString() : description.mid(pos, end - pos));
+        }
+    }
+    return list.isEmpty() ? QStringList() : list.split(u'\t');
+}
+
 } // namespace Export

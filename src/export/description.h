@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 namespace Export {
 
@@ -34,5 +35,9 @@ QString processDescription(const QString &detailInfo, const QList<ReplacementRul
 
 // Removes every opening tag that holds the marker, keeping the link text.
 QString stripLinks(const QString &text, const QString &marker);
+
+// The description's picture URLs in order of first appearance without repeats,
+// found with the six markers of parameter slots 28 to 33.
+QStringList extractDescriptionPictures(const QString &description, const QStringList &markers);
 
 } // namespace Export

@@ -4,6 +4,10 @@
 #include "core/text.h"
 #include "market/itemservice.h"
 
+#include <QDir>
+
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace Export {
@@ -122,6 +126,41 @@ QStringList paipaiValues(const Market::ItemDocument &document, const ValueInputs
            << in.stockFile << u"0"_s << clean(u"itemLocalCode"_s) << u"0"_s << u"拍拍助理2012 [82]"_s
            << u"0"_s << u"0"_s << u"0"_s;
     return values;
+}
+
+QString localPictureReference(OutputType type, const QString &path)
+{
+    const QString native = QDir::toNativeSeparators(path);
+    if (type != OutputType::Taobao5)
+        return native;
+    return native.startsWith(u'/') ? u"FILE://"_s + native : u"FILE:///"_s + native;
+}
+
+QString localizeDescription(QString description, QList<std::pair<QString, QString>> storedPictures,
+                            OutputType type, const QStringList &linkMarkers)
+{
+    std::stable_sort(storedPictures.begin(), storedPictures.end(),
+                     [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
+    for (const auto &[url, path] : std::as_const(storedPictures))
+        description.replace(url, localPictureReference(type, path));
+    for (const QString &marker : linkMarkers)
+        description = stripLinks(description, marker);
+    return description;
+}
+
+ItemContent composeItemContent(const Market::ItemDocument &document, const ValueInputs &inputs,
+                               const QString &description, const Core::Adjustments &adjustments)
+{
+    ItemContent content;
+    content.values = paipaiValues(document, inputs, adjustments);
+    // Control characters from the page never reach the listing tool's file.
+    for (QString &value : content.values)
+        value = Core::removeControlCharacters(value);
+    content.pictureUrls = inputs.pictureUrls;
+    for (QString &url : content.pictureUrls)
+        url = Core::removeControlCharacters(url);
+    content.description = Core::removeControlCharacters(description);
+    return content;
 }
 
 } // namespace Export

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <utility>
+
 namespace Market {
 class ItemDocument;
 }
@@ -43,5 +45,26 @@ struct ValueInputs
 // The 45 values of the Paipai layout (validity "14"); the Taobao rows read theirs from it.
 QStringList paipaiValues(const Market::ItemDocument &document, const ValueInputs &inputs,
                          const Core::Adjustments &adjustments);
+
+// How a description refers to a picture stored for it: the native path, behind "FILE:///"
+// in the 5.x layout.
+QString localPictureReference(OutputType type, const QString &path);
+
+// The description as the import file carries it: each stored picture's URL replaced by its
+// local file (longer URLs first, so a URL that begins another never breaks the longer one),
+// then the links behind each of linkMarkers stripped.
+QString localizeDescription(QString description, QList<std::pair<QString, QString>> storedPictures,
+                            OutputType type, const QStringList &linkMarkers);
+
+// What the layouts write of an item: its values, its description and its main pictures'
+// URLs, with every control character from the page removed.
+struct ItemContent
+{
+    QStringList values;
+    QString description;
+    QStringList pictureUrls;
+};
+ItemContent composeItemContent(const Market::ItemDocument &document, const ValueInputs &inputs,
+                               const QString &description, const Core::Adjustments &adjustments);
 
 } // namespace Export

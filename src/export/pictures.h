@@ -54,10 +54,6 @@ StoredPicture findCompletePicture(const QString &targetPath, qint64 maxBytes);
 // so a reader never sees half a file. Returns false (with the reason) on failure.
 bool writeFileAtomically(const QString &path, const QByteArray &bytes, QString *error = nullptr);
 
-// The description's picture URLs in order of first appearance without repeats,
-// found with the six markers of parameter slots 28 to 33.
-QStringList extractDescriptionPictures(const QString &description, const QStringList &markers);
-
 // The stock file: UTF-8, with EF BB BF when bom is set; nothing at all for an empty text
 // (which counts as saved).
 Core::SaveResult writeUtf8File(const QString &text, const QString &path, bool bom);
