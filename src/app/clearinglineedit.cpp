@@ -4,7 +4,8 @@ namespace App {
 
 void ClearingLineEdit::mousePressEvent(QMouseEvent *event)
 {
-    if (isEnabled() && !isReadOnly())
+    // setText() leaves the box unmodified; the user's editing marks it modified.
+    if (isEnabled() && !isReadOnly() && !isModified())
         clear();
     QLineEdit::mousePressEvent(event);
 }

@@ -208,7 +208,7 @@ void MainWindow::connectLinks()
     new Skin::WindowMoveHandle(m_ui->homeLink);
     connect(m_ui->officialSiteLink, &LinkLabel::clicked, this, &MainWindow::showWatermarkWindow);
     m_ui->upgradeLink->setToolTip(QString());
-    connect(m_ui->upgradeLink, &LinkLabel::clicked, this, [this] { startVersionCheck(true, true); });
+    connect(m_ui->upgradeLink, &LinkLabel::clicked, this, &MainWindow::upgradeClicked);
     m_ui->makerSiteLink->setText(m_context.config.makerPrimary);
     connect(m_ui->makerSiteLink, &LinkLabel::clicked, this, [this, home] { openInBrowser(home); });
     connect(m_ui->contactLink, &LinkLabel::clicked, this, [this] {
@@ -229,10 +229,20 @@ void MainWindow::openInBrowser(const QString &address)
         qCInfo(lcUi).noquote() << "cannot open" << trimmed << "in the browser";
 }
 
-QString MainWindow::timeBasedCsvPath() const
+void MainWindow::useTimeBasedCsvPath()
 {
-    return QDir::toNativeSeparators(Core::programFilePath(
+    m_timeBasedCsvPath = QDir::toNativeSeparators(Core::programFilePath(
         m_context.programDir, Market::freeTimeBasedCsvName(m_context.programDir, m_context.clock())));
+    m_ui->csvPathBox->setText(m_timeBasedCsvPath);
+}
+
+bool MainWindow::holdsTakenTimeBasedCsvPath() const
+{
+    if (m_timeBasedCsvPath.isEmpty() || m_ui->csvPathBox->text() != m_timeBasedCsvPath)
+        return false;
+    const Export::ExportPaths paths =
+        Export::deriveExportPaths(QDir::fromNativeSeparators(m_timeBasedCsvPath), m_context.programDir);
+    return QFileInfo::exists(paths.csvFile) || QFileInfo::exists(paths.pictureFolder);
 }
 
 // ---- start-up -----------------------------------------------------------------------
@@ -257,6 +267,34 @@ void MainWindow::startupDone(const Export::StartupResult &result)
     startVersionCheck(false, result.parametersRead);
 }
 
+void MainWindow::upgradeClicked()
+{
+    // An update ends the program: while a job runs, the user agrees to stopping it before
+    // anything else is asked or started. The job goes on until the update program is ready.
+    if (isBusy() && !m_exitAgreed) {
+        if (!askToStopRunningJob())
+            return;
+        m_exitAgreed = true;
+    }
+    startVersionCheck(true, true);
+}
+
+bool MainWindow::askToStopRunningJob()
+{
+    const QString running = m_command == Command::Export    ? u"正在制作CSV数据"_s
+                            : m_command == Command::Collect ? u"正在采集网址"_s
+                                                            : u"正在导入网址"_s;
+    m_asking = true;
+    const bool stop = m_prompter.confirm(this, running + u"，确定要停止并退出吗？"_s);
+    m_asking = false;
+    const QList<std::function<void()>> deferred = std::exchange(m_deferred, {});
+    if (!stop) {
+        for (const auto &show : deferred)
+            show();
+    }
+    return stop;
+}
+
 void MainWindow::startVersionCheck(bool manual, bool mainPageRead)
 {
     if (!m_context.client || m_closing)
@@ -272,10 +310,11 @@ void MainWindow::startVersionCheck(bool manual, bool mainPageRead)
 void MainWindow::versionChecked(const SelfUpdate::VersionCheckOutcome &outcome)
 {
     using Step = SelfUpdate::VersionCheckOutcome::Step;
-    if (m_closing || outcome.cancelled || outcome.step == Step::Nothing)
+    if (m_closing || outcome.cancelled || outcome.step == Step::Nothing ||
+        (outcome.step == Step::Ask && !m_prompter.confirm(this, outcome.question))) {
+        m_exitAgreed = false; // no update: the running job stays
         return;
-    if (outcome.step == Step::Ask && !m_prompter.confirm(this, outcome.question))
-        return;
+    }
     auto *job = new SelfUpdate::UpdateStartJob(*m_context.client, m_context.config, m_context.programDir);
     connect(job, &SelfUpdate::UpdateStartJob::finished, this, &MainWindow::updateStartFinished);
     m_startupJobs->start(job);
@@ -283,11 +322,12 @@ void MainWindow::versionChecked(const SelfUpdate::VersionCheckOutcome &outcome)
 
 void MainWindow::updateStartFinished(const SelfUpdate::UpdateStartResult &result)
 {
-    if (m_closing || result.cancelled)
-        return;
-    if (!result.succeeded()) {
-        qCInfo(lcUi).noquote() << "update start failed:" << result.reason;
-        m_prompter.inform(this, result.message);
+    if (m_closing || result.cancelled || !result.succeeded()) {
+        m_exitAgreed = false;
+        if (!m_closing && !result.cancelled) {
+            qCInfo(lcUi).noquote() << "update start failed:" << result.reason;
+            m_prompter.inform(this, result.message);
+        }
         return;
     }
     // The update program replaces this one: the window closes first, asking as any close
@@ -321,6 +361,7 @@ void MainWindow::beginCommand(Command command)
 
 void MainWindow::endCommand()
 {
+    m_exitAgreed = false; // the job the user agreed to stop has ended
     if (m_command == Command::Export)
         setExportControlsEnabled(true);
     else
@@ -393,6 +434,7 @@ void MainWindow::Command7_Click()
     const Market::CollectOutcome check =
         Market::Collector::checkAddress(m_context.config, mode, m_ui->addressBox->text());
     m_ui->addressBox->setText(check.address);
+    m_ui->addressBox->setModified(true); // still the user's address, cleaned
     if (!check.message.isEmpty()) {
         m_prompter.inform(this, check.message);
         if (!check.openAddress.isEmpty())
@@ -418,7 +460,7 @@ void MainWindow::collectionDone(const Market::CollectOutcome &outcome, bool canc
         if (!outcome.message.isEmpty())
             announce([this, message = outcome.message] { m_prompter.inform(this, message); });
         if (outcome.finished) {
-            m_ui->csvPathBox->setText(timeBasedCsvPath());
+            useTimeBasedCsvPath();
             const QString warnings = outcome.warnings();
             if (outcome.entries.isEmpty() && outcome.message.isEmpty()) {
                 // A run that found nothing says so: "完成" over an empty list reads as success.
@@ -459,7 +501,7 @@ void MainWindow::importDone(const Market::ImportOutcome &outcome)
     endCommand();
     m_ui->progressLabel->setText(outcome.text());
     if (outcome.error.isEmpty() && !outcome.cancelled)
-        m_ui->csvPathBox->setText(timeBasedCsvPath());
+        useTimeBasedCsvPath();
     emit importFinished();
 }
 
@@ -585,6 +627,10 @@ void MainWindow::makeCsv()
         m_prompter.inform(this, u"商品列表是空的，没有可以导出的商品。请先添加或导入网址。"_s);
         return;
     }
+    // The name the program chose is never an earlier export's file or picture folder: a second
+    // export of the list gets the next free name. A path the user chose is theirs to replace.
+    if (holdsTakenTimeBasedCsvPath())
+        useTimeBasedCsvPath();
     beginCommand(Command::Export);
     m_ui->progressBar->setRange(0, int(items.size()));
     m_ui->progressBar->setValue(0);
@@ -654,6 +700,7 @@ void MainWindow::lookUpSeller()
     updateSellerButtons();
     const QString nick = Market::rewriteSellerNick(m_ui->sellerBox->text());
     m_ui->sellerBox->setText(nick);
+    m_ui->sellerBox->setModified(true); // still the user's nick, rewritten
     // Every field the lookup and its category step fill: nothing of the previous seller stays.
     m_ui->postageBox->clear();
     m_ui->locationBox->clear();
@@ -678,6 +725,7 @@ void MainWindow::sellerLookupDone(const Market::SellerLookupResult &result)
     for (const Market::SellerCategory &category : std::as_const(m_sellerCategories))
         m_ui->sellerCategoryList->addItem(category.name);
     m_ui->sellerBox->setText(result.nick);
+    m_ui->sellerBox->setModified(true);
     m_lookingUp = false;
     m_sellerCategoriesReady = !m_sellerCategories.isEmpty();
     updateSellerButtons();
@@ -741,20 +789,10 @@ void MainWindow::quit()
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
-    if (isBusy() && !m_closing) {
-        const QString running = m_command == Command::Export    ? u"正在制作CSV数据"_s
-                                : m_command == Command::Collect ? u"正在采集网址"_s
-                                                                : u"正在导入网址"_s;
-        m_asking = true;
-        const bool stop = m_prompter.confirm(this, running + u"，确定要停止并退出吗？"_s);
-        m_asking = false;
-        const QList<std::function<void()>> deferred = std::exchange(m_deferred, {});
-        if (!stop) {
-            event->ignore();
-            for (const auto &show : deferred)
-                show();
-            return;
-        }
+    // Agreed to already when the update started: not asked twice.
+    if (isBusy() && !m_closing && !std::exchange(m_exitAgreed, false) && !askToStopRunningJob()) {
+        event->ignore();
+        return;
     }
     m_closing = true;
     m_commandJobs->cancel();

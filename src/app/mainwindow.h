@@ -130,6 +130,10 @@ private:
     void startupDone(const Export::StartupResult &result);
     void startVersionCheck(bool manual, bool mainPageRead);
     void versionChecked(const SelfUpdate::VersionCheckOutcome &outcome);
+    // "软件升级".
+    void upgradeClicked();
+    // The question a close asks while a job runs; true when the user agrees to stop it.
+    bool askToStopRunningJob();
     void updateStartFinished(const SelfUpdate::UpdateStartResult &result);
     void addEntry(const QString &entry);
     void updateCounter();
@@ -146,7 +150,11 @@ private:
     void showFailureReport(const Export::ExportSummary &summary);
     Export::ExportOptions exportOptions() const;
     void openInBrowser(const QString &address);
-    QString timeBasedCsvPath() const;
+    // The CSV box gets the time-based name in the program folder, free of any import file and
+    // picture folder there.
+    void useTimeBasedCsvPath();
+    // The box still holds that name, and an export has taken it since.
+    bool holdsTakenTimeBasedCsvPath() const;
 
     std::unique_ptr<Ui::MainWindow> m_ui;
     Skin::FrameChrome *m_chrome = nullptr;
@@ -162,6 +170,8 @@ private:
     bool m_closing = false;
     // While the close question is open, what a command's end has to say waits for the answer.
     bool m_asking = false;
+    QString m_timeBasedCsvPath; // the last time-based name the box was given
+    bool m_exitAgreed = false;  // the user agreed to stopping the running job for an update
     QList<std::function<void()>> m_deferred;
 
     bool m_lookingUp = false;

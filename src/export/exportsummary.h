@@ -37,10 +37,10 @@ struct ItemReport
     QStringList failedPictures{};
     QStringList failedPictureReasons{}; // why each of failedPictures failed, in the same order
     QStringList unstampedPictures{};    // kept without watermark: too large, not loadable, or the
-                                      // watermark did not fit
+                                        // watermark did not fit
     QStringList problems{};             // files that could not be written
-    int reusedPictures = 0;           // taken from the picture folder instead of fetched
-    int sharedPictures = 0;           // copied from another picture's download of this run
+    int reusedPictures = 0;             // taken from the picture folder instead of fetched
+    int sharedPictures = 0;             // copied from another picture's download of this run
 };
 
 struct ExportSummary

@@ -23,8 +23,9 @@ public:
     // the description and, when there is one, the stock file (the values name it). The files
     // this run creates are added to ownFiles. False: a file could not be written, and
     // report.problems says which.
-    bool write(const QString &folderName, const QString &itemCode, QStringList &values, const QString &description,
-               const QString &stockText, ItemReport &report, QStringList &ownFiles);
+    bool write(const QString &folderName, const QString &itemCode, QStringList &values,
+               const QString &description, const QString &stockText, ItemReport &report,
+               QStringList &ownFiles);
 
 private:
     const QString m_pictureFolder;

@@ -91,8 +91,9 @@ void ItemPictures::addTo(ItemReport &report) const
     report.sharedPictures += shared;
 }
 
-PictureStore::PictureStore(Core::HttpClient &client, SharedPictures &shared, const Imaging::Watermarker *watermarker,
-                           bool reuse, std::function<void()> onDiskFull)
+PictureStore::PictureStore(Core::HttpClient &client, SharedPictures &shared,
+                           const Imaging::Watermarker *watermarker, bool reuse,
+                           std::function<void()> onDiskFull)
     : m_client(client), m_shared(shared), m_watermarker(watermarker), m_reuse(reuse),
       m_onDiskFull(std::move(onDiskFull))
 {
@@ -303,7 +304,8 @@ PictureStore::Batch::Batch(PictureStore &store, QList<PictureToStore> pictures, 
         ++m_awaited;
         pending.address = requestAddressOfPicture(Core::trimSpaces(picture.url));
         pending.downloading = m_store.m_shared.claim(
-            pending.address, [arrivals = m_arrivals, j](const FetchedPicture &fetched) { arrivals->push(j, fetched); });
+            pending.address,
+            [arrivals = m_arrivals, j](const FetchedPicture &fetched) { arrivals->push(j, fetched); });
         if (pending.downloading)
             download(j);
     }
@@ -319,9 +321,11 @@ int PictureStore::Batch::count() const
 void PictureStore::Batch::download(int j)
 {
     Pending &pending = m_pending[j];
-    pending.reply = m_store.m_client.getAsync({pending.address, Core::WaitMode::Long, Core::BodyKind::Picture});
-    pending.reply.then(QtFuture::Launch::Sync,
-                       [arrivals = m_arrivals, j](const Core::HttpResult &) { arrivals->push(j, std::nullopt); });
+    pending.reply =
+        m_store.m_client.getAsync({pending.address, Core::WaitMode::Long, Core::BodyKind::Picture});
+    pending.reply.then(QtFuture::Launch::Sync, [arrivals = m_arrivals, j](const Core::HttpResult &) {
+        arrivals->push(j, std::nullopt);
+    });
 }
 
 ItemPictures PictureStore::Batch::collect(const std::function<void(int done, int total)> &progress)

@@ -43,7 +43,7 @@ QList<PictureToStore> pictureTargets(OutputType type, const QString &pictureFold
 struct PictureOutcome
 {
     bool attempted = false; // it was fetched, copied or taken from an earlier run
-    QString type{};           // empty when nothing was stored
+    QString type{};         // empty when nothing was stored
     QString path{};
     QString reason{};  // why nothing was stored
     QString problem{}; // a file that could not be written

@@ -6,8 +6,8 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace Export {
 
-QString importRow(OutputType type, QStringList values, const QString &description, const QStringList &pictureUrls,
-                  const QDateTime &now, const QString &sellerName)
+QString importRow(OutputType type, QStringList values, const QString &description,
+                  const QStringList &pictureUrls, const QDateTime &now, const QString &sellerName)
 {
     if (type == OutputType::Paipai)
         return paipaiRow(values);

@@ -15,7 +15,8 @@ QStringList RunResources::descriptionPictureMarkers() const
                               Market::MainSlot::descriptionPictureMarkerCount);
 }
 
-RunResources RunResources::fetch(Core::HttpClient &client, const Core::Config &config, const ExportOptions &options)
+RunResources RunResources::fetch(Core::HttpClient &client, const Core::Config &config,
+                                 const ExportOptions &options)
 {
     RunResources resources;
     // The window's slots stand when the page can't be read again.

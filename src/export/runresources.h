@@ -31,7 +31,8 @@ struct RunResources
     // The six markers that find the description's pictures.
     QStringList descriptionPictureMarkers() const;
 
-    static RunResources fetch(Core::HttpClient &client, const Core::Config &config, const ExportOptions &options);
+    static RunResources fetch(Core::HttpClient &client, const Core::Config &config,
+                              const ExportOptions &options);
 };
 
 } // namespace Export

@@ -72,6 +72,7 @@ private slots:
     void collectSingleItem();
     void collectionThatFindsNothingSaysSo();
     void collectWholeShop();
+    void aSecondExportNeverReplacesTheFirst();
     void stopEndsACollection();
     void importReadsEntryLines();
     void addressFileRoundTrip();
@@ -313,6 +314,13 @@ void TestMainWindow::modeHintsAndClickToEmpty()
     QCOMPARE(child<QLineEdit>(u"addressBox"_s)->text(), QString());
     QTest::mouseClick(child<QLineEdit>(u"sellerBox"_s), Qt::LeftButton);
     QCOMPARE(child<QLineEdit>(u"sellerBox"_s)->text(), QString());
+    // What the user typed stays when they click back in to mend it.
+    for (const QString &name : {u"addressBox"_s, u"sellerBox"_s}) {
+        auto *box = child<QLineEdit>(name);
+        QTest::keyClicks(box, u"abc"_s);
+        QTest::mouseClick(box, Qt::LeftButton);
+        QCOMPARE(box->text(), u"abc"_s);
+    }
 }
 
 void TestMainWindow::linksOpenTheirAddresses()
@@ -424,6 +432,48 @@ void TestMainWindow::collectSingleItem()
     QVERIFY(child<QPushButton>(u"Command7"_s)->isEnabled());
     QVERIFY(child<QLineEdit>(u"addressBox"_s)->isEnabled());
     QVERIFY(!child<QPushButton>(u"stopButton"_s)->isEnabled());
+}
+
+void TestMainWindow::aSecondExportNeverReplacesTheFirst()
+{
+    makeWindow();
+    child<QLineEdit>(u"addressBox"_s)->setText(u"http://auction1.paipai.com/"_s + richItem);
+    QSignalSpy collected(m_window, &App::MainWindow::collectionFinished);
+    clickButton(u"Command7"_s);
+    QVERIFY(collected.wait(20000));
+    auto *box = child<QLineEdit>(u"csvPathBox"_s);
+    const QString first = m_dir->filePath(u"202603050907.csv"_s);
+    QCOMPARE(box->text(), QDir::toNativeSeparators(first));
+
+    // Two exports within the minute the name was given: the second takes the next free name,
+    // and the first file and its pictures stay as they were.
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+    QFile firstFile(first);
+    QVERIFY(firstFile.open(QIODevice::ReadOnly));
+    const QByteArray firstBytes = firstFile.readAll();
+    firstFile.close();
+    const QDateTime firstWritten = QFileInfo(first).lastModified();
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+    const QString second = m_dir->filePath(u"202603050907-2.csv"_s);
+    QCOMPARE(box->text(), QDir::toNativeSeparators(second));
+    QVERIFY(QFileInfo::exists(second));
+    QVERIFY(QFileInfo(m_dir->filePath(u"202603050907-2"_s)).isDir());
+    QVERIFY(firstFile.open(QIODevice::ReadOnly));
+    QCOMPARE(firstFile.readAll(), firstBytes);
+    QCOMPARE(QFileInfo(first).lastModified(), firstWritten);
+
+    // A path the user chose is theirs to replace.
+    const QString chosen = m_dir->filePath(u"mine.csv"_s);
+    box->setText(chosen);
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(box->text(), chosen);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(u"mine-2.csv"_s)));
 }
 
 void TestMainWindow::collectWholeShop()

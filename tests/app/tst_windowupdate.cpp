@@ -46,6 +46,7 @@ private slots:
     void manualCheckWithoutARecordAsksFirst_data();
     void manualCheckWithoutARecordAsksFirst();
     void aFailedUpdateStartSaysSo();
+    void upgradeDuringAnExportAsksToStopFirst_data();
     void upgradeDuringAnExportAsksToStopFirst();
 
 private:
@@ -168,10 +169,19 @@ void TestWindowUpdate::aFailedUpdateStartSaysSo()
         !QFileInfo::exists(m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater))));
 }
 
-// "软件升级" while an export runs: the stop question comes before anything starts, and
-// "取消" leaves the export running and starts no update program.
+void TestWindowUpdate::upgradeDuringAnExportAsksToStopFirst_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("取消: the export goes on") << false;
+    QTest::newRow("确定: stopped when the update program is ready") << true;
+}
+
+// "软件升级" while an export runs: the stop question comes before anything is asked or
+// started. "取消" leaves the export running and starts nothing; "确定" then asks about the
+// update, and the export runs until the update program is there to take over.
 void TestWindowUpdate::upgradeDuringAnExportAsksToStopFirst()
 {
+    QFETCH(bool, stop);
     makeWindow(false);
     m_sandbox->setLatency(300);
     auto *list = m_window->findChild<QListWidget *>(u"itemList"_s);
@@ -180,19 +190,28 @@ void TestWindowUpdate::upgradeDuringAnExportAsksToStopFirst()
         list->addItem(Market::makeItemEntry(code, u"名"_s));
     m_window->findChild<QLineEdit *>(u"csvPathBox"_s)->setText(m_dir->filePath(u"up/goods.csv"_s));
     const QString stopQuestion = u"正在制作CSV数据，确定要停止并退出吗？"_s;
-    // Yes to the update, no to stopping the export.
-    m_prompter.whileAsking = [this, stopQuestion] {
-        m_prompter.answer = m_prompter.shown.last() != stopQuestion;
+    m_prompter.whileAsking = [this, stopQuestion, stop] {
+        m_prompter.answer = m_prompter.shown.last() != stopQuestion || stop;
     };
     QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
     QTest::mouseClick(m_window->findChild<QPushButton *>(u"makeCsvButton"_s), Qt::LeftButton);
     QTest::mouseClick(m_window->findChild<App::LinkLabel *>(u"upgradeLink"_s), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(m_prompter.shown.contains(stopQuestion), 20000);
-    QCOMPARE(finished.count(), 0); // asked while the export ran
-    QVERIFY(m_launcher.started.isEmpty());
-    QVERIFY(m_window->isVisible());
-    QVERIFY(finished.wait(30000)); // the export goes on to its end
-    QVERIFY(m_launcher.started.isEmpty());
+    QCOMPARE(m_prompter.shown, QStringList{stopQuestion}); // first, before the check is made
+    QCOMPARE(finished.count(), 0);
+    const QString updater = m_dir->filePath(SelfUpdate::programFileName(SelfUpdate::ProgramFile::Updater));
+    if (!stop) {
+        QVERIFY(finished.wait(30000)); // the export goes on to its end, and says how it ended
+        QCOMPARE(m_prompter.shown.size(), 2);
+        QVERIFY2(m_prompter.shown.at(1).startsWith(u"下载完成"_s), qPrintable(m_prompter.shown.at(1)));
+        QVERIFY(m_launcher.started.isEmpty());
+        QVERIFY(m_window->isVisible());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(m_launcher.started, QStringList{updater}, 20000);
+        QVERIFY(!m_window->isVisible());
+        // Asked once: the close that hands over to the update program does not ask again.
+        QCOMPARE(m_prompter.shown.count(stopQuestion), 1);
+        QCOMPARE(m_prompter.shown.size(), 2); // and the update question
+    }
     m_prompter.whileAsking = {};
 }
 

@@ -121,7 +121,8 @@ void TestStages::descriptionGetsLocalPictures()
         u"<img src=\"http://x/a.jpg_big.jpg\"><img src=\"http://x/a.jpg\"><a href=\"http://shop/item.htm?1\">看</a>"_s;
     const QList<std::pair<QString, QString>> stored{{u"http://x/a.jpg"_s, u"/p/a/short.jpg"_s},
                                                     {u"http://x/a.jpg_big.jpg"_s, u"/p/a/long.jpg"_s}};
-    QCOMPARE(localizeDescription(description, stored, OutputType(type), {u"http://shop/item.htm"_s}), expected);
+    QCOMPARE(localizeDescription(description, stored, OutputType(type), {u"http://shop/item.htm"_s}),
+             expected);
 }
 
 void TestStages::picturesReportWhatBecameOfThem()
@@ -160,7 +161,8 @@ void TestStages::rowsPerLayout()
     const QString taobao = importRow(OutputType::Taobao5, values, u"d"_s, {}, now, u"卖\u0001家"_s);
     QStringList listed = values;
     listed[PaipaiColumn::Validity] = u"7"_s;
-    QCOMPARE(taobao, taobaoRow(OutputType::Taobao5, listed, {u"d"_s, {}, u"2026-12-11 09:05:07"_s, u"卖家"_s}));
+    QCOMPARE(taobao,
+             taobaoRow(OutputType::Taobao5, listed, {u"d"_s, {}, u"2026-12-11 09:05:07"_s, u"卖家"_s}));
 }
 
 void TestStages::countsOfWrittenAndFailedItems()
@@ -173,7 +175,8 @@ void TestStages::countsOfWrittenAndFailedItems()
                                .unstampedPictures = {u"z"_s},
                                .problems = {u"p"_s}});
     countItemWithoutRow(summary, {.code = u"C"_s, .status = ItemReport::Status::RecordFailed});
-    countItemWithoutRow(summary, {.code = u"D"_s, .status = ItemReport::Status::WriteFailed, .problems = {u"q"_s}});
+    countItemWithoutRow(summary,
+                        {.code = u"D"_s, .status = ItemReport::Status::WriteFailed, .problems = {u"q"_s}});
     QCOMPARE(summary.written, 2);
     QCOMPARE(summary.rowsWritten, 2);
     QCOMPARE(summary.pictureFailures, 2);
