@@ -659,6 +659,10 @@ void MainWindow::exportDone(const Export::ExportSummary &summary)
         return;
     }
     m_ui->progressLabel->setText(summary.error.isEmpty() ? summary.text() : summary.error);
+    // The bar counts places in the list; the later places of a repeated code are done with
+    // its first, so a run that went through the list ends full.
+    if (!summary.cancelled && summary.stopReason.isEmpty())
+        m_ui->progressBar->setValue(m_ui->progressBar->maximum());
     // Failures that are not the user's own stop: they get the list to read and save.
     const bool problems = summary.recordFailures > 0 || summary.pictureFailures > 0 ||
                           summary.fileFailures > 0 || !summary.notes.isEmpty() ||

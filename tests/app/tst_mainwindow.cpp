@@ -26,6 +26,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -73,6 +74,7 @@ private slots:
     void collectionThatFindsNothingSaysSo();
     void collectWholeShop();
     void aSecondExportNeverReplacesTheFirst();
+    void repeatedCodesStillFillTheBar();
     void stopEndsACollection();
     void importReadsEntryLines();
     void addressFileRoundTrip();
@@ -474,6 +476,19 @@ void TestMainWindow::aSecondExportNeverReplacesTheFirst()
     QVERIFY(finished.wait(30000));
     QCOMPARE(box->text(), chosen);
     QVERIFY(!QFileInfo::exists(m_dir->filePath(u"mine-2.csv"_s)));
+}
+
+void TestMainWindow::repeatedCodesStillFillTheBar()
+{
+    makeWindow();
+    fillList({richItem, commaItem, richItem, richItem});
+    child<QLineEdit>(u"csvPathBox"_s)->setText(m_dir->filePath(u"twice.csv"_s));
+    QSignalSpy finished(m_window, &App::MainWindow::exportFinished);
+    clickButton(u"makeCsvButton"_s);
+    QVERIFY(finished.wait(30000));
+    QCOMPARE(m_window->lastSummary().duplicates, 2);
+    auto *bar = child<QProgressBar>(u"progressBar"_s);
+    QCOMPARE(bar->value(), bar->maximum());
 }
 
 void TestMainWindow::collectWholeShop()
