@@ -313,11 +313,6 @@ PictureStore::Batch::Batch(PictureStore &store, QList<PictureToStore> pictures, 
 
 PictureStore::Batch::~Batch() = default;
 
-int PictureStore::Batch::count() const
-{
-    return int(m_result.pictures.size());
-}
-
 void PictureStore::Batch::download(int j)
 {
     Pending &pending = m_pending[j];
@@ -331,7 +326,7 @@ void PictureStore::Batch::download(int j)
 ItemPictures PictureStore::Batch::collect(const std::function<void(int done, int total)> &progress)
 {
     for (int done = 0; done < m_awaited;) {
-        progress(done, count());
+        progress(done, int(m_result.pictures.size()));
         const auto [j, fetched] = m_arrivals->take();
         const PictureToStore &picture = m_result.pictures.at(j);
         Pending &pending = m_pending[j];

@@ -115,9 +115,8 @@ class PictureStore::Batch
 {
 public:
     ~Batch();
-    int count() const;
     // Waits for every picture asked for and stores it; progress(done, total) comes before
-    // each wait.
+    // each wait. Called once: the batch is spent then.
     ItemPictures collect(const std::function<void(int done, int total)> &progress);
 
 private:

@@ -219,7 +219,7 @@ bool Collector::stopRequested()
     if (m_token.isCancelled())
         return true;
     if (m_caller.isCancelled()) {
-        m_token.cancel(); // the requests of this run carry only its own token
+        m_token.cancel(); // the requests of this run may carry another token than the caller's
         return true;
     }
     return false;
@@ -423,6 +423,11 @@ CollectOutcome Collector::collect(CollectMode mode, CollectOutcome outcome)
         }
         const QString name =
             Core::DecodeHtmlEntities(ItemDocument::fetch(m_client, m_config, code).field(u"itemName"_s));
+        // A lookup the stop cut short came back without the name: no entry is made of it.
+        if (stopRequested()) {
+            outcome.cancelled = true;
+            return outcome;
+        }
         add(outcome, makeItemEntry(Core::trimSpaces(code), name));
         break;
     }

@@ -1,7 +1,6 @@
 #include "export/exportsummary.h"
 #include "export/itemfiles.h"
 #include "export/itempictures.h"
-#include "export/itemrow.h"
 #include "export/itemvalues.h"
 #include "export/layouts.h"
 
@@ -43,7 +42,6 @@ private slots:
     void descriptionGetsLocalPictures_data();
     void descriptionGetsLocalPictures();
     void picturesReportWhatBecameOfThem();
-    void rowsPerLayout();
     void countsOfWrittenAndFailedItems();
 };
 
@@ -149,20 +147,6 @@ void TestStages::picturesReportWhatBecameOfThem()
     QCOMPARE(report.failedPictureReasons, QStringList{u"服务器返回错误（HTTP 404）"_s});
     QCOMPARE(report.unstampedPictures, QStringList{u"/p/item/D.JPG"_s});
     QCOMPARE(report.reusedPictures, 1);
-}
-
-void TestStages::rowsPerLayout()
-{
-    QStringList values(45);
-    values[PaipaiColumn::Validity] = u"14"_s;
-    const QDateTime now(QDate(2026, 12, 11), QTime(9, 5, 7));
-    const QString paipai = importRow(OutputType::Paipai, values, u"d"_s, {}, now, u"s"_s);
-    QCOMPARE(paipai, paipaiRow(values));
-    const QString taobao = importRow(OutputType::Taobao5, values, u"d"_s, {}, now, u"卖\u0001家"_s);
-    QStringList listed = values;
-    listed[PaipaiColumn::Validity] = u"7"_s;
-    QCOMPARE(taobao,
-             taobaoRow(OutputType::Taobao5, listed, {u"d"_s, {}, u"2026-12-11 09:05:07"_s, u"卖家"_s}));
 }
 
 void TestStages::countsOfWrittenAndFailedItems()

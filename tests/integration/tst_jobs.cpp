@@ -51,6 +51,7 @@ private slots:
     void startupSkipsWhatFails();
     void startupStopsAtOnce();
     void collectionStopsAtOnce();
+    void aStoppedItemLookupMakesNoEntry();
     void importKeepsFileOrder();
     void importStopsAtOnce();
     void importOfAMissingFile();
@@ -176,6 +177,21 @@ void TestJobs::collectionStopsAtOnce()
     QCOMPARE(finished.size(), 1);
     QCOMPARE(finished.first().at(1).toBool(), true);
     QCOMPARE(finished.first().first().value<Market::CollectOutcome>().entries.size(), 40);
+}
+
+// A single item whose lookup the stop breaks off: no entry without its name reaches the list.
+void TestJobs::aStoppedItemLookupMakesNoEntry()
+{
+    m_sandbox->addFault(u"*itemCode="_s + richItem + u'*', u"hang"_s);
+    Market::CollectJob job(*m_client, m_config, Market::CollectMode::Single,
+                           u"http://auction1.paipai.com/"_s + richItem);
+    QSignalSpy entries(&job, &Market::CollectJob::entryFound);
+    QSignalSpy finished(&job, &Market::CollectJob::finished);
+    const qint64 stopping = cancelWhileRunning(job, 500);
+    QVERIFY2(stopping < 1000, qPrintable(QString::number(stopping)));
+    QCOMPARE(entries.size(), 0);
+    QCOMPARE(finished.size(), 1);
+    QCOMPARE(finished.first().at(1).toBool(), true);
 }
 
 void TestJobs::importKeepsFileOrder()
