@@ -721,10 +721,8 @@ void MainWindow::lookUpSeller()
 
 void MainWindow::sellerLookupDone(const Market::SellerLookupResult &result)
 {
-    // A call that got nothing leaves its field empty: its blank result (TABs, or "/" for the
-    // location) is nothing a seller could use.
-    m_ui->postageBox->setText(result.postage.trimmed().isEmpty() ? QString() : result.postage);
-    m_ui->locationBox->setText(result.location == u"/"_s ? QString() : result.location);
+    m_ui->postageBox->setText(result.postageShown());
+    m_ui->locationBox->setText(result.locationShown());
     m_sellerCategories = result.categories;
     for (const Market::SellerCategory &category : std::as_const(m_sellerCategories))
         m_ui->sellerCategoryList->addItem(category.name);

@@ -80,16 +80,14 @@ QList<WatermarkWindow::NumberField> WatermarkWindow::numberFields() const
 {
     // The same ranges warn while typing and refuse a save: a value warned about is never
     // written to setsy.txt.
-    const QString percent = u"请输入1至100之间的数字"_s;
-    const QString channel = u"请输入0至255之间的数字"_s;
     return {
-        {m_ui->fontSize, u"字号"_s, 12, 72, u"请输入12至72之间的数字"_s},
-        {m_ui->transparency, u"透明度"_s, 1, 100, percent},
-        {m_ui->red, u"颜色（红）"_s, 0, 255, channel},
-        {m_ui->green, u"颜色（绿）"_s, 0, 255, channel},
-        {m_ui->blue, u"颜色（蓝）"_s, 0, 255, channel},
-        {m_ui->left, u"左边距"_s, 1, 100, percent},
-        {m_ui->top, u"上边距"_s, 1, 100, percent},
+        {m_ui->fontSize, u"字号"_s, Imaging::fontSizeRange()},
+        {m_ui->transparency, u"透明度"_s, Imaging::percentRange()},
+        {m_ui->red, u"颜色（红）"_s, Imaging::colourChannelRange()},
+        {m_ui->green, u"颜色（绿）"_s, Imaging::colourChannelRange()},
+        {m_ui->blue, u"颜色（蓝）"_s, Imaging::colourChannelRange()},
+        {m_ui->left, u"左边距"_s, Imaging::percentRange()},
+        {m_ui->top, u"上边距"_s, Imaging::percentRange()},
     };
 }
 
@@ -167,16 +165,12 @@ void WatermarkWindow::checkText(const QString &typed)
     }
 }
 
-bool WatermarkWindow::NumberField::holdsValidValue() const
-{
-    return Core::isNumericWithin(field->text(), lowest, highest);
-}
-
 void WatermarkWindow::checkNumber(const NumberField &number)
 {
     // Said beside the box, not in a message box: typing "16" passes through "1", and a box
     // would take the focus and the next keystroke.
-    m_ui->settingsWarning->setWarning(number.field, number.holdsValidValue() ? QString() : number.message);
+    m_ui->settingsWarning->setWarning(
+        number.field, number.range.accepts(number.field->text()) ? QString() : number.range.message);
 }
 
 void WatermarkWindow::updateSwatch()
@@ -298,10 +292,10 @@ void WatermarkWindow::saveSettings()
 {
     // A box the mode disables (the font size in picture mode) is kept as it stands.
     for (const NumberField &number : numberFields()) {
-        if (!number.field->isEnabled() || number.holdsValidValue())
+        if (!number.field->isEnabled() || number.range.accepts(number.field->text()))
             continue;
         checkNumber(number);
-        m_prompter.inform(this, number.name + u"："_s + number.message + u"，设置没有保存"_s);
+        m_prompter.inform(this, number.name + u"："_s + number.range.message + u"，设置没有保存"_s);
         number.field->setFocus();
         return;
     }

@@ -67,10 +67,7 @@ private:
     {
         QLineEdit *field;
         QString name;
-        int lowest;
-        int highest;
-        QString message;
-        bool holdsValidValue() const;
+        Core::InputRange range;
     };
     QList<NumberField> numberFields() const;
     void checkNumber(const NumberField &number);

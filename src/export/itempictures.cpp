@@ -353,7 +353,7 @@ ItemPictures PictureStore::Batch::collect(const std::function<void(int done, int
         ++done;
     }
     m_awaited = 0;
-    return m_result;
+    return std::move(m_result);
 }
 
 } // namespace Export

@@ -88,6 +88,21 @@ QRgb WatermarkSettings::colour() const
     return qRgb(colourChannel(red), colourChannel(green), colourChannel(blue));
 }
 
+Core::InputRange fontSizeRange()
+{
+    return {12, 72, false, u"请输入12至72之间的数字"_s};
+}
+
+Core::InputRange percentRange()
+{
+    return {1, 100, false, u"请输入1至100之间的数字"_s};
+}
+
+Core::InputRange colourChannelRange()
+{
+    return {0, 255, false, u"请输入0至255之间的数字"_s};
+}
+
 QString watermarkSettingsFileName()
 {
     return u"setsy.txt"_s;

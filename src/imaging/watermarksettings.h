@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/inputranges.h"
+
 #include <QByteArray>
 #include <QRgb>
 #include <QString>
@@ -42,6 +44,12 @@ struct WatermarkSettings
 };
 
 // File names in the program folder.
+// The ranges the settings window holds its number boxes to: it warns beside a box holding
+// anything else and saves nothing while one does.
+Core::InputRange fontSizeRange();      // "字号": 12 to 72
+Core::InputRange percentRange();       // "透明度", "左边距", "上边距": 1 to 100
+Core::InputRange colourChannelRange(); // red, green, blue: 0 to 255
+
 QString watermarkSettingsFileName();       // "setsy.txt"
 QString sampleMainPictureFileName();       // "sy_pic1.jpg"
 QString defaultWatermarkPictureFileName(); // "sy_pic2.jpg"

@@ -49,7 +49,7 @@ QString lookupMessage(const SellerLookupResult &result, bool haveItem, const QSt
 {
     // What the window's fields show; the item id alone shows nothing.
     const bool filled =
-        !result.postage.trimmed().isEmpty() || result.location != u"/"_s || !result.categories.isEmpty();
+        !result.postageShown().isEmpty() || !result.locationShown().isEmpty() || !result.categories.isEmpty();
     const QString seller = u"掌柜“"_s + result.nick + u"”"_s;
     if (!filled && problem.isEmpty())
         return u"没有找到"_s + seller + u"的商品和店铺分类，请检查掌柜名"_s;
@@ -63,6 +63,16 @@ QString lookupMessage(const SellerLookupResult &result, bool haveItem, const QSt
 }
 
 } // namespace
+
+QString SellerLookupResult::postageShown() const
+{
+    return postage.trimmed().isEmpty() ? QString() : postage;
+}
+
+QString SellerLookupResult::locationShown() const
+{
+    return location == u"/"_s ? QString() : location;
+}
 
 bool SellerLookupResult::foundAnything() const
 {

@@ -46,6 +46,10 @@ struct SellerLookupResult
     bool cancelled = false;
 
     bool refused() const { return !refusal.isEmpty(); }
+    // What the window's postage and location fields show: empty where the call gave its
+    // blank answer (the TABs, or "/").
+    QString postageShown() const;
+    QString locationShown() const;
     // An item id or a category came back.
     bool foundAnything() const;
 };
